@@ -1,0 +1,240 @@
+// The one seam between zavero and the operating system.
+//
+// Every method wraps a single platform call (or, where noted, the short fixed
+// sequence that one call needs), in the platform's own terms: handles, attribute
+// words, BOOL-style results. No behaviour of the program lives here; the console
+// cut at the buffer width, the log buffer, the command-line rules and the
+// redirection bookkeeping all sit above the seam, where tests/fake_machine can
+// exercise them. Method names avoid the Win32 A/W macros (CreateFile, MessageBox,
+// GetFileAttributes ...), which would otherwise rename them in *_win32.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zavero::platform {
+
+// An opaque platform handle (HANDLE, HWND ...). kNoHandle is 0 / NULL.
+using Handle = std::uintptr_t;
+constexpr Handle kNoHandle = 0;
+// INVALID_HANDLE_VALUE as the seam reports it.
+constexpr Handle kInvalidHandle = ~static_cast<Handle>(0);
+
+// Windows values the layers above need, under their Windows names.
+constexpr std::uint32_t INVALID_FILE_ATTRIBUTES_VALUE = 0xFFFFFFFFu;
+constexpr std::uint32_t ATTR_READONLY = 0x1, ATTR_HIDDEN = 0x2, ATTR_SYSTEM = 0x4,
+                        ATTR_DIRECTORY = 0x10, ATTR_ARCHIVE = 0x20, ATTR_NORMAL = 0x80,
+                        ATTR_REPARSE_POINT = 0x400;
+constexpr std::uint32_t ERROR_FILE_NOT_FOUND_CODE = 2;
+constexpr std::uint32_t DRIVE_REMOVABLE_TYPE = 2, DRIVE_FIXED_TYPE = 3;
+
+// ---------------------------------------------------------------- file system
+
+// The two fields of WIN32_FIND_DATAA the scan uses.
+struct FindEntry {
+  std::uint32_t attributes = 0;  // dwFileAttributes
+  char name[260] = {};           // cFileName, zero-terminated
+};
+
+// Volume serial and file index of a folder: equal for two paths that reach the
+// same folder (through a junction or a symbolic link, for instance).
+struct FolderId {
+  std::uint32_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FolderId& o) const { return volume == o.volume && index == o.index; }
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // FindFirstFileA(spec). On success returns the find handle and fills *entry.
+  // On failure returns kInvalidHandle and stores GetLastError() in *error.
+  virtual Handle FindFirstEntry(const char* spec, FindEntry* entry, std::uint32_t* error) = 0;
+  // FindNextFileA: true and *entry filled, or false at the end (or on failure).
+  virtual bool FindNextEntry(Handle find, FindEntry* entry) = 0;
+  // FindClose.
+  virtual void EndFind(Handle find) = 0;
+  // GetFileAttributesA: the word, or INVALID_FILE_ATTRIBUTES_VALUE.
+  virtual std::uint32_t ReadAttributes(const char* path) = 0;
+  // SetFileAttributesA: the call's BOOL result.
+  virtual bool WriteAttributes(const char* path, std::uint32_t attributes) = 0;
+  // GetLogicalDriveStringsA(size, buffer): the call's result.
+  virtual std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) = 0;
+  // GetDriveTypeA(root).
+  virtual std::uint32_t DriveType(const char* root) = 0;
+  // Opens the folder with backup semantics, reads its identity
+  // (GetFileInformationByHandle) and closes it. False when any step fails.
+  virtual bool ReadFolderId(const char* path, FolderId* id) = 0;
+};
+
+// ---------------------------------------------------------------- plain files
+
+// CreateFileA parameters, with the Windows values.
+constexpr std::uint32_t GENERIC_READ_ACCESS = 0x80000000u, GENERIC_WRITE_ACCESS = 0x40000000u;
+constexpr std::uint32_t SHARE_READ = 0x1;
+constexpr std::uint32_t CREATE_ALWAYS_DISP = 2, OPEN_ALWAYS_DISP = 4, TRUNCATE_EXISTING_DISP = 5;
+
+class FileIo {
+ public:
+  virtual ~FileIo() = default;
+  // CreateFileA(path, access, share, NULL, disposition, flags, NULL): the handle,
+  // kInvalidHandle on failure.
+  virtual Handle OpenFile(const char* path, std::uint32_t access, std::uint32_t share,
+                          std::uint32_t disposition, std::uint32_t flags) = 0;
+  // WriteFile: the call's BOOL; *written receives the byte count.
+  virtual bool WriteBytes(Handle file, const void* bytes, std::uint32_t count,
+                          std::uint32_t* written) = 0;
+  // GetFileSize: low part returned, high part in *high. 0xFFFFFFFF low with an
+  // error is the platform's failure signal; callers here take the value as is.
+  virtual std::uint32_t FileSize(Handle file, std::uint32_t* high) = 0;
+  // SetFilePointer(file, low, &high, FILE_BEGIN).
+  virtual void SeekFromStart(Handle file, std::int32_t low, std::int32_t* high) = 0;
+  // CloseHandle.
+  virtual void CloseFile(Handle file) = 0;
+};
+
+// ---------------------------------------------------------------- console
+
+constexpr std::uint32_t STD_OUTPUT = static_cast<std::uint32_t>(-11);
+constexpr std::uint32_t CTRL_C = 0, CTRL_BREAK = 1, CTRL_CLOSE = 2, CTRL_LOGOFF = 5,
+                        CTRL_SHUTDOWN = 6;
+
+// The fields of CONSOLE_SCREEN_BUFFER_INFO the program reads.
+struct ScreenBufferInfo {
+  std::int16_t width = 0, height = 0;             // dwSize
+  std::int16_t cursor_x = 0, cursor_y = 0;        // dwCursorPosition
+  std::uint16_t attributes = 0;                   // wAttributes
+};
+
+// The routine the system calls for a console control event; returns BOOL.
+using ControlRoutine = int (*)(std::uint32_t event);
+
+class Console {
+ public:
+  virtual ~Console() = default;
+  // GetStdHandle(which).
+  virtual Handle StdHandle(std::uint32_t which) = 0;
+  // GetConsoleScreenBufferInfo: false when the handle is no console.
+  virtual bool ReadScreenBufferInfo(Handle out, ScreenBufferInfo* info) = 0;
+  // SetConsoleMode.
+  virtual bool SetOutputMode(Handle out, std::uint32_t mode) = 0;
+  // SetConsoleTextAttribute.
+  virtual bool SetTextAttribute(Handle out, std::uint16_t attribute) = 0;
+  // SetConsoleTitleA.
+  virtual bool SetTitle(const char* title) = 0;
+  // SetConsoleCursorPosition(out, {x, y}).
+  virtual bool SetCursor(Handle out, std::int16_t x, std::int16_t y) = 0;
+  // WriteConsoleA: false when the handle is no console.
+  virtual bool WriteChars(Handle out, const char* bytes, std::uint32_t count) = 0;
+  // WriteFile on the output handle (the stream fallback).
+  virtual bool WriteStream(Handle out, const char* bytes, std::uint32_t count) = 0;
+  // SetConsoleCtrlHandler(routine, TRUE).
+  virtual bool AddControlRoutine(ControlRoutine routine) = 0;
+};
+
+// ---------------------------------------------------------------- desktop
+
+constexpr std::uint32_t EXSTYLE_TOPMOST = 0x8;
+constexpr int ANSWER_YES = 6, ANSWER_NO = 7;
+
+// Receives each top-level window; returns false to stop the enumeration.
+using WindowVisitor = bool (*)(Handle window, void* context);
+
+// STARTUPINFOA / SHELLEXECUTEINFOA fields that the launch sets; everything
+// else in those records is zero.
+struct ProcessStart {
+  std::uint32_t startup_size = 0;     // STARTUPINFOA.cb
+  std::uint32_t startup_flags = 0;    // dwFlags
+  std::uint16_t show_window = 0;      // wShowWindow
+  std::uint32_t creation_flags = 0;   // CreateProcessA dwCreationFlags
+  bool inherit_handles = false;
+};
+struct ShellStart {
+  std::uint32_t size = 0;             // cbSize
+  std::uint32_t mask = 0;             // fMask
+  const char* verb = nullptr;         // lpVerb
+  const char* file = nullptr;         // lpFile
+  const char* parameters = nullptr;   // lpParameters
+  const char* directory = nullptr;    // lpDirectory (nullptr: none)
+  int show = 0;                       // nShow
+};
+
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+  // EnumWindows.
+  virtual void EnumTopLevelWindows(WindowVisitor visit, void* context) = 0;
+  // GetWindowThreadProcessId: the thread id; *process receives the process id
+  // when process is not null.
+  virtual std::uint32_t WindowThreadProcess(Handle window, std::uint32_t* process) = 0;
+  virtual bool WindowVisible(Handle window) = 0;          // IsWindowVisible
+  virtual bool WindowEnabled(Handle window) = 0;          // IsWindowEnabled
+  virtual Handle ForegroundWindow() = 0;                  // GetForegroundWindow
+  virtual std::uint32_t WindowExStyle(Handle window) = 0; // GetWindowLongA(GWL_EXSTYLE)
+  // SetWindowPos(window, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0,0,0,0,
+  // SWP_NOSIZE | SWP_NOMOVE).
+  virtual void SetWindowTopmost(Handle window, bool topmost) = 0;
+  virtual void EnableWindowInput(Handle window, bool enable) = 0;  // EnableWindow
+  // MessageBoxA(owner, text, title, style): the answer, 0 when it failed.
+  virtual int AskQuestion(Handle owner, const char* text, const char* title,
+                          std::uint32_t style) = 0;
+  virtual std::uint32_t CurrentThreadId() = 0;
+  virtual std::uint32_t CurrentProcessId() = 0;
+  // CreateProcessA(NULL, command_line, NULL, NULL, inherit, flags, NULL,
+  // directory or NULL, &startup, &info). On success *process and *thread get
+  // the two handles of PROCESS_INFORMATION.
+  virtual bool StartProcess(char* command_line, const char* directory, const ProcessStart& start,
+                            Handle* process, Handle* thread) = 0;
+  // ShellExecuteExA: on success *process gets hProcess (may be 0).
+  virtual bool ShellStartProgram(const ShellStart& start, Handle* process) = 0;
+  // CloseHandle for a process or thread handle.
+  virtual void CloseObject(Handle handle) = 0;
+  // GetSystemDirectoryA(buffer, size): the call's result.
+  virtual std::uint32_t SystemDirectory(char* buffer, std::uint32_t size) = 0;
+  // InitCommonControlsEx with the given class bits.
+  virtual void InitCommonControls(std::uint32_t classes) = 0;
+  // CoInitialize(NULL).
+  virtual void InitCom() = 0;
+};
+
+// ---------------------------------------------------------------- process
+
+class Process {
+ public:
+  virtual ~Process() = default;
+  // GetCommandLineA.
+  virtual const char* CommandLine() = 0;
+  // GetModuleFileNameA(NULL, buffer, size): the call's result.
+  virtual std::uint32_t ModuleFileName(char* buffer, std::uint32_t size) = 0;
+  // Sleep(ms), with a timer precise to about a millisecond while the run works
+  // (the scan's pauses are 1 and 5 ms).
+  virtual void Pause(std::uint32_t ms) = 0;
+  // Gives the precise timer back before the idle loop; Pause keeps working,
+  // at the system's normal resolution.
+  virtual void EndPreciseTiming() = 0;
+  // GetProcAddress(GetModuleHandleA("Kernel32.DLL"), name) != NULL.
+  virtual bool HasKernelFunction(const char* name) = 0;
+  // IsWow64Process(GetCurrentProcess(), &flag): the flag (0 beforehand).
+  virtual int Wow64Flag() = 0;
+  // Wow64DisableWow64FsRedirection(scratch).
+  virtual void DisableRedirection(void** scratch) = 0;
+  // Wow64EnableWow64FsRedirection(TRUE).
+  virtual void EnableRedirection() = 0;
+  // Ends the process at once with the given code (ExitProcess); used only
+  // when memory runs out.
+  [[noreturn]] virtual void Terminate(std::uint32_t code) = 0;
+};
+
+// Everything the program touches of the operating system.
+struct Machine {
+  FileSystem& files;
+  FileIo& io;
+  Console& console;
+  Desktop& desktop;
+  Process& process;
+};
+
+// The real machine (src/platform/*_win32.cpp); only built for Windows.
+Machine& RealMachine();
+
+}  // namespace zavero::platform
