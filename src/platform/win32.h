@@ -1,0 +1,25 @@
+// The one header through which zavero includes <windows.h>. Only the
+// src/platform/*_win32.cpp files include it; everything else stays portable.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "platform/machine.h"
+
+namespace zavero::platform {
+
+// The seam carries handles as integers; these turn them back and forth.
+inline HANDLE ToHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
+inline HWND ToWindow(Handle h) { return reinterpret_cast<HWND>(h); }
+inline Handle FromHandle(const void* h) { return reinterpret_cast<Handle>(h); }
+
+}  // namespace zavero::platform
