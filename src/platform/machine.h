@@ -237,4 +237,9 @@ struct Machine {
 // The real machine (src/platform/*_win32.cpp); only built for Windows.
 Machine& RealMachine();
 
+// ---------------------------------------------------------------- text
+
+// Upper-cases length bytes at text in place by the ANSI code page's rules.
+void UpperCaseAnsi(char* text, std::size_t length);  // CharUpperBuffA
+
 }  // namespace zavero::platform

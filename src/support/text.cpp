@@ -1,0 +1,110 @@
+#include "support/text.h"
+
+#include <climits>
+#include <cstring>
+
+namespace zavero::support {
+
+namespace {
+
+// Installed once at start-up by the program's entry, read by TextUpper on the
+// run thread only; the console's control handler builds no texts.
+UpperRule upper_rule = &UpperCaseWindows1252;
+
+}  // namespace
+
+TextRef::TextRef(const char* text)
+    : data_(text != nullptr ? text : ""), size_(text != nullptr ? std::strlen(text) : 0) {}
+
+void SetTextUpperRule(UpperRule rule) {
+  upper_rule = rule != nullptr ? rule : &UpperCaseWindows1252;
+}
+
+void UpperCaseWindows1252(char* text, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    unsigned char upper = byte;
+    if (byte >= 'a' && byte <= 'z') {
+      upper = static_cast<unsigned char>(byte - 0x20);
+    } else if (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7) {  // 0xF7 is the division sign
+      upper = static_cast<unsigned char>(byte - 0x20);
+    } else if (byte == 0x9A || byte == 0x9C || byte == 0x9E) {  // s, oe, z with caron / ligature
+      upper = static_cast<unsigned char>(byte - 0x10);
+    } else if (byte == 0xFF) {  // y with diaeresis lives at 0x9F in upper case
+      upper = 0x9F;
+    }
+    text[i] = static_cast<char>(upper);
+  }
+}
+
+std::int32_t TextLength(TextRef text) {
+  // A text longer than the 32-bit range does not occur on the 32-bit target;
+  // clamp rather than wrap to a negative length elsewhere.
+  return text.size() > static_cast<std::size_t>(INT32_MAX) ? INT32_MAX
+                                                           : static_cast<std::int32_t>(text.size());
+}
+
+std::string TextRight(TextRef text, std::int32_t n) {
+  std::size_t keep = n > 0 ? static_cast<std::size_t>(n) : 0;
+  if (keep > text.size()) keep = text.size();
+  return std::string(text.data() + (text.size() - keep), keep);
+}
+
+std::string TextUpper(TextRef text) {
+  std::string copy(text.data(), text.size());
+  if (!copy.empty()) upper_rule(&copy[0], copy.size());
+  return copy;
+}
+
+std::string TextSpaces(std::int32_t n) {
+  return n > 0 ? std::string(static_cast<std::size_t>(n), ' ') : std::string();
+}
+
+bool TextEquals(TextRef a, TextRef b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size()) == 0;
+}
+
+std::string TextAt(const char* address) { return TextRef(address).data(); }
+
+std::string TextFromBuffer(const char* buffer, std::int32_t max) {
+  if (buffer == nullptr || max <= 0) return std::string();
+  const auto limit = static_cast<std::size_t>(max);
+  const void* zero = std::memchr(buffer, 0, limit);
+  const std::size_t length =
+      zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - buffer) : limit;
+  return std::string(buffer, length);
+}
+
+std::string HexText(std::int64_t value) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  auto bits = static_cast<std::uint64_t>(value);
+  char digits[16];
+  int count = 0;
+  do {
+    digits[count++] = kDigits[bits & 0xF];
+    bits >>= 4;
+  } while (bits != 0);
+  std::string text;
+  text.reserve(static_cast<std::size_t>(count));
+  while (count > 0) text.push_back(digits[--count]);
+  return text;
+}
+
+std::string DecimalText(std::int64_t value) {
+  // Work on the magnitude as unsigned: -(INT64_MIN) does not fit a signed value.
+  std::uint64_t magnitude =
+      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  char digits[20];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  std::string text;
+  text.reserve(static_cast<std::size_t>(count) + 1);
+  if (value < 0) text.push_back('-');
+  while (count > 0) text.push_back(digits[--count]);
+  return text;
+}
+
+}  // namespace zavero::support
