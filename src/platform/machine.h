@@ -236,6 +236,9 @@ struct Machine {
 
 // The real machine (src/platform/*_win32.cpp); only built for Windows.
 Machine& RealMachine();
+FileSystem& RealFileSystem();
+FileIo& RealFileIo();
+Process& RealProcess();
 
 // ---------------------------------------------------------------- text
 

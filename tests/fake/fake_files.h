@@ -45,6 +45,9 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   std::uint32_t Attributes(const std::string& path) const;  // INVALID if missing
   void SetAttributes(const std::string& path, std::uint32_t attributes);
   std::string Content(const std::string& path) const;     // "" if missing
+  // Makes the file report `bytes` more than its content, as if that many
+  // bytes stood in front of it (sizes and positions beyond 4 GiB).
+  void SetSparsePrefix(const std::string& path, std::uint64_t bytes);
   // Moves an entry to the end of its folder's listing order.
   void MoveToEnd(const std::string& path);
   // The entry reports 0x80 (FILE_ATTRIBUTE_NORMAL) when its word is 0, as

@@ -1,0 +1,33 @@
+// The run-wide state, owned by the run sequence and handed to each phase.
+#pragma once
+
+#include <cstdint>
+
+#include "console/console_window.h"
+#include "platform/machine.h"
+#include "run/run_log.h"
+#include "run/run_options.h"
+#include "scan/redirection_guard.h"
+#include "support/buffered_file.h"
+#include "support/work_list.h"
+
+namespace zavero {
+
+struct RunContext {
+  explicit RunContext(platform::Machine& machine)
+      : Machine(machine), Files(machine.io), Console(machine.console), Log(Files, Options) {}
+
+  platform::Machine& Machine;
+  RunOptions Options;               // filled once, never changed afterwards
+  WorkList FolderQueue;             // folders still to walk
+  WorkList MatchList;               // selected paths, in selection order
+  RedirectionGuard Guard;
+  std::int32_t ScreenRow = 0;       // row of the last per-entry line
+  std::int32_t PacingCount = 0;     // per-entry rows since the last pause
+  std::uint32_t LogHandle = 0;      // result of the last opening of the log (0: failed/none)
+  BufferedFiles Files;              // the set of open files
+  ConsoleWindow Console;
+  RunLog Log;
+};
+
+}  // namespace zavero

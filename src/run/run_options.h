@@ -1,0 +1,44 @@
+// The run's settings: eight positional command-line parameters, with their
+// defaults and normalisation, read once before the console opens.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/machine.h"
+
+namespace zavero {
+
+struct RunOptions {
+  std::string Mode;          // "CLEAR" in any case clears; anything else lists
+  std::string LogPath;       // empty: no log, no prompt at the end
+  std::string StartFolder;   // empty: every removable and fixed drive but A: and B:
+  std::string Pattern = "*";
+  std::int32_t SelectFolders = 1;  // exactly 1: folders are candidates
+  std::int32_t SelectFiles = 1;    // exactly 1: files are candidates
+  std::int32_t SkipMask = 4;
+  std::int32_t IncludeMask = 2;
+};
+
+// Parameter `index` (0 = the first after the program's name) of the command
+// line, split by this program's own rules: blanks separate, a token that
+// starts with a double quote runs to the next one, no escapes. Missing
+// parameters are empty.
+std::string GetRunParameter(const char* commandLine, int index);
+
+// The folder of the program's own file, "\\?\" prefix removed, ending in "\".
+std::string GetProgramFolder(platform::Process& process);
+
+// The folder part of a path up to and including its last "\" or "/" (before a
+// first "|"); a leading double quote is left out. Empty when there is none.
+std::string FolderPart(const std::string& path);
+
+// A number in decimal, "$" hexadecimal or "%" base-2 notation, with optional
+// leading blanks/tabs and sign; stops at the first non-digit; wraps modulo
+// 2^64; 0 when there are no digits.
+std::int64_t ParseNumber(const char* text);
+
+// Reads all eight parameters from the process's command line.
+RunOptions ReadRunOptions(platform::Process& process);
+
+}  // namespace zavero

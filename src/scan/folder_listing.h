@@ -1,0 +1,49 @@
+// One listing of one folder for one name pattern, over the find functions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/machine.h"
+
+namespace zavero {
+
+enum EntryKind { KindFile = 1, KindFolder = 2 };
+
+class FolderListing {
+ public:
+  explicit FolderListing(platform::FileSystem& files) : files_(files) {}
+  ~FolderListing() { Close(); }
+  FolderListing(const FolderListing&) = delete;
+  FolderListing& operator=(const FolderListing&) = delete;
+
+  // Starts the listing of folder + "\" + pattern ("*.*" for an empty
+  // pattern). True when a listing was made: entries found, or the system
+  // reported that nothing matches. False for every other failure (folder
+  // missing, access denied, drive not ready, specification too long).
+  bool Open(const std::string& folder, const std::string& pattern);
+  // The first call hands out the entry of the find-first call; later calls
+  // ask the system for the next one. False at the end.
+  bool NextEntry();
+  const char* EntryName() const { return entry_.name; }
+  EntryKind Kind() const {
+    return (entry_.attributes & platform::ATTR_DIRECTORY) ? KindFolder : KindFile;
+  }
+  std::uint32_t EntryAttributes() const { return entry_.attributes; }
+  // True for the "." and ".." entries every folder but a drive root lists.
+  bool IsDotEntry() const {
+    return entry_.name[0] == '.' &&
+           (entry_.name[1] == 0 || (entry_.name[1] == '.' && entry_.name[2] == 0));
+  }
+  // Ends the system's find, if there is one.
+  void Close();
+
+ private:
+  platform::FileSystem& files_;
+  platform::Handle find_ = platform::kNoHandle;
+  bool first_pending_ = false;
+  platform::FindEntry entry_;
+  std::string spec_;  // kept between folders, so its buffer is reused
+};
+
+}  // namespace zavero

@@ -1,0 +1,85 @@
+#include "scan/process_matches.h"
+
+#include <string>
+
+#include "scan/selection.h"
+#include "support/text.h"
+
+namespace zavero {
+
+bool IsClearingMode(const std::string& mode) { return TextUpper(mode) == "CLEAR"; }
+
+namespace {
+
+std::uint32_t ReadGuarded(RunContext& run, const std::string& path) {
+  void* scratch = nullptr;
+  run.Guard.Disable(&scratch);
+  std::uint32_t value = run.Machine.files.ReadAttributes(path.c_str());
+  run.Guard.Enable();
+  return value;
+}
+
+void WriteGuarded(RunContext& run, const std::string& path, std::uint32_t value) {
+  void* scratch = nullptr;
+  run.Guard.Disable(&scratch);
+  run.Machine.files.WriteAttributes(path.c_str(), value);
+  run.Guard.Enable();
+}
+
+// Clears the mask's bits from one entry and says whether the entry now shows
+// the expected word.
+bool ClearEntry(RunContext& run, const std::string& path, std::uint32_t mask) {
+  std::uint32_t value = ReadGuarded(run, path);
+  if (value == platform::INVALID_FILE_ATTRIBUTES_VALUE) return false;
+  if (HasAllBits(value, mask)) {
+    value -= mask;
+    WriteGuarded(run, path, value);
+  }
+  // An entry that lost a mask bit since the scan is left alone and judged by
+  // what it now carries.
+  return AttributesAsExpected(ReadGuarded(run, path), value);
+}
+
+}  // namespace
+
+void ProcessMatches(RunContext& run) {
+  const bool clearing = IsClearingMode(run.Options.Mode);
+  const std::uint32_t mask = static_cast<std::uint32_t>(run.Options.IncludeMask);
+  const bool logging = !run.Options.LogPath.empty();
+
+  run.MatchList.MoveFirst();
+  run.Console.MoveCursor(0, 3);
+  run.Console.SetColors(9, 0);
+  const char* phase = clearing ? " clearing..." : " listing...";
+  run.Console.WriteLine(std::string(phase) + TextSpaces(260));
+  if (logging) run.LogHandle = run.Log.AppendLogLine(phase);
+
+  // Both texts are rebuilt per entry in buffers that keep their capacity.
+  std::string row, line;
+  for (std::int32_t i = 0; i <= run.MatchList.Count() - 1; ++i) {
+    const std::string& path = run.MatchList.CurrentText();
+    if (logging) {
+      line.assign("   ").append(path);
+      run.LogHandle = run.Log.AppendLogLine(line);
+    }
+    ++run.ScreenRow;
+    ++run.PacingCount;
+    if (run.ScreenRow > 150) run.ScreenRow = 3;
+    if (run.PacingCount > 250) {
+      run.Machine.process.Pause(1);
+      run.PacingCount = 0;
+    }
+    run.Console.MoveCursor(0, run.ScreenRow);
+    row.assign("  ").append(path).append(260, ' ');
+    run.Console.Write(row);
+
+    if (clearing) {
+      const bool ok = ClearEntry(run, path, mask);
+      if (logging)
+        run.LogHandle = run.Log.AppendLogLine(ok ? "     ...sucsess!" : "     ...not changed!");
+    }
+    run.MatchList.MoveNext();
+  }
+}
+
+}  // namespace zavero

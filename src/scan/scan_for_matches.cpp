@@ -1,0 +1,156 @@
+#include "scan/scan_for_matches.h"
+
+#include <cstring>
+#include <vector>
+
+#include "scan/folder_listing.h"
+#include "scan/selection.h"
+#include "support/text.h"
+
+namespace zavero {
+
+namespace {
+
+// The guarded find-first call.
+bool OpenGuarded(RunContext& run, FolderListing& listing, const std::string& folder,
+                 const std::string& pattern) {
+  void* scratch = nullptr;
+  run.Guard.Disable(&scratch);
+  bool made = listing.Open(folder, pattern);
+  run.Guard.Enable();
+  return made;
+}
+
+// The identity of a folder, read with redirection off like the listings.
+bool FolderIdGuarded(RunContext& run, const std::string& path, platform::FolderId* id) {
+  void* scratch = nullptr;
+  run.Guard.Disable(&scratch);
+  bool known = run.Machine.files.ReadFolderId(path.c_str(), id);
+  run.Guard.Enable();
+  return known;
+}
+
+// True when the folder behind a junction or symbolic link at `path` is one of
+// the folders on its own path: walking it would descend the same tree again
+// and again until the path limit ends it. Only entries that carry the
+// reparse-point bit get here, so ordinary folders cost no extra call.
+bool LeadsToAncestor(RunContext& run, const std::string& path) {
+  platform::FolderId target;
+  if (!FolderIdGuarded(run, path, &target)) return false;
+  // Every proper prefix of the path that ends at a separator is an ancestor.
+  for (std::size_t i = path.size(); i-- > 0;) {
+    if (path[i] != '\\' && path[i] != '/') continue;
+    std::string ancestor = path.substr(0, i);
+    if (ancestor.size() == 2 && ancestor[1] == ':') ancestor += '\\';  // "C:" means the current folder
+    platform::FolderId id;
+    if (FolderIdGuarded(run, ancestor, &id) && id == target) return true;
+  }
+  return false;
+}
+
+// Queues the subfolders of `folder` directly behind the current element of
+// the folder queue, in listing order.
+void QueueSubfolders(RunContext& run, FolderListing& listing, const std::string& folder,
+                     std::string& path) {
+  if (!OpenGuarded(run, listing, folder, "*")) return;
+  while (listing.NextEntry()) {
+    if (listing.Kind() != KindFolder || listing.IsDotEntry()) continue;
+    JoinPathInto(path, folder, listing.EntryName());
+    if ((listing.EntryAttributes() & platform::ATTR_REPARSE_POINT) && LeadsToAncestor(run, path))
+      continue;
+    run.FolderQueue.InsertAfterCurrent(path);
+  }
+  listing.Close();
+}
+
+// The candidate pass of one folder. Skip lines are written only by the walk,
+// never for the start folder's own entries.
+void SelectCandidates(RunContext& run, FolderListing& listing, const std::string& folder,
+                      const ScanArguments& args, bool log_skips, std::string& path) {
+  if (!OpenGuarded(run, listing, folder, args.pattern)) return;
+  while (listing.NextEntry()) {
+    bool candidate;
+    if (listing.Kind() == KindFile) {
+      candidate = args.filesFlag == 1;
+    } else {
+      if (listing.IsDotEntry()) continue;
+      candidate = args.foldersFlag == 1;
+    }
+    if (!candidate) continue;
+    switch (SelectionTest(listing.EntryAttributes(), static_cast<std::uint32_t>(args.includeMask),
+                          static_cast<std::uint32_t>(args.skipMask))) {
+      case Selection::Selected:
+        JoinPathInto(path, folder, listing.EntryName());
+        run.MatchList.InsertAfterCurrent(path);
+        break;
+      case Selection::Skipped:
+        if (log_skips && !run.Options.LogPath.empty()) {
+          JoinPathInto(path, folder, listing.EntryName());
+          run.Log.AppendLogLine(" skipped (attributes $" + HexText(args.skipMask) + "): " + path);
+        }
+        break;
+      case Selection::NotIncluded:
+        break;
+    }
+  }
+  listing.Close();
+}
+
+void QueueDriveRoots(RunContext& run) {
+  std::vector<char> buffer(510, 0);
+  run.Machine.files.LogicalDriveStrings(500, buffer.data());
+  // Each entry is a drive root of three characters and its terminator: the
+  // list is stepped in fours, not by text lengths.
+  for (std::size_t offset = 0; offset + 4 <= buffer.size(); offset += 4) {
+    std::string root = TextAt(buffer.data() + offset);
+    if (root.empty()) break;
+    std::uint32_t type = run.Machine.files.DriveType(root.c_str());
+    if (type != platform::DRIVE_REMOVABLE_TYPE && type != platform::DRIVE_FIXED_TYPE) continue;
+    std::string upper = TextUpper(root);
+    if (upper == "A:\\" || upper == "B:\\") continue;
+    run.FolderQueue.InsertAfterCurrent(root);
+  }
+}
+
+}  // namespace
+
+void ScanForMatches(RunContext& run, const ScanArguments& args) {
+  FolderListing listing(run.Machine.files);
+  std::string path;
+  run.FolderQueue.Clear();
+
+  if (args.startFolder.empty()) {
+    QueueDriveRoots(run);
+  } else {
+    // The start folder is handled once, here: its subfolders seed the queue,
+    // its own entries are tested directly; it gets no pause, no progress rows
+    // and no skip lines, and it is never queued itself.
+    std::string start = args.startFolder;
+    QueueSubfolders(run, listing, start, path);
+    // From here on the start folder ends in "\"; the listing asks for the
+    // same specification either way.
+    if (start.back() != '\\') start += '\\';
+    SelectCandidates(run, listing, start, args, false, path);
+  }
+
+  const std::string spaces = TextSpaces(260);
+  while (run.FolderQueue.Count() > 0) {
+    run.Machine.process.Pause(5);
+    run.FolderQueue.MoveFirst();
+    const std::string folder = run.FolderQueue.CurrentText();
+
+    run.Console.MoveCursor(0, 2);
+    run.Console.SetColors(15, 0);
+    run.Console.Write(" files found: " + DecimalText(run.MatchList.Count()));
+    run.Console.MoveCursor(0, 3);
+    run.Console.Write(" scanning folder " + folder + spaces);
+
+    QueueSubfolders(run, listing, folder, path);
+    SelectCandidates(run, listing, folder, args, true, path);
+
+    run.FolderQueue.MoveFirst();
+    run.FolderQueue.RemoveCurrent();
+  }
+}
+
+}  // namespace zavero
