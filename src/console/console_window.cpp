@@ -1,0 +1,133 @@
+#include "console/console_window.h"
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace zavero::console {
+
+namespace {
+
+constexpr std::uint32_t kScreenOutputMode = 0;  // processed output and wrap off
+constexpr std::uint32_t kStreamOutputMode = 3;  // ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT
+
+// The system calls ConsoleControlHandler as a plain routine with no context,
+// so the close clean-up has to be reachable without the ConsoleWindow. This
+// is the program's only global of that kind: one routine pointer, written
+// by ConsoleOpen before the handler is registered and read on the
+// control-event thread.
+std::atomic<CloseCleanup> g_close_cleanup{nullptr};
+
+std::uint32_t LengthOf(const char* text) { return static_cast<std::uint32_t>(std::strlen(text)); }
+
+// WriteConsoleA, or WriteFile when the output is a file or pipe.
+void StreamOut(ConsoleWindow& window, const char* bytes, std::uint32_t count) {
+  if (!window.console->WriteChars(window.output, bytes, count)) {
+    window.console->WriteStream(window.output, bytes, count);
+  }
+}
+
+void StreamWrite(ConsoleWindow& window, const char* text) {
+  if (text == nullptr) return;
+  StreamOut(window, text, LengthOf(text));
+}
+
+void StreamWriteLine(ConsoleWindow& window, const char* text) {
+  const std::uint32_t n = text ? LengthOf(text) : 0;
+  // One write for text and line end, so a redirected output gets them together.
+  std::unique_ptr<char[]> joined(new (std::nothrow) char[n + 2]);
+  if (!joined) return;
+  if (n > 0) std::memcpy(joined.get(), text, n);
+  joined[n] = '\r';
+  joined[n + 1] = '\n';
+  StreamOut(window, joined.get(), n + 2);
+}
+
+// The cut at the buffer width, with OutputLock already held.
+void ScreenWriteLocked(ConsoleWindow& window, const char* text) {
+  platform::ScreenBufferInfo info;
+  window.console->ReadScreenBufferInfo(window.output, &info);
+  std::uint32_t n = LengthOf(text);
+  const std::uint32_t width = info.width > 0 ? static_cast<std::uint32_t>(info.width) : 0;
+  if (n > width) n = width;
+  window.console->WriteChars(window.output, text, n);
+}
+
+void ScreenWrite(ConsoleWindow& window, const char* text) {
+  if (text == nullptr) return;
+  std::lock_guard<std::mutex> hold(window.OutputLock);
+  ScreenWriteLocked(window, text);
+}
+
+void ScreenWriteLine(ConsoleWindow& window, const char* text) {
+  // The whole line is one locked unit: no other text may land between the
+  // line and its break, nor be written while processed output is briefly on.
+  std::lock_guard<std::mutex> hold(window.OutputLock);
+  if (text != nullptr) ScreenWriteLocked(window, text);
+  // The text was written with wrap off, so a full-width line left the cursor
+  // on its row: CR LF now gives exactly one line break.
+  window.console->SetOutputMode(window.output, kStreamOutputMode);
+  window.console->WriteChars(window.output, "\r\n", 2);
+  window.console->SetOutputMode(window.output, kScreenOutputMode);
+}
+
+}  // namespace
+
+int ConsoleOpen(ConsoleWindow& window, platform::Machine& machine, CloseCleanup close_cleanup) {
+  window.console = &machine.console;
+  window.output = window.console->StdHandle(platform::STD_OUTPUT);
+  window.close_cleanup = close_cleanup;
+  g_close_cleanup.store(close_cleanup);
+  window.console->AddControlRoutine(&ConsoleControlHandler);
+  window.screen_mode = 0;
+  window.write = &StreamWrite;
+  window.write_line = &StreamWriteLine;
+  return 1;
+}
+
+void ConsoleSetScreenMode(ConsoleWindow& window, int enable) {
+  if (window.console == nullptr) return;
+  window.console->SetOutputMode(window.output, enable ? kScreenOutputMode : kStreamOutputMode);
+  window.write = enable ? &ScreenWrite : &StreamWrite;
+  window.write_line = enable ? &ScreenWriteLine : &StreamWriteLine;
+  window.screen_mode = enable;
+}
+
+void ConsoleSetColors(ConsoleWindow& window, int foreground, int background) {
+  if (window.console == nullptr) return;
+  // Negative numbers are no colours either.
+  if (foreground < 0 || foreground >= 16 || background < 0 || background >= 16) return;
+  window.console->SetTextAttribute(window.output,
+                                   static_cast<std::uint16_t>(background * 16 + foreground));
+}
+
+void ConsoleSetTitle(ConsoleWindow& window, const char* title) {
+  if (window.console == nullptr) return;
+  window.console->SetTitle(title ? title : "");
+}
+
+void ConsoleMoveCursor(ConsoleWindow& window, int column, int row) {
+  if (window.console == nullptr || !window.screen_mode) return;
+  window.console->SetCursor(window.output,
+                            static_cast<std::int16_t>(static_cast<std::uint16_t>(column)),
+                            static_cast<std::int16_t>(static_cast<std::uint16_t>(row)));
+}
+
+void ConsoleWrite(ConsoleWindow& window, const char* text) {
+  if (window.write != nullptr) window.write(window, text);
+}
+
+void ConsoleWriteLine(ConsoleWindow& window, const char* text) {
+  if (window.write_line != nullptr) window.write_line(window, text);
+}
+
+int ConsoleControlHandler(std::uint32_t event) {
+  if (event == platform::CTRL_CLOSE) {
+    CloseCleanup cleanup = g_close_cleanup.load();
+    if (cleanup != nullptr) cleanup();
+  }
+  return 0;
+}
+
+}  // namespace zavero::console

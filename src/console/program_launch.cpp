@@ -1,0 +1,97 @@
+#include "console/program_launch.h"
+
+#include <vector>
+
+namespace zavero::console {
+
+namespace {
+
+constexpr char kQuote = '"';
+
+// STARTUPINFOA and SHELLEXECUTEINFOA as a 32-bit process sees them.
+constexpr std::uint32_t kStartupInfoSize = 68;
+constexpr std::uint32_t kShellExecuteInfoSize = 60;
+constexpr std::uint32_t STARTF_USESHOWWINDOW_FLAG = 0x1;
+constexpr std::uint16_t SW_SHOWNORMAL_VALUE = 1;
+constexpr std::uint32_t NORMAL_PRIORITY_CLASS_FLAG = 0x20;
+constexpr std::uint32_t SEE_MASK_NOCLOSEPROCESS_FLAG = 0x40;
+
+bool StartDirectly(platform::Desktop& desktop, const std::string& program,
+                   const std::string& parameter, const std::string& folder) {
+  const std::string line = LaunchCommandLine(program, parameter);
+  // CreateProcessA may write into its command line, so it gets its own block.
+  std::vector<char> block(line.begin(), line.end());
+  block.push_back('\0');
+
+  platform::ProcessStart start;
+  start.startup_size = kStartupInfoSize;
+  start.startup_flags = STARTF_USESHOWWINDOW_FLAG;
+  start.show_window = SW_SHOWNORMAL_VALUE;
+  start.creation_flags = NORMAL_PRIORITY_CLASS_FLAG;
+  start.inherit_handles = false;
+
+  platform::Handle process = platform::kNoHandle;
+  platform::Handle thread = platform::kNoHandle;
+  if (!desktop.StartProcess(block.data(), folder.empty() ? nullptr : folder.c_str(), start,
+                            &process, &thread)) {
+    return false;
+  }
+  // The program runs on its own; nothing here waits for it.
+  desktop.CloseObject(thread);
+  desktop.CloseObject(process);
+  return true;
+}
+
+bool StartThroughShell(platform::Desktop& desktop, const std::string& program,
+                       const std::string& parameter, const std::string& folder) {
+  const std::string directory = folder.empty() ? ProgramFolder(program) : folder;
+  platform::ShellStart start;
+  start.size = kShellExecuteInfoSize;
+  start.mask = SEE_MASK_NOCLOSEPROCESS_FLAG;
+  start.verb = "";  // an empty verb, not a missing one
+  start.file = program.c_str();
+  start.parameters = parameter.c_str();
+  start.directory = directory.empty() ? nullptr : directory.c_str();
+  start.show = SW_SHOWNORMAL_VALUE;
+
+  platform::Handle process = platform::kNoHandle;
+  if (!desktop.ShellStartProgram(start, &process)) return false;
+  // The shell gives no process handle when it handed the file to a running
+  // program; there is nothing to close then.
+  if (process != platform::kNoHandle) desktop.CloseObject(process);
+  return true;
+}
+
+}  // namespace
+
+std::string LaunchCommandLine(const std::string& program, const std::string& parameter) {
+  std::string line;
+  line.reserve(program.size() + parameter.size() + 4);
+  if (!program.empty() && program[0] == kQuote) {
+    line = program;
+  } else {
+    line += kQuote;
+    line += program;
+    line += kQuote;
+  }
+  if (!parameter.empty()) {
+    line += ' ';
+    line += parameter;
+  }
+  return line;
+}
+
+std::string ProgramFolder(const std::string& program) {
+  const std::size_t start = !program.empty() && program[0] == kQuote ? 1 : 0;
+  const std::size_t slash = program.rfind('\\');
+  if (slash == std::string::npos || slash <= start) return {};
+  return program.substr(start, slash + 1 - start);
+}
+
+int LaunchProgram(platform::Desktop& desktop, const std::string& program,
+                  const std::string& parameter, const std::string& folder) {
+  if (StartDirectly(desktop, program, parameter, folder)) return 1;
+  return StartThroughShell(desktop, program, parameter, folder) ? 1 : 0;
+}
+
+}  // namespace zavero::console
