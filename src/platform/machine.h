@@ -239,6 +239,8 @@ Machine& RealMachine();
 FileSystem& RealFileSystem();
 FileIo& RealFileIo();
 Process& RealProcess();
+Console& RealConsole();  // console_win32.cpp
+Desktop& RealDesktop();  // desktop_win32.cpp
 
 // ---------------------------------------------------------------- text
 
