@@ -1,0 +1,151 @@
+#include "support/buffered_file.h"
+
+#include <cstring>
+#include <new>
+
+namespace zavero::support {
+
+namespace {
+
+constexpr std::uint32_t kLargestHandle = 0x7FFFFFFF;  // positive as a signed number too
+constexpr std::size_t kLargestWrite = 0xFFFFFFFF;     // WriteFile counts in a DWORD
+
+}  // namespace
+
+BufferedFiles::~BufferedFiles() { CloseAll(); }
+
+std::uint32_t BufferedFiles::Create(TextRef path) {
+  using namespace platform;
+  Handle os_handle = io_.OpenFile(path.data(), GENERIC_READ_ACCESS | GENERIC_WRITE_ACCESS,
+                                  SHARE_READ, CREATE_ALWAYS_DISP, ATTR_NORMAL);
+  // CREATE_ALWAYS is refused on a file with the hidden or system bit; emptying
+  // it in place still works.
+  if (os_handle == kInvalidHandle) {
+    os_handle = io_.OpenFile(path.data(), GENERIC_WRITE_ACCESS, SHARE_READ,
+                             TRUNCATE_EXISTING_DISP, 0);
+  }
+  return Enter(os_handle);
+}
+
+std::uint32_t BufferedFiles::Open(TextRef path) {
+  using namespace platform;
+  return Enter(io_.OpenFile(path.data(), GENERIC_READ_ACCESS | GENERIC_WRITE_ACCESS, SHARE_READ,
+                            OPEN_ALWAYS_DISP, ATTR_NORMAL));
+}
+
+bool BufferedFiles::IsOpen(std::uint32_t handle) const {
+  for (const File& file : files_)
+    if (file.handle == handle) return true;
+  return false;
+}
+
+std::int32_t BufferedFiles::WriteLine(std::uint32_t handle, TextRef text) {
+  File* file = Find(handle);
+  if (file == nullptr) return 0;
+  if (!text.empty()) Put(*file, text.data(), text.size());
+  Put(*file, "\r\n", 2);
+  return TextLength(text) + 2;
+}
+
+std::int64_t BufferedFiles::Length(std::uint32_t handle) {
+  File* file = Find(handle);
+  if (file == nullptr) return -1;
+  Flush(*file);
+  std::uint32_t high = 0;
+  const std::uint32_t low = io_.FileSize(file->os_handle, &high);
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
+}
+
+void BufferedFiles::Seek(std::uint32_t handle, std::int64_t position) {
+  File* file = Find(handle);
+  if (file == nullptr) return;
+  Flush(*file);
+  file->writing = false;
+  const auto bits = static_cast<std::uint64_t>(position);
+  auto high = static_cast<std::int32_t>(static_cast<std::uint32_t>(bits >> 32));
+  io_.SeekFromStart(file->os_handle, static_cast<std::int32_t>(static_cast<std::uint32_t>(bits)),
+                    &high);
+}
+
+void BufferedFiles::Close(std::uint32_t handle) {
+  File* file = Find(handle);
+  if (file == nullptr) return;
+  Flush(*file);
+  delete[] file->buffer;
+  const platform::Handle os_handle = file->os_handle;
+  // Out of the set before the platform call, so the number is dead even if
+  // the close itself misbehaves.
+  *file = files_.back();
+  files_.pop_back();
+  io_.CloseFile(os_handle);
+}
+
+void BufferedFiles::CloseAll() {
+  while (!files_.empty()) Close(files_.back().handle);
+}
+
+char* BufferedFiles::TakeBuffer() { return new (std::nothrow) char[kBufferSize]; }
+
+std::uint32_t BufferedFiles::Enter(platform::Handle os_handle) {
+  if (os_handle == platform::kInvalidHandle || os_handle == platform::kNoHandle) return 0;
+  // Numbers count up and wrap only after two thousand million openings, so a
+  // stale handle kept past its Close never names the next file opened.
+  do {
+    last_handle_ = last_handle_ >= kLargestHandle ? 1 : last_handle_ + 1;
+  } while (IsOpen(last_handle_));
+  files_.push_back(File{last_handle_, os_handle, TakeBuffer(), kBufferSize, false});
+  return last_handle_;
+}
+
+BufferedFiles::File* BufferedFiles::Find(std::uint32_t handle) {
+  for (File& file : files_)
+    if (file.handle == handle) return &file;
+  return nullptr;
+}
+
+// The buffer never fills completely: a write that would fill it exactly
+// flushes first. A write of a whole buffer or more goes straight through.
+void BufferedFiles::Put(File& file, const char* bytes, std::size_t count) {
+  if (file.buffer == nullptr) {
+    WriteThrough(file, bytes, count);
+    return;
+  }
+  if (!file.writing) {
+    file.writing = true;
+    file.free_count = kBufferSize;
+  }
+  if (file.free_count > count) {
+    std::memcpy(file.buffer + (kBufferSize - file.free_count), bytes, count);
+    file.free_count -= static_cast<std::uint32_t>(count);
+    return;
+  }
+  Flush(file);
+  if (count >= kBufferSize) {
+    WriteThrough(file, bytes, count);
+  } else {
+    std::memcpy(file.buffer, bytes, count);
+    file.free_count -= static_cast<std::uint32_t>(count);
+  }
+}
+
+void BufferedFiles::Flush(File& file) {
+  if (!file.writing || file.buffer == nullptr) return;
+  const std::uint32_t pending = kBufferSize - file.free_count;
+  // An empty buffer has nothing to say; a zero-byte WriteFile would only cost.
+  if (pending > 0) WriteThrough(file, file.buffer, pending);
+  file.free_count = kBufferSize;
+}
+
+void BufferedFiles::WriteThrough(const File& file, const char* bytes, std::size_t count) {
+  // One call on the 32-bit target; pieces only where size_t outgrows a DWORD.
+  // A failed or short write is not examined: those bytes are lost.
+  do {
+    const std::size_t piece = count < kLargestWrite ? count : kLargestWrite;
+    std::uint32_t written = 0;
+    io_.WriteBytes(file.os_handle, bytes, static_cast<std::uint32_t>(piece), &written);
+    bytes += piece;
+    count -= piece;
+  } while (count > 0);
+}
+
+}  // namespace zavero::support
