@@ -8,11 +8,14 @@
 
 namespace zavero {
 
+using namespace support;
+using namespace console;
+
 void CompleteRun(RunContext& run) {
-  run.Console.SetColors(12, 0);
+  ConsoleSetColors(run.Console, 12, 0);
   run.ScreenRow = 151;
-  run.Console.MoveCursor(0, run.ScreenRow);
-  run.Console.Write("finished!");
+  ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
+  ConsoleWrite(run.Console, "finished!");
   if (!run.Options.LogPath.empty()) run.LogHandle = run.Log.AppendLogLine("finished!");
 
   // Only a log that took the last line is worth offering.

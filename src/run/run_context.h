@@ -13,9 +13,13 @@
 
 namespace zavero {
 
+using console::ConsoleWindow;
+using support::BufferedFiles;
+using support::WorkList;
+
 struct RunContext {
   explicit RunContext(platform::Machine& machine)
-      : Machine(machine), Files(machine.io), Console(machine.console), Log(Files, Options) {}
+      : Machine(machine), Files(machine.io), Log(Files, Options) {}
 
   platform::Machine& Machine;
   RunOptions Options;               // filled once, never changed afterwards

@@ -7,6 +7,9 @@
 
 namespace zavero {
 
+using namespace support;
+using namespace console;
+
 std::uint32_t RunLog::WriteLogHeader() {
   const RunOptions& o = options_;
   const std::string lines[] = {
@@ -20,6 +23,7 @@ std::uint32_t RunLog::WriteLogHeader() {
   const int count = o.StartFolder.empty() ? 4 : 5;
 
   std::lock_guard<std::timed_mutex> hold(lock_);
+  if (closed_) return 0;
   std::uint32_t handle = files_.Create(o.LogPath);
   if (!files_.IsOpen(handle)) return handle;
   for (int i = 0; i < count; ++i) files_.WriteLine(handle, lines[i]);
@@ -30,6 +34,7 @@ std::uint32_t RunLog::WriteLogHeader() {
 std::uint32_t RunLog::AppendLogLine(const char* text) {
   if (options_.LogPath.empty()) return 0;
   std::lock_guard<std::timed_mutex> hold(lock_);
+  if (closed_) return 0;
   std::uint32_t handle = files_.Open(options_.LogPath);
   if (!files_.IsOpen(handle)) return handle;
   files_.Seek(handle, files_.Length(handle));
@@ -42,8 +47,10 @@ void RunLog::ReleaseForClose() {
   // A line takes microseconds; the system allows the handler a few seconds.
   if (!lock_.try_lock_for(std::chrono::milliseconds(1500))) return;
   files_.CloseAll();
-  // The lock is kept: the process ends right after the handler answers, and
-  // no new line may start in the meantime.
+  // The process ends right after the handler answers; until then no new line
+  // may start.
+  closed_ = true;
+  lock_.unlock();
 }
 
 }  // namespace zavero

@@ -12,6 +12,8 @@
 
 namespace zavero {
 
+using support::BufferedFiles;
+
 class RunLog {
  public:
   RunLog(BufferedFiles& files, const RunOptions& options) : files_(files), options_(options) {}
@@ -34,6 +36,8 @@ class RunLog {
  private:
   // Held for the whole of one opening, from open to close.
   std::timed_mutex lock_;
+  // Set by the close clean-up: the process is ending, no line starts any more.
+  bool closed_ = false;
   BufferedFiles& files_;
   const RunOptions& options_;
 };

@@ -8,6 +8,9 @@
 
 namespace zavero {
 
+using namespace support;
+using namespace console;
+
 namespace {
 
 // The one run the console's close handler and the out-of-memory handler must
@@ -39,14 +42,14 @@ void RunProgram(RunContext& run) {
   run.ScreenRow = 3;
   run.Options = ReadRunOptions(run.Machine.process);
 
-  run.Console.Open(ReleaseRuntime);
-  run.Console.SetScreenMode(1);
-  run.Console.SetColors(12, 0);
-  run.Console.SetTitle("ZAVERO von QOR");
-  run.Console.WriteLine("QOR_ZAVERO has been started...");
+  ConsoleOpen(run.Console, run.Machine, ReleaseRuntime);
+  ConsoleSetScreenMode(run.Console, 1);
+  ConsoleSetColors(run.Console, 12, 0);
+  ConsoleSetTitle(run.Console, "ZAVERO von QOR");
+  ConsoleWriteLine(run.Console, "QOR_ZAVERO has been started...");
   if (!run.Options.LogPath.empty()) {
-    run.Console.SetColors(15, 0);
-    run.Console.WriteLine("Writing to: " + run.Options.LogPath);
+    ConsoleSetColors(run.Console, 15, 0);
+    ConsoleWriteLine(run.Console, ("Writing to: " + run.Options.LogPath).c_str());
     run.LogHandle = run.Log.WriteLogHeader();
   }
 

@@ -7,28 +7,31 @@
 
 namespace zavero {
 
+using namespace support;
+using namespace console;
+
 bool IsClearingMode(const std::string& mode) { return TextUpper(mode) == "CLEAR"; }
 
 namespace {
 
-std::uint32_t ReadGuarded(RunContext& run, const std::string& path) {
+std::uint32_t ReadGuarded(RunContext& run, const char* path) {
   void* scratch = nullptr;
   run.Guard.Disable(&scratch);
-  std::uint32_t value = run.Machine.files.ReadAttributes(path.c_str());
+  std::uint32_t value = run.Machine.files.ReadAttributes(path);
   run.Guard.Enable();
   return value;
 }
 
-void WriteGuarded(RunContext& run, const std::string& path, std::uint32_t value) {
+void WriteGuarded(RunContext& run, const char* path, std::uint32_t value) {
   void* scratch = nullptr;
   run.Guard.Disable(&scratch);
-  run.Machine.files.WriteAttributes(path.c_str(), value);
+  run.Machine.files.WriteAttributes(path, value);
   run.Guard.Enable();
 }
 
 // Clears the mask's bits from one entry and says whether the entry now shows
 // the expected word.
-bool ClearEntry(RunContext& run, const std::string& path, std::uint32_t mask) {
+bool ClearEntry(RunContext& run, const char* path, std::uint32_t mask) {
   std::uint32_t value = ReadGuarded(run, path);
   if (value == platform::INVALID_FILE_ATTRIBUTES_VALUE) return false;
   if (HasAllBits(value, mask)) {
@@ -48,16 +51,16 @@ void ProcessMatches(RunContext& run) {
   const bool logging = !run.Options.LogPath.empty();
 
   run.MatchList.MoveFirst();
-  run.Console.MoveCursor(0, 3);
-  run.Console.SetColors(9, 0);
+  ConsoleMoveCursor(run.Console, 0, 3);
+  ConsoleSetColors(run.Console, 9, 0);
   const char* phase = clearing ? " clearing..." : " listing...";
-  run.Console.WriteLine(std::string(phase) + TextSpaces(260));
+  ConsoleWriteLine(run.Console, (std::string(phase) + TextSpaces(260)).c_str());
   if (logging) run.LogHandle = run.Log.AppendLogLine(phase);
 
   // Both texts are rebuilt per entry in buffers that keep their capacity.
   std::string row, line;
   for (std::int32_t i = 0; i <= run.MatchList.Count() - 1; ++i) {
-    const std::string& path = run.MatchList.CurrentText();
+    const char* path = run.MatchList.Current()->Text();
     if (logging) {
       line.assign("   ").append(path);
       run.LogHandle = run.Log.AppendLogLine(line);
@@ -69,9 +72,9 @@ void ProcessMatches(RunContext& run) {
       run.Machine.process.Pause(1);
       run.PacingCount = 0;
     }
-    run.Console.MoveCursor(0, run.ScreenRow);
+    ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
     row.assign("  ").append(path).append(260, ' ');
-    run.Console.Write(row);
+    ConsoleWrite(run.Console, row.c_str());
 
     if (clearing) {
       const bool ok = ClearEntry(run, path, mask);

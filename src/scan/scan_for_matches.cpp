@@ -9,6 +9,9 @@
 
 namespace zavero {
 
+using namespace support;
+using namespace console;
+
 namespace {
 
 // The guarded find-first call.
@@ -137,13 +140,13 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
   while (run.FolderQueue.Count() > 0) {
     run.Machine.process.Pause(5);
     run.FolderQueue.MoveFirst();
-    const std::string folder = run.FolderQueue.CurrentText();
+    const std::string folder = run.FolderQueue.Current()->Text();
 
-    run.Console.MoveCursor(0, 2);
-    run.Console.SetColors(15, 0);
-    run.Console.Write(" files found: " + DecimalText(run.MatchList.Count()));
-    run.Console.MoveCursor(0, 3);
-    run.Console.Write(" scanning folder " + folder + spaces);
+    ConsoleMoveCursor(run.Console, 0, 2);
+    ConsoleSetColors(run.Console, 15, 0);
+    ConsoleWrite(run.Console, (" files found: " + DecimalText(run.MatchList.Count())).c_str());
+    ConsoleMoveCursor(run.Console, 0, 3);
+    ConsoleWrite(run.Console, (" scanning folder " + folder + spaces).c_str());
 
     QueueSubfolders(run, listing, folder, path);
     SelectCandidates(run, listing, folder, args, true, path);

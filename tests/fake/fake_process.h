@@ -21,6 +21,12 @@ struct Terminated : std::runtime_error {
 
 // Thrown by Pause once `pause_limit` pauses were taken, so a test can run
 // the never-ending run sequence up to its idle loop and stop there.
+// Thrown when the run gives its precise timer back right before the idle
+// loop (unless stop_at_idle is off): every step of the run is done.
+struct IdleReached : std::runtime_error {
+  IdleReached() : std::runtime_error("idle") {}
+};
+
 struct PauseLimitReached : std::runtime_error {
   PauseLimitReached() : std::runtime_error("pause limit reached") {}
 };
@@ -39,6 +45,7 @@ class FakeProcess : public platform::Process {
   std::vector<std::uint32_t> pauses;       // every Pause(ms), in order
   std::size_t pause_limit = static_cast<std::size_t>(-1);
   bool precise_timing_ended = false;
+  bool stop_at_idle = true;
 
   const char* CommandLine() override {
     calls_.Add("CommandLine");
@@ -62,6 +69,7 @@ class FakeProcess : public platform::Process {
   void EndPreciseTiming() override {
     calls_.Add("EndPreciseTiming");
     precise_timing_ended = true;
+    if (stop_at_idle) throw IdleReached();
   }
   bool HasKernelFunction(const char* name) override {
     calls_.Add("HasKernelFunction", name);
