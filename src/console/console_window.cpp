@@ -10,7 +10,7 @@ namespace zavero::console {
 namespace {
 
 constexpr std::uint32_t kScreenOutputMode = 0;  // processed output and wrap off
-constexpr std::uint32_t kStreamOutputMode = 3;  // ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT
+constexpr std::uint32_t kStreamOutputMode = 3;  // processed output and wrap on
 
 // The system calls ConsoleControlHandler as a plain routine with no context,
 // so the close clean-up has to be reachable without the ConsoleWindow. This
