@@ -2,6 +2,26 @@
 
 #include <new>
 
+// In sanitizer builds, blocks on a free list and the unused rest of a chunk are
+// poisoned, so a stale element or text pointer is reported on its first use
+// instead of reading whatever block took its place.
+#if defined(__SANITIZE_ADDRESS__)
+#define ZAVERO_POOL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZAVERO_POOL_ASAN 1
+#endif
+#endif
+
+#ifdef ZAVERO_POOL_ASAN
+#include <sanitizer/asan_interface.h>
+#define POOL_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
+#define POOL_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
+#else
+#define POOL_POISON(address, size) ((void)(address), (void)(size))
+#define POOL_UNPOISON(address, size) ((void)(address), (void)(size))
+#endif
+
 namespace zavero::support {
 
 // The first granule of every chunk holds the link to the chunk before it, and
@@ -11,6 +31,7 @@ static_assert(sizeof(void*) <= ElementPool::kGranule, "a link must fit one granu
 ElementPool::~ElementPool() {
   while (chunks_ != nullptr) {
     void* previous = *static_cast<void**>(chunks_);
+    POOL_UNPOISON(chunks_, kChunkBytes);
     ::operator delete(chunks_);
     chunks_ = previous;
   }
@@ -31,12 +52,14 @@ void* ElementPool::Take(std::size_t bytes) {
   FreeBlock*& head = free_[block_bytes / kGranule];
   if (head != nullptr) {
     FreeBlock* block = head;
+    POOL_UNPOISON(block, block_bytes);
     head = block->next;
     return block;
   }
   if (static_cast<std::size_t>(end_ - cursor_) < block_bytes) NewChunk();
   void* block = cursor_;
   cursor_ += block_bytes;
+  POOL_UNPOISON(block, block_bytes);
   return block;
 }
 
@@ -53,7 +76,9 @@ void ElementPool::Give(void* block, std::size_t bytes) {
 
 void ElementPool::Push(void* block, std::size_t block_bytes) {
   FreeBlock*& head = free_[block_bytes / kGranule];
+  POOL_UNPOISON(block, sizeof(FreeBlock));  // a chunk tail is poisoned already
   head = ::new (block) FreeBlock{head};
+  POOL_POISON(block, block_bytes);
 }
 
 void ElementPool::NewChunk() {
@@ -66,6 +91,7 @@ void ElementPool::NewChunk() {
   chunks_ = chunk;
   cursor_ = chunk + kGranule;
   end_ = chunk + kChunkBytes;
+  POOL_POISON(cursor_, kChunkBytes - kGranule);
 }
 
 }  // namespace zavero::support

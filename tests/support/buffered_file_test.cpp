@@ -35,47 +35,43 @@ class BufferedFileTest : public ::testing::Test {
   BufferedFiles files_{disk_};
 };
 
-TEST_F(BufferedFileTest, CreateEmptiesAnExistingFileWithTheTableParameters) {
+TEST_F(BufferedFileTest, CreateEmptiesAFileAndFallsBackToTruncatingAHiddenOne) {
   disk_.AddFile(kLog, 0x20, "old line\r\n");
-  const std::uint32_t handle = files_.Create(kLog);
-  EXPECT_GT(handle, 0u);
-  EXPECT_TRUE(files_.IsOpen(handle));
+  files_.Close(files_.Create(kLog));
   EXPECT_EQ(disk_.Content(kLog), "");
-  EXPECT_EQ(files_.Length(handle), 0);
-  EXPECT_EQ(Details("OpenFile"), (std::vector<std::string>{std::string(kLog) + "|" + kReadWrite +
-                                                             "|2|128"}));  // CREATE_ALWAYS, NORMAL
-}
-
-TEST_F(BufferedFileTest, CreateFallsBackToTruncatingAHiddenLog) {
   disk_.AddFile(kLog, 0x22, "old line\r\n");  // CREATE_ALWAYS refuses a hidden file
   const std::uint32_t handle = files_.Create(kLog);
   ASSERT_TRUE(files_.IsOpen(handle));
-  EXPECT_EQ(Details("OpenFile")[1], std::string(kLog) + "|1073741824|1|5|0");
-  files_.WriteLine(handle, "new");
-  files_.Close(handle);
-  EXPECT_EQ(disk_.Content(kLog), "new\r\n");
+  EXPECT_EQ(files_.Length(handle), 0);
+  EXPECT_EQ(Details("OpenFile"),
+            (std::vector<std::string>{std::string(kLog) + "|" + kReadWrite + "|2|128",
+                                      std::string(kLog) + "|" + kReadWrite + "|2|128",
+                                      std::string(kLog) + "|1073741824|1|5|0"}));
 }
 
-TEST_F(BufferedFileTest, FailedOpeningsGiveZeroAndKeepNothing) {
+TEST_F(BufferedFileTest, FailedOpeningsAndClosedHandlesNameNothing) {
   EXPECT_EQ(files_.Create("C:\\missing\\scan.log"), 0u);
   EXPECT_EQ(files_.Open("C:\\missing\\scan.log"), 0u);
-  disk_.AddFile(kLog, 0x21);  // read-only
-  EXPECT_EQ(files_.Open(kLog), 0u);
-  EXPECT_EQ(files_.Create(kLog), 0u);
+  disk_.AddFile("C:\\logs\\readonly.log", 0x21);
+  EXPECT_EQ(files_.Create("C:\\logs\\readonly.log"), 0u);
   EXPECT_EQ(disk_.open_files(), 0);
-  EXPECT_FALSE(files_.IsOpen(0));
+
+  const std::uint32_t first = files_.Create(kLog);
+  files_.Close(first);
   calls_.Clear();
+  for (const std::uint32_t stale : {first, 0u}) {
+    EXPECT_FALSE(files_.IsOpen(stale));
+    EXPECT_EQ(files_.WriteLine(stale, "lost"), 0);
+    EXPECT_EQ(files_.Length(stale), -1);
+    files_.Seek(stale, 0);
+    files_.Close(stale);
+  }
   files_.CloseAll();
   EXPECT_TRUE(calls_.Calls().empty());
-}
-
-TEST_F(BufferedFileTest, OpenMakesAMissingFileEmpty) {
-  const std::uint32_t handle = files_.Open(kLog);
-  ASSERT_TRUE(files_.IsOpen(handle));
-  EXPECT_EQ(files_.Length(handle), 0);
-  EXPECT_EQ(Details("OpenFile")[0], std::string(kLog) + "|" + kReadWrite + "|4|128");
-  files_.Close(handle);
-  EXPECT_TRUE(disk_.Exists(kLog));
+  // The next opening gets a new number, so the stale one still names nothing.
+  const std::uint32_t second = files_.Open(kLog);
+  EXPECT_NE(second, first);
+  EXPECT_FALSE(files_.IsOpen(first));
 }
 
 TEST_F(BufferedFileTest, HeaderBurstReachesTheFileInOneWriteAtClose) {
@@ -97,76 +93,41 @@ TEST_F(BufferedFileTest, AppendedLineFollowsTheOldOneInOneWrite) {
   ASSERT_TRUE(files_.IsOpen(handle));
   files_.Seek(handle, files_.Length(handle));
   EXPECT_EQ(files_.WriteLine(handle, "second"), 8);
+  EXPECT_EQ(files_.Length(handle), 15);  // the pending line counts
   files_.Close(handle);
   EXPECT_EQ(disk_.Content(kLog), "first\r\nsecond\r\n");
   EXPECT_EQ(calls_.Names(), (std::vector<std::string>{"OpenFile", "FileSize", "SeekFromStart",
-                                                      "WriteBytes", "CloseFile"}));
+                                                      "WriteBytes", "FileSize", "CloseFile"}));
+  EXPECT_EQ(Details("OpenFile")[0], std::string(kLog) + "|" + kReadWrite + "|4|128");
   EXPECT_EQ(Details("SeekFromStart"), (std::vector<std::string>{"7|0"}));
 }
 
-TEST_F(BufferedFileTest, LengthCountsAPendingLine) {
-  const std::uint32_t handle = files_.Create(kLog);
-  files_.WriteLine(handle, "abc");
-  EXPECT_EQ(files_.Length(handle), 5);
-  EXPECT_EQ(disk_.Content(kLog), "abc\r\n");
-}
-
-TEST_F(BufferedFileTest, TextLongerThanTheBufferGoesStraightThroughInOrder) {
+TEST_F(BufferedFileTest, TextsOfABufferOrMoreGoStraightThroughInOrder) {
   const std::string big(5000, 'x');
   const std::uint32_t handle = files_.Create(kLog);
   files_.WriteLine(handle, "head");
   EXPECT_EQ(files_.WriteLine(handle, big), 5002);
   EXPECT_EQ(disk_.write_sizes, (Sizes{6, 5000}));  // pending first, then the text whole
+  // Exactly a buffer's worth, nothing pending: straight through as well.
+  files_.WriteLine(handle, std::string(4096, 'y'));
   files_.Close(handle);
-  EXPECT_EQ(disk_.write_sizes, (Sizes{6, 5000, 2}));  // CR LF waited in the buffer
-  EXPECT_EQ(disk_.Content(kLog), "head\r\n" + big + "\r\n");
+  EXPECT_EQ(disk_.write_sizes, (Sizes{6, 5000, 2, 4096, 2}));  // CR LF waited each time
+  EXPECT_EQ(disk_.Content(kLog), "head\r\n" + big + "\r\n" + std::string(4096, 'y') + "\r\n");
 }
 
-TEST_F(BufferedFileTest, WritesAtTheBufferEdge) {
-  const std::uint32_t handle = files_.Create(kLog);
-  // Exactly a buffer's worth on an empty buffer: nothing pending to flush.
-  files_.WriteLine(handle, std::string(4096, 'a'));
-  EXPECT_EQ(disk_.write_sizes, (Sizes{4096}));
-  files_.Seek(handle, files_.Length(handle));
-  disk_.write_sizes.clear();
-  // 4095 bytes fit (4096 free is greater); CR LF then needs a flush.
-  files_.WriteLine(handle, std::string(4095, 'b'));
-  EXPECT_EQ(disk_.write_sizes, (Sizes{4095}));
-  files_.Close(handle);
-  EXPECT_EQ(disk_.write_sizes, (Sizes{4095, 2}));
-  EXPECT_EQ(disk_.Content(kLog).size(), 4096u + 2 + 4095 + 2);
-}
-
-TEST_F(BufferedFileTest, OneByteOfRoomFlushesBeforeAOneByteWrite) {
+TEST_F(BufferedFileTest, BufferNeverFillsUpCompletely) {
   const std::uint32_t handle = files_.Create(kLog);
   files_.WriteLine(handle, std::string(4093, 'a'));  // 4095 pending, 1 free
   EXPECT_TRUE(disk_.write_sizes.empty());
-  files_.WriteLine(handle, "z");
+  files_.WriteLine(handle, "z");  // 1 byte into 1 byte of room: flush first
+  EXPECT_EQ(disk_.write_sizes, (Sizes{4095}));
+  files_.WriteLine(handle, std::string(4088, 'b'));  // 4093 pending, 3 free
+  files_.WriteLine(handle, "");                       // so CR LF still fits
   EXPECT_EQ(disk_.write_sizes, (Sizes{4095}));
   files_.Close(handle);
-  EXPECT_EQ(disk_.write_sizes, (Sizes{4095, 3}));
-  EXPECT_EQ(disk_.Content(kLog), std::string(4093, 'a') + "\r\nz\r\n");
-}
-
-TEST_F(BufferedFileTest, ClosedAndZeroHandlesNameNothing) {
-  const std::uint32_t first = files_.Create(kLog);
-  files_.Close(first);
-  calls_.Clear();
-  EXPECT_FALSE(files_.IsOpen(first));
-  EXPECT_EQ(files_.WriteLine(first, "lost"), 0);
-  EXPECT_EQ(files_.Length(first), -1);
-  files_.Seek(first, 0);
-  files_.Close(first);
-  EXPECT_EQ(files_.WriteLine(0, "lost"), 0);
-  files_.Close(0);
-  EXPECT_TRUE(calls_.Calls().empty());
-  // The next opening gets a new number, so the stale one still names nothing.
-  const std::uint32_t second = files_.Open(kLog);
-  EXPECT_NE(second, first);
-  EXPECT_FALSE(files_.IsOpen(first));
-  files_.WriteLine(second, "kept");
-  files_.Close(second);
-  EXPECT_EQ(disk_.Content(kLog), "kept\r\n");
+  EXPECT_EQ(disk_.write_sizes, (Sizes{4095, 4095}));
+  EXPECT_EQ(disk_.Content(kLog),
+            std::string(4093, 'a') + "\r\nz\r\n" + std::string(4088, 'b') + "\r\n\r\n");
 }
 
 TEST_F(BufferedFileTest, LengthsAndPositionsBeyond4GiBKeepAll64Bits) {
@@ -183,7 +144,7 @@ TEST_F(BufferedFileTest, LengthsAndPositionsBeyond4GiBKeepAll64Bits) {
   EXPECT_EQ(disk_.Content(kLog), "tail\r\nmore\r\n");
 }
 
-TEST_F(BufferedFileTest, CloseAllWritesOutEveryOpenFile) {
+TEST_F(BufferedFileTest, CloseAllAndDestructionWriteOutEveryOpenFile) {
   const std::uint32_t a = files_.Create("C:\\logs\\a.log");
   const std::uint32_t b = files_.Create("C:\\logs\\b.log");
   ASSERT_NE(a, b);
@@ -193,30 +154,13 @@ TEST_F(BufferedFileTest, CloseAllWritesOutEveryOpenFile) {
   files_.CloseAll();
   EXPECT_EQ(disk_.Content("C:\\logs\\a.log"), "to a\r\nagain a\r\n");
   EXPECT_EQ(disk_.Content("C:\\logs\\b.log"), "to b\r\n");
-  EXPECT_FALSE(files_.IsOpen(a));
-  EXPECT_FALSE(files_.IsOpen(b));
-  EXPECT_EQ(disk_.open_files(), 0);
-}
-
-TEST_F(BufferedFileTest, ShortWritesAreNotDetected) {
-  disk_.write_limit = 3;
-  const std::uint32_t handle = files_.Create(kLog);
-  EXPECT_EQ(files_.WriteLine(handle, "abcdef"), 8);
-  files_.Close(handle);
-  EXPECT_EQ(disk_.Content(kLog), "abc");
-}
-
-TEST(BufferedFileLifetimeTest, DestructionWritesOutPendingLines) {
-  fake::CallLog calls;
-  fake::FakeFiles disk(calls);
-  disk.AddDrive('C', 3);
-  disk.AddFolder("C:\\logs");
+  EXPECT_FALSE(files_.IsOpen(a) || files_.IsOpen(b));
   {
-    BufferedFiles files(disk);
-    files.WriteLine(files.Create(kLog), "pending");
+    BufferedFiles scoped(disk_);
+    scoped.WriteLine(scoped.Open(kLog), "pending");
   }
-  EXPECT_EQ(disk.Content(kLog), "pending\r\n");
-  EXPECT_EQ(disk.open_files(), 0);
+  EXPECT_EQ(disk_.Content(kLog), "pending\r\n");
+  EXPECT_EQ(disk_.open_files(), 0);
 }
 
 // A set of files that never gets buffer memory.
@@ -235,10 +179,17 @@ TEST_F(BufferedFileTest, WithoutBufferMemoryEveryWriteGoesStraightOut) {
   EXPECT_EQ(files.WriteLine(handle, "abc"), 5);
   EXPECT_EQ(files.WriteLine(handle, ""), 2);
   EXPECT_EQ(disk_.write_sizes, (Sizes{3, 2, 2}));
-  EXPECT_EQ(files.Length(handle), 7);
   files.Close(handle);
   EXPECT_EQ(disk_.write_sizes, (Sizes{3, 2, 2}));
   EXPECT_EQ(disk_.Content(kLog), "abc\r\n\r\n");
+}
+
+TEST_F(BufferedFileTest, ShortWritesAreNotDetected) {
+  disk_.write_limit = 3;
+  const std::uint32_t handle = files_.Create(kLog);
+  EXPECT_EQ(files_.WriteLine(handle, "abcdef"), 8);
+  files_.Close(handle);
+  EXPECT_EQ(disk_.Content(kLog), "abc");
 }
 
 }  // namespace
