@@ -1,0 +1,160 @@
+// The run log on the fake machine: the header, one opening per line, and what
+// happens when the file is missing, locked, deleted or closed from outside.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "console/console_window.h"
+#include "run/run_harness.h"
+
+namespace zavero {
+namespace {
+
+using testing::RunHarness;
+using Lines = std::vector<std::string>;
+
+constexpr const char* kLog = "C:\\Tools\\scan.log";
+
+TEST(RunLog, OneOpenLengthSeekWriteClosePerLine) {
+  RunHarness h;
+  h.m.files.AddFolder("C:\\E");
+  h.Run("list scan.log C:\\E");
+  const Lines io = {"OpenFile", "FileSize", "SeekFromStart", "WriteBytes", "CloseFile"};
+  Lines header = {"OpenFile", "WriteBytes", "CloseFile"};  // five lines, one write
+  Lines line = {"OpenFile", "FileSize", "SeekFromStart", "WriteBytes", "CloseFile"};
+  Lines expected = header;
+  for (int i = 0; i < 2; ++i) expected.insert(expected.end(), line.begin(), line.end());
+  EXPECT_EQ(h.m.calls.Names(io), expected);
+  // The exact opening parameters: create, then append with read sharing.
+  auto calls = h.m.calls.Calls();
+  Lines opens;
+  for (auto& c : calls)
+    if (c.name == "OpenFile") opens.push_back(c.detail);
+  EXPECT_EQ(opens, (Lines{"C:\\Tools\\scan.log|3221225472|1|2|128",
+                          "C:\\Tools\\scan.log|3221225472|1|4|128",
+                          "C:\\Tools\\scan.log|3221225472|1|4|128"}));
+  EXPECT_EQ(h.m.files.open_files(), 0);
+}
+
+TEST(RunLog, HeaderWithoutStartFolderHasFourLines) {
+  RunHarness h;
+  h.m.files.drive_strings = std::string();
+  h.Run("CLEAR scan.log \"\" \"\" 1 1 -1 $22");
+  EXPECT_EQ(h.LogLines(kLog), (Lines{"QOR_ZAVERO has been started...", "Clear attributes: $22",
+                                     "skip attributes: $FFFFFFFFFFFFFFFF", "searching files: *",
+                                     " clearing...", "finished!"}));
+}
+
+TEST(RunLog, EarlierLogIsEmptiedEvenWhenHidden) {
+  RunHarness h;
+  h.m.files.AddFile(kLog, 0x22, "old line\r\nolder line\r\n");
+  h.m.files.AddFolder("C:\\E");
+  h.Run("list scan.log C:\\E");
+  EXPECT_EQ(h.LogLines(kLog).front(), "QOR_ZAVERO has been started...");
+  EXPECT_EQ(h.LogLines(kLog).size(), 7u);
+  EXPECT_EQ(h.m.files.Attributes(kLog), 0x22u);  // the second attempt keeps them
+}
+
+TEST(RunLog, NoLogPathTouchesNoFile) {
+  RunHarness h;
+  h.m.files.AddFolder("C:\\E");
+  h.m.files.AddFile("C:\\E\\h", 0x2);
+  h.Run("clear \"\" C:\\E");
+  EXPECT_EQ(h.m.calls.Count("OpenFile"), 0);
+  EXPECT_TRUE(h.m.desktop.questions.empty());
+  EXPECT_EQ(h.m.console.RowText(1), "");  // no "Writing to: " row
+}
+
+TEST(RunLog, MissingFolderLosesEveryLineAndThePrompt) {
+  RunHarness h;
+  h.m.files.AddFolder("C:\\E");
+  h.m.files.AddFile("C:\\E\\h", 0x2);
+  h.Run("clear C:\\NoSuch\\scan.log C:\\E");
+  EXPECT_FALSE(h.m.files.Exists("C:\\NoSuch\\scan.log"));
+  EXPECT_EQ(h.m.console.RowText(1), "Writing to: C:\\NoSuch\\scan.log");
+  EXPECT_EQ(h.m.files.Attributes("C:\\E\\h"), 0u);  // the run goes on
+  EXPECT_TRUE(h.m.desktop.questions.empty());
+  EXPECT_EQ(h.run->LogHandle, 0u);
+}
+
+TEST(RunLog, LinesWhileLockedAreLostLaterOnesLand) {
+  RunHarness h;
+  auto& f = h.m.files;
+  f.AddFolder("C:\\E");
+  f.AddFile("C:\\E\\a", 0x2);
+  f.AddFile("C:\\E\\b", 0x2);
+  f.AddFile(kLog, 0x20);
+  f.LockFile(kLog);  // held by another program from the start
+  f.before_call = [&](const std::string& call, const std::string& arg) {
+    if (call == "ReadAttributes" && arg == "C:\\E\\b") f.LockFile(kLog, false);
+  };
+  h.Run("clear scan.log C:\\E");
+  EXPECT_EQ(h.LogLines(kLog), (Lines{"     ...sucsess!", "finished!"}));
+  // Only the last opening counts for the prompt.
+  ASSERT_EQ(h.m.desktop.questions.size(), 1u);
+  EXPECT_EQ(h.m.desktop.questions[0].text, "Open C:\\Tools\\scan.log ?");
+}
+
+TEST(RunLog, DeletedMidRunIsRecreatedWithoutHeader) {
+  RunHarness h;
+  auto& f = h.m.files;
+  f.AddFolder("C:\\E");
+  f.AddFile("C:\\E\\a", 0x2);
+  f.before_call = [&](const std::string& call, const std::string&) {
+    if (call == "ReadAttributes" && f.Exists(kLog) && f.Content(kLog).find("   C:") != std::string::npos &&
+        f.Content(kLog).find("sucsess") == std::string::npos)
+      f.Remove(kLog);
+  };
+  h.Run("clear scan.log C:\\E");
+  EXPECT_EQ(h.LogLines(kLog), (Lines{"     ...sucsess!", "finished!"}));
+}
+
+TEST(RunLog, FinishedLineFailingMeansNoPrompt) {
+  RunHarness h;
+  h.m.files.AddFolder("C:\\E");
+  h.m.files.before_call = [&](const std::string& call, const std::string&) {
+    if (call == "WriteChars" || call != "OpenFile") return;
+    if (h.m.files.Content(kLog).find(" listing...") != std::string::npos) h.m.files.LockFile(kLog);
+  };
+  h.Run("list scan.log C:\\E");
+  EXPECT_EQ(h.LogLines(kLog).back(), " listing...");
+  EXPECT_TRUE(h.m.desktop.questions.empty());
+  EXPECT_EQ(h.run->LogHandle, 0u);
+}
+
+// The close event arrives on a thread of its own while the run thread is in
+// the middle of a log line: the line is finished whole, the file is closed,
+// and no later line is started.
+TEST(RunLog, CloseEventNeverTearsALine) {
+  RunHarness h;
+  auto& f = h.m.files;
+  f.AddFolder("C:\\E");
+  for (int i = 0; i < 5; ++i) f.AddFile("C:\\E\\f" + std::to_string(i), 0x2);
+  std::thread closer;
+  int opens = 0;
+  bool waited = false;
+  f.before_call = [&](const std::string& call, const std::string&) {
+    if (call == "OpenFile" && ++opens == 3) {
+      // The line of the first entry is in progress: the clean-up must wait
+      // for it. Give it time to start waiting.
+      closer = std::thread([&] { h.m.console.DeliverControlEvent(platform::CTRL_CLOSE); });
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } else if (call == "ReadAttributes" && opens == 3 && !waited) {
+      // Between two lines: let the clean-up take its turn.
+      waited = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+  };
+  h.Run("clear scan.log C:\\E");
+  closer.join();
+  Lines lines = h.LogLines(kLog);
+  ASSERT_EQ(lines.size(), 5u + 2u);  // header, phase line, the line in progress
+  EXPECT_EQ(lines[6], "   C:\\E\\f0");
+  EXPECT_EQ(f.open_files(), 0);
+  // Until the process ends the run goes on, but it starts no new line.
+  EXPECT_EQ(f.Attributes("C:\\E\\f4"), 0u);
+  EXPECT_EQ(opens, 3);
+}
+
+}  // namespace
+}  // namespace zavero
