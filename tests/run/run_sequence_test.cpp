@@ -1,0 +1,115 @@
+// The run from start to idle on the fake machine: start-up order, banner and
+// title, and the end of the run with its offer to open the log.
+#include <gtest/gtest.h>
+
+#include "run/run_harness.h"
+
+namespace zavero {
+namespace {
+
+using testing::RunHarness;
+using Lines = std::vector<std::string>;
+
+TEST(RunSequence, StartUpOrderBannerAndTitle) {
+  RunHarness h;
+  h.m.files.AddFolder("C:\\E");
+  h.Run("list scan.log C:\\E");
+  // Desktop services first, the guard before any parameter is read, the
+  // console after the parameters.
+  Lines order = h.m.calls.Names({"InitCommonControls", "InitCom", "HasKernelFunction",
+                                 "CommandLine", "AddControlRoutine", "SetOutputMode"});
+  ASSERT_GE(order.size(), 8u);
+  EXPECT_EQ(Lines(order.begin(), order.begin() + 8),
+            (Lines{"InitCommonControls", "InitCom", "HasKernelFunction", "HasKernelFunction",
+                   "HasKernelFunction", "CommandLine", "AddControlRoutine", "SetOutputMode"}));
+  EXPECT_EQ(h.m.desktop.common_controls_inits, (std::vector<std::uint32_t>{0xB48}));
+  EXPECT_EQ(h.m.desktop.com_inits, 1);
+  auto& c = h.m.console;
+  EXPECT_EQ(c.title, "ZAVERO von QOR");
+  EXPECT_EQ(c.RowText(0), "QOR_ZAVERO has been started...");
+  EXPECT_EQ(c.CellAttribute(0, 0), 12);
+  EXPECT_EQ(c.RowText(1), "Writing to: C:\\Tools\\scan.log");
+  EXPECT_EQ(c.CellAttribute(0, 1), 15);
+  EXPECT_EQ(c.mode, 0u);  // screen mode for the whole run
+}
+
+TEST(RunSequence, StartedBelowAPromptWritesTheBannerThere) {
+  RunHarness h;
+  h.m.files.AddFolder("C:\\E\\S");
+  h.m.files.AddFile("C:\\E\\S\\h", 0x2);
+  h.m.console.Fill(0, 9, "C:\\>zavero list x.log C:\\E");
+  h.m.console.cursor_x = 0;
+  h.m.console.cursor_y = 10;
+  h.Run("list x.log C:\\E");
+  auto& c = h.m.console;
+  EXPECT_EQ(c.RowText(10), "QOR_ZAVERO has been started...");
+  EXPECT_EQ(c.RowText(11), "Writing to: C:\\Tools\\x.log");
+  // The progress and entry rows are absolute and overwrite the buffer's top.
+  EXPECT_EQ(c.RowText(2), " files found: 0");
+  EXPECT_EQ(c.RowText(4), "  C:\\E\\S\\h");
+}
+
+TEST(CompleteRun, NoLogPathNoQuestion) {
+  RunHarness h;
+  h.m.files.AddFolder("C:\\E");
+  h.Run("list \"\" C:\\E");
+  EXPECT_EQ(h.m.console.RowText(151), "finished!");
+  EXPECT_TRUE(h.m.desktop.questions.empty());
+  EXPECT_TRUE(h.m.process.precise_timing_ended);
+}
+
+TEST(CompleteRun, AnswerYesOpensTheLogInNotepad) {
+  RunHarness h;
+  h.m.files.AddFolder("C:\\E");
+  h.m.desktop.answer = platform::ANSWER_YES;
+  h.Run("list C:\\Tools\\scan.log C:\\E");
+  ASSERT_EQ(h.m.desktop.questions.size(), 1u);
+  const auto& q = h.m.desktop.questions[0];
+  EXPECT_EQ(q.title, "A little question...");
+  EXPECT_EQ(q.text, "Open C:\\Tools\\scan.log ?");
+  EXPECT_EQ(q.style, 0x24u);
+  ASSERT_EQ(h.m.desktop.launches.size(), 1u);
+  EXPECT_EQ(h.m.desktop.launches[0].command_line,
+            "\"C:\\Windows\\system32\\notepad.exe\" C:\\Tools\\scan.log");
+  EXPECT_EQ(h.m.desktop.launches[0].directory, std::optional<std::string>("C:\\Tools\\"));
+  EXPECT_EQ(h.LogLines("C:\\Tools\\scan.log").back(), "finished!");
+}
+
+TEST(CompleteRun, AnswerNoOrNoBoxLaunchesNothing) {
+  for (int answer : {platform::ANSWER_NO, 0}) {
+    RunHarness h;
+    h.m.files.AddFolder("C:\\E");
+    h.m.desktop.answer = answer;
+    h.Run("list scan.log C:\\E");
+    EXPECT_EQ(h.m.desktop.questions.size(), 1u);
+    EXPECT_TRUE(h.m.desktop.launches.empty());
+    EXPECT_TRUE(h.m.desktop.shell_starts.empty());
+  }
+}
+
+TEST(CompleteRun, ShortBufferWritesFinishedWhereTheCursorStands) {
+  RunHarness h;
+  h.m.console.SetBufferSize(80, 25);
+  h.m.files.AddFolder("C:\\E");
+  h.m.files.AddFile("C:\\E\\h", 0x2);
+  h.Run("list \"\" C:\\E");
+  // Row 4 holds the entry, padded to the last column where the cursor
+  // stayed; with wrap off "finished!" keeps overwriting that column.
+  EXPECT_EQ(h.m.console.RowText(4).substr(0, 8), "  C:\\E\\h");
+  EXPECT_EQ(h.m.console.CellChar(79, 4), '!');
+  EXPECT_EQ(h.m.console.CellAttribute(79, 4), 12);
+}
+
+TEST(CompleteRun, IdleLoopSleepsTenMillisecondsForEver) {
+  RunHarness h;
+  h.m.process.stop_at_idle = false;
+  h.m.process.pause_limit = 50;
+  h.m.files.AddFolder("C:\\E");
+  h.m.process.command_line = "z list \"\" C:\\E";
+  RunContext run(h.m.machine);
+  EXPECT_THROW(RunProgram(run), fake::PauseLimitReached);
+  EXPECT_EQ(h.m.process.pauses, std::vector<std::uint32_t>(50, 10));
+}
+
+}  // namespace
+}  // namespace zavero
