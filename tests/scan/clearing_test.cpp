@@ -62,8 +62,9 @@ TEST(Clearing, RefusedWriteAndVanishedEntryAreNotChanged) {
   EXPECT_EQ(PhaseLines(h), (Lines{"   C:\\D\\locked", "     ...not changed!", "   C:\\D\\gone",
                                   "     ...not changed!", "   C:\\D\\ok", "     ...sucsess!"}));
   // A vanished entry gets no write attempt.
-  for (auto& c : h.m.calls.Calls())
+  for (auto& c : h.m.calls.Calls()) {
     if (c.name == "WriteAttributes") EXPECT_EQ(c.detail.find("C:\\D\\gone"), std::string::npos);
+  }
 }
 
 TEST(Clearing, EntryThatLostAMaskBitIsLeftAlone) {
