@@ -65,6 +65,7 @@ TEST(Clearing, RefusedWriteAndVanishedEntryAreNotChanged) {
   for (auto& c : h.m.calls.Calls()) {
     if (c.name == "WriteAttributes") EXPECT_EQ(c.detail.find("C:\\D\\gone"), std::string::npos);
   }
+  }
 }
 
 TEST(Clearing, EntryThatLostAMaskBitIsLeftAlone) {
