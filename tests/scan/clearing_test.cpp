@@ -63,8 +63,9 @@ TEST(Clearing, RefusedWriteAndVanishedEntryAreNotChanged) {
                                   "     ...not changed!", "   C:\\D\\ok", "     ...sucsess!"}));
   // A vanished entry gets no write attempt.
   for (auto& c : h.m.calls.Calls()) {
-    if (c.name == "WriteAttributes") EXPECT_EQ(c.detail.find("C:\\D\\gone"), std::string::npos);
-  }
+    if (c.name == "WriteAttributes") {
+      EXPECT_EQ(c.detail.find("C:\\D\\gone"), std::string::npos);
+    }
   }
 }
 
