@@ -2,6 +2,8 @@
 // title, and the end of the run with its offer to open the log.
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "run/run_harness.h"
 
 namespace zavero {
@@ -109,6 +111,27 @@ TEST(CompleteRun, IdleLoopSleepsTenMillisecondsForEver) {
   RunContext run(h.m.machine);
   EXPECT_THROW(RunProgram(run), fake::PauseLimitReached);
   EXPECT_EQ(h.m.process.pauses, std::vector<std::uint32_t>(50, 10));
+}
+
+}  // namespace
+}  // namespace zavero
+
+namespace zavero {
+namespace {
+
+TEST(RunSequence, OutOfMemoryEndsTheProcessQuietly) {
+  testing::RunHarness h;
+  h.m.files.AddFolder("C:\\E");
+  h.Run("list \"\" C:\\E");
+  std::new_handler handler = std::get_new_handler();
+  ASSERT_NE(handler, nullptr);
+  try {
+    handler();
+    ADD_FAILURE() << "the handler returned";
+  } catch (const fake::Terminated& t) {
+    EXPECT_EQ(t.code, 8u);
+  }
+  std::set_new_handler(nullptr);
 }
 
 }  // namespace
