@@ -105,6 +105,8 @@ wl_prefix_boot() {
 wl_prefix_copy() {
   local tpl=$1 dir=$2
   wl_prefix_ready "$tpl" || { wl_log "no template prefix at $tpl"; return 1; }
+  # A server left over from an earlier run would keep the old prefix's files open.
+  [ -d "$dir" ] && wl_server_stop "$dir"
   rm -rf "$dir"
   mkdir -p "$(dirname "$dir")"
   mkdir -p "$dir"
@@ -187,21 +189,28 @@ wl_server_restart() { wl_server_stop "$WINEPREFIX"; wineserver -p; }
 # ---------------------------------------------------------------- paths and drives
 
 # wl_winpath PATH: the Windows path of a Linux PATH in the current prefix, as `winepath -w`
-# gives it, without starting Wine: the drive whose dosdevices link holds the longest part
-# of the path wins (Z: is the whole root in a fresh prefix).
+# gives it, without starting Wine: the drive whose dosdevices link holds the longest part of
+# the path wins; the root drive (Z: in a fresh prefix) takes the path as written, symbolic
+# links unresolved.
 wl_winpath() {
-  local p; p=$(readlink -m "$1")
-  local best='' bestlen=-1 link target letter
+  local logical physical p best='' bestlen=0 link target letter root=''
+  logical=$(realpath -s -m -- "$1") physical=$(readlink -m -- "$1")
   for link in "$WINEPREFIX"/dosdevices/?:; do
     [ -L "$link" ] || continue
     target=$(readlink -f "$link") || continue
     letter=${link##*/}
     if [ "$target" = / ]; then
-      (( bestlen < 0 )) && { best="$letter$p"; bestlen=0; }
-    elif [ "$p" = "$target" ] || [[ "$p" == "$target"/* ]]; then
-      (( ${#target} > bestlen )) && { best="$letter${p#"$target"}"; bestlen=${#target}; }
+      [ -n "$root" ] || root=$letter
+      continue
     fi
+    for p in "$logical" "$physical"; do
+      if [ "$p" = "$target" ] || [[ "$p" == "$target"/* ]]; then
+        (( ${#target} > bestlen )) && { best="$letter${p#"$target"}"; bestlen=${#target}; }
+        break
+      fi
+    done
   done
+  [ -n "$best" ] || { [ -n "$root" ] && best="$root$logical"; }
   [ -n "$best" ] || { winepath -w "$1" 2>/dev/null; return; }
   [ "${best#?:}" = "" ] && best="$best/"
   best=${best//\//\\}
@@ -494,5 +503,5 @@ wl_box_answer() {
 # wl_window_close WID: closes a program's window with Alt+F4 (Wine ignores windowclose).
 wl_window_close() { xdotool windowfocus --sync "$1" 2>/dev/null; xdotool key --clearmodifiers alt+F4; }
 
-# wl_screenshot FILE: the whole X screen as a PNG picture.
-wl_screenshot() { import -window root "$1"; }
+# wl_screenshot FILE [WID]: the whole X screen, or only the window WID, as a PNG picture.
+wl_screenshot() { import -window "${2:-root}" "$1"; }
