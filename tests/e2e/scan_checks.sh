@@ -1,0 +1,131 @@
+# shellcheck shell=bash
+# Checks shared by the scan scenarios (clearing, listing, drive scan): the state of a tree on
+# disk, the exact bytes of the run log and the rows of the finished screen. Source it after
+# lib.sh.
+#
+# Folder listings under Wine come sorted by name (Wine sorts every listing, as NTFS does), so
+# the scenarios write the expected walk order by hand from their trees: a folder's own
+# entries in name order, then each subfolder's whole tree in name order. The names within one
+# folder start with different lower-case letters, so that any sensible name order gives the
+# same sequence.
+
+# sc_tree_make ROOT < SPEC: wl_tree_make, except that without root rights the read-only
+# marks are dropped (with a note): the kernel lets nobody else write user.DOSATTRIB on an
+# entry without write permission, so Wine could not clear such an entry and the scenario
+# would test the machine's rights instead of the program.
+sc_tree_make() {
+  if [ "$(id -u)" = 0 ]; then
+    wl_tree_make "$1"
+  else
+    echo "# not root: read-only entries are made writable (Wine cannot change their attributes)"
+    sed -E 's/^([df])[[:blank:]]+r/\1 /' | wl_tree_make "$1"
+  fi
+}
+
+# sc_state ROOT: one line per entry below ROOT, sorted: path, kind, Unix mode and the DOS bits
+# Wine keeps (0x0 when the entry has none), separated by tabs. Everything a run may change.
+sc_state() {
+  local root=$1 rel kind mode
+  while IFS=$'\t' read -r rel kind mode; do
+    printf '%s\t%s\t%s\t%s\n' "$rel" "$kind" "$mode" "$(wl_attr_get "$root/$rel")"
+  done < <(find "$root" -mindepth 1 -printf '%P\t%y\t%m\n' | LC_ALL=C sort)
+}
+
+# sc_state_cleared STATE REL...: STATE (from sc_state) as a clearing run with include mask 2
+# must leave it: the entries REL without their hidden bit, everything else as it was.
+sc_state_cleared() {
+  local state=$1; shift
+  local rel line out='' bits
+  declare -A cleared=()
+  for rel in "$@"; do cleared[$rel]=1; done
+  while IFS=$'\t' read -r rel kind mode bits; do
+    [ -n "${cleared[$rel]:-}" ] && bits=$(printf '0x%x' $(( bits & ~2 )))
+    out+=$(printf '%s\t%s\t%s\t%s' "$rel" "$kind" "$mode" "$bits")$'\n'
+  done <<<"$state"
+  printf '%s' "$out"
+}
+
+# sc_crlf LINE...: the lines as the run log holds them, each ended by CR LF.
+sc_crlf() { printf '%s\r\n' "$@"; }
+
+# sc_check_file DESC FILE EXPECTED_FILE: passes when both files hold the same bytes; shows
+# the difference (with line ends made visible) otherwise.
+sc_check_file() {
+  if cmp -s "$2" "$3"; then _e2e_result 0 "$1"; return 0; fi
+  _e2e_result 1 "$1"
+  echo "#   (< expected, > actual; ^M\$ is CR LF)"
+  diff <(cat -A "$3" 2>&1) <(cat -A "$2" 2>&1) | sed 's/^/#   /' | head -n 40
+  return 1
+}
+
+# sc_row_text PATH: the row the clearing or listing phase draws for PATH, as the screen
+# shows it: two blanks and the path, cut at the buffer width, trailing blanks gone.
+sc_row_text() {
+  local row="  $1"
+  row=${row:0:$WL_TMUX_COLS}
+  printf '%s\n' "${row%"${row##*[![:space:]]}"}"
+}
+
+# sc_check_rows CONSOLE PATH...: the paths stand on rows 4, 5, ... in light blue (colour 9 =
+# SGR 94), and every other row from there up to row 150 is blank.
+sc_check_rows() {
+  local console=$1; shift
+  local row=4 path bad='' sgr
+  for path in "$@"; do
+    if [ "$(wl_row "$console" "$row")" != "$(sc_row_text "$path")" ]; then
+      bad+=" row $row: [$(wl_row "$console" "$row")] not [$(sc_row_text "$path")];"
+    else
+      sgr=$(wl_sgr_at "$console" "$row" "  $path") || sgr=''
+      wl_sgr_has "$sgr" 94 || bad+=" row $row not light blue (SGR '$sgr');"
+    fi
+    row=$((row + 1))
+  done
+  for ((; row <= 150; row++)); do
+    [ -z "$(wl_row "$console" "$row")" ] || bad+=" row $row not blank: [$(wl_row "$console" "$row")];"
+  done
+  if [ -z "$bad" ]; then _e2e_result 0 "one light blue row per path from row 4 on, then blank rows"; return 0; fi
+  _e2e_result 1 "one light blue row per path from row 4 on, then blank rows"
+  echo "# $bad"
+  return 1
+}
+
+# sc_check_frame CONSOLE BANNER_ROW LOG_PATH FOUND PHASE: the rows around the paths: the
+# banner (light red) and "Writing to: " line (white) from BANNER_ROW on, " files found: FOUND"
+# on row 2 (white; skipped when FOUND is -), the phase line on row 3 (light blue) and
+# "finished!" on row 151 (light red).
+sc_check_frame() {
+  local console=$1 first=$2 log=$3 found=$4 phase=$5
+  e2e_check_eq "banner on row $first" "QOR_ZAVERO has been started..." "$(wl_row "$console" "$first")"
+  e2e_check "banner in light red (SGR 91)" \
+    wl_sgr_has "$(wl_sgr_at "$console" "$first" QOR_ZAVERO)" 91
+  e2e_check_eq "log path on row $((first + 1))" "Writing to: $log" "$(wl_row "$console" $((first + 1)))"
+  if [ "$found" != - ]; then
+    e2e_check_eq "row 2: the count before the last folder walked" " files found: $found" "$(wl_row "$console" 2)"
+    e2e_check "row 2 in white (SGR 97)" wl_sgr_has "$(wl_sgr_at "$console" 2 ' files found:')" 97
+  fi
+  e2e_check_eq "row 3: the phase line" "$phase" "$(wl_row "$console" 3)"
+  e2e_check "phase line in light blue (SGR 94)" wl_sgr_has "$(wl_sgr_at "$console" 3 "$phase")" 94
+  e2e_check_eq "row 151: finished!" "finished!" "$(wl_row "$console" 151)"
+  e2e_check "finished! in light red (SGR 91)" wl_sgr_has "$(wl_sgr_at "$console" 151 finished!)" 91
+}
+
+# sc_run_to_end CONSOLE LOG SECONDS: waits until the run has written "finished!" to its log
+# and drawn it on row 151; the whole screen is kept as CONSOLE.screen / .ansi. Ends the
+# scenario when the run does not get there.
+sc_run_to_end() {
+  local console=$1 log=$2 limit=$3 t0=$SECONDS
+  wl_wait_until "$limit" grep -q '^finished!' "$log" 2>/dev/null
+  wl_wait_row "$console" 151 finished! 30
+  e2e_save_screen "$console" "$console"
+  e2e_require "$console ran to \"finished!\" in log and on screen ($((SECONDS - t0)) s)" \
+    _sc_finished "$console" "$log"
+}
+_sc_finished() { grep -q '^finished!' "$2" 2>/dev/null && [ "$(wl_row "$1" 151)" = finished! ]; }
+
+# sc_stop CONSOLE PID: the run idles after "finished!" (the question box has no display, so
+# it is answered at once): checks that it is still alive, then ends it with Ctrl+C.
+sc_stop() {
+  e2e_check "$1 still idles after finishing" wl_proc_alive "$2"
+  wl_console_keys "$1" C-c
+  e2e_check "$1 ends on Ctrl+C" wl_wait_gone "$2" 30
+}
