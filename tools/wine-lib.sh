@@ -463,7 +463,10 @@ wl_xvfb_start() {
     if [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; then continue; fi
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     pid=$!
-    if wl_wait_until 10 _wl_x_up ":$n" "$pid"; then
+    # Another script may have taken the same number a moment ago: then this server ends at
+    # once and the next number is tried.
+    wl_wait_until 10 _wl_x_settled ":$n" "$pid"
+    if _wl_x_up ":$n" "$pid"; then
       wl_track "$pid"
       WL_XVFB_PID=$pid
       export DISPLAY=":$n"
@@ -474,6 +477,7 @@ wl_xvfb_start() {
   wl_log "no free X display found"; return 1
 }
 _wl_x_up() { wl_proc_alive "$2" && xdpyinfo -display "$1" >/dev/null 2>&1; }
+_wl_x_settled() { wl_proc_gone "$2" || _wl_x_up "$1" "$2"; }
 
 # wl_xvfb_stop: ends the Xvfb that wl_xvfb_start started.
 wl_xvfb_stop() { [ -n "${WL_XVFB_PID:-}" ] && wl_kill "$WL_XVFB_PID"; unset WL_XVFB_PID DISPLAY; }

@@ -66,7 +66,9 @@ e2e_save_screen() {
   return 0
 }
 
-_e2e_result() {
+# e2e_result STATUS DESC: records one check's outcome (STATUS 0 = passed), for checks that
+# compute their own result.
+e2e_result() {
   if [ "$1" = 0 ]; then
     E2E_PASSED=$((E2E_PASSED + 1)); echo "ok - $2"
   else
@@ -74,13 +76,15 @@ _e2e_result() {
   fi
 }
 
+_e2e_result() { e2e_result "$@"; }   # the earlier name, still used by some scenarios
+
 # e2e_check DESC CMD...: one check; passes when CMD succeeds.
-e2e_check() { local d=$1; shift; "$@"; _e2e_result $? "$d"; }
+e2e_check() { local d=$1; shift; "$@"; e2e_result $? "$d"; }
 
 # e2e_check_eq DESC EXPECTED ACTUAL: passes when both texts are equal; shows both otherwise.
 e2e_check_eq() {
-  if [ "$2" = "$3" ]; then _e2e_result 0 "$1"; return 0; fi
-  _e2e_result 1 "$1"
+  if [ "$2" = "$3" ]; then e2e_result 0 "$1"; return 0; fi
+  e2e_result 1 "$1"
   printf '#   expected: [%s]\n#   actual:   [%s]\n' "$2" "$3"
   return 1
 }
@@ -90,9 +94,17 @@ e2e_check_eq() {
 e2e_require() {
   local d=$1; shift
   "$@"; local rc=$?
-  _e2e_result "$rc" "$d"
+  e2e_result "$rc" "$d"
   [ "$rc" = 0 ] || { echo "# stopping: later checks depend on this one"; e2e_end; }
 }
+
+# e2e_wait_file FILE REGEX SECONDS: waits until some line of FILE (a log, say) matches the
+# extended REGEX; the program writes "finished!" as its last log line.
+e2e_wait_file() { wl_wait_until "$3" grep -Eq -- "$2" "$1"; }
+
+# e2e_crlf: copies standard input to output with CR LF line ends (the log's), for comparing
+# a log byte for byte with an expected text written in this script.
+e2e_crlf() { sed 's/$/\r/'; }
 
 # e2e_end: prints the scenario's count and exits: 0 only when every check passed.
 e2e_end() {
