@@ -77,9 +77,9 @@ wl_prefix_use() {
 # wl_prefix_ready DIR: true when DIR is a finished prefix (made by this library).
 wl_prefix_ready() { [ -f "$1/.zavero-prefix-ready" ]; }
 
-# wl_prefix_boot DIR: creates the prefix DIR from nothing with wineboot (20-30 s), waits until
-# its registry is on disk, and turns off Wine's window manager decorations for message boxes
-# (with them every box takes about 2 s to close). Caller holds the lock.
+# wl_prefix_boot DIR: creates the prefix DIR from nothing with wineboot (15-40 s), waits until
+# its registry is on disk, and has Wine's windows left unmanaged by the X window manager
+# (otherwise every message box takes about 2 s to close). Caller holds the lock.
 wl_prefix_boot() {
   local dir=$1
   rm -rf "$dir"
@@ -99,7 +99,7 @@ wl_prefix_boot() {
 }
 
 # wl_prefix_copy TEMPLATE DIR: a new prefix DIR as a copy of TEMPLATE in a fraction of a
-# second (wineboot takes 20-40 s): Wine's program and library files (1.2 GB, never written
+# second (wineboot takes 15-40 s): Wine's program and library files (1.2 GB, never written
 # after wineboot) are hard-linked, everything else (registry, ini files, dosdevices links,
 # folders) is copied. Caller holds the lock.
 wl_prefix_copy() {
@@ -108,7 +108,6 @@ wl_prefix_copy() {
   # A server left over from an earlier run would keep the old prefix's files open.
   [ -d "$dir" ] && wl_server_stop "$dir"
   rm -rf "$dir"
-  mkdir -p "$(dirname "$dir")"
   mkdir -p "$dir"
   # Files that Wine or a test may write get copies of their own, the rest are linked.
   ( cd "$tpl" && find . -type f ! -iname '*.dll' ! -iname '*.exe' ! -iname '*.drv' \
@@ -287,7 +286,7 @@ wl_tree_make() {
     esac
     later+=("$bits" "$path")
   done
-  # Deepest first, so that a read-only folder is made read-only after its content is done.
+  # Last line first: an entry listed after its folder is done before the folder turns read-only.
   for ((i = ${#later[@]} - 2; i >= 0; i -= 2)); do
     bits=${later[i]} path=${later[i+1]}
     [ "${bits#r}" = - ] || wl_attr_set "$root/$path" "${bits#r}" || return 1
