@@ -6,7 +6,7 @@
 #include "support/text.h"
 
 int main() {
-  zavero::SetTextUpperRule(zavero::platform::UpperCaseAnsi);
+  zavero::support::SetTextUpperRule(zavero::platform::UpperCaseAnsi);
   // The run state lives for the whole process; the heap keeps the stack small.
   auto* run = new zavero::RunContext(zavero::platform::RealMachine());
   zavero::RunProgram(*run);
