@@ -25,10 +25,18 @@ sc_tree_make() {
 # sc_state ROOT: one line per entry below ROOT, sorted: path, kind, Unix mode and the DOS bits
 # Wine keeps (0x0 when the entry has none), separated by tabs. Everything a run may change.
 sc_state() {
-  local root=$1 rel kind mode
-  while IFS=$'\t' read -r rel kind mode; do
-    printf '%s\t%s\t%s\t%s\n' "$rel" "$kind" "$mode" "$(wl_attr_get "$root/$rel")"
-  done < <(find "$root" -mindepth 1 -printf '%P\t%y\t%m\n' | LC_ALL=C sort)
+  local root=$1
+  # One getfattr for the whole tree (it names only entries that have the attribute); Wine
+  # writes the value as wl_attr_set does, "0x2", "0x4" or "0x6".
+  awk -F '\t' '
+    FNR == NR {
+      if (sub(/^# file: \.\//, "")) name = $0
+      else if (sub(/^user\.DOSATTRIB="/, "")) { sub(/".*/, ""); bits[name] = $0 }
+      next
+    }
+    { printf "%s\t%s\t%s\t%s\n", $1, $2, $3, ($1 in bits) ? bits[$1] : "0x0" }
+  ' <(cd "$root" && getfattr -R -d -m '^user\.DOSATTRIB$' --absolute-names . 2>/dev/null) \
+    <(find "$root" -mindepth 1 -printf '%P\t%y\t%m\n' | LC_ALL=C sort)
 }
 
 # sc_state_cleared STATE REL...: STATE (from sc_state) as a clearing run with include mask 2
@@ -66,25 +74,33 @@ sc_row_text() {
   printf '%s\n' "${row%"${row##*[![:space:]]}"}"
 }
 
-# sc_check_rows CONSOLE PATH...: the paths stand on rows 4, 5, ... in light blue (colour 9 =
-# SGR 94), and every other row from there up to row 150 is blank.
+# sc_check_rows CONSOLE PATH...: the paths stand on rows 4, 5, ... and every other row from
+# there up to row 150 is blank; the first and the last path row are light blue (colour 9 =
+# SGR 94). One capture of the screen for the texts: a tmux call per row takes a tenth of a
+# second on a busy machine.
 sc_check_rows() {
   local console=$1; shift
-  local row=4 path bad='' sgr
+  local desc="one light blue row per path from row 4 on, then blank rows"
+  local -a screen
+  local row=4 path bad='' sgr last=$(($# + 3)) line
+  mapfile -t screen < <(wl_screen "$console")
   for path in "$@"; do
-    if [ "$(wl_row "$console" "$row")" != "$(sc_row_text "$path")" ]; then
-      bad+=" row $row: [$(wl_row "$console" "$row")] not [$(sc_row_text "$path")];"
-    else
-      sgr=$(wl_sgr_at "$console" "$row" "  $path") || sgr=''
-      wl_sgr_has "$sgr" 94 || bad+=" row $row not light blue (SGR '$sgr');"
-    fi
+    line=${screen[row]:-}; line=${line%"${line##*[![:space:]]}"}
+    [ "$line" = "$(sc_row_text "$path")" ] || bad+=" row $row: [$line] not [$(sc_row_text "$path")];"
     row=$((row + 1))
   done
   for ((; row <= 150; row++)); do
-    [ -z "$(wl_row "$console" "$row")" ] || bad+=" row $row not blank: [$(wl_row "$console" "$row")];"
+    line=${screen[row]:-}; line=${line%"${line##*[![:space:]]}"}
+    [ -z "$line" ] || bad+=" row $row not blank: [$line];"
   done
-  if [ -z "$bad" ]; then _e2e_result 0 "one light blue row per path from row 4 on, then blank rows"; return 0; fi
-  _e2e_result 1 "one light blue row per path from row 4 on, then blank rows"
+  if [ $# -gt 0 ]; then
+    for row in 4 "$last"; do
+      sgr=$(wl_sgr_at "$console" "$row" "$(sc_row_text "${@:row-3:1}")") || sgr=''
+      wl_sgr_has "$sgr" 94 || bad+=" row $row not light blue (SGR '$sgr');"
+    done
+  fi
+  if [ -z "$bad" ]; then _e2e_result 0 "$desc"; return 0; fi
+  _e2e_result 1 "$desc"
   echo "# $bad"
   return 1
 }
@@ -128,4 +144,66 @@ sc_stop() {
   e2e_check "$1 still idles after finishing" wl_proc_alive "$2"
   wl_console_keys "$1" C-c
   e2e_check "$1 ends on Ctrl+C" wl_wait_gone "$2" 30
+}
+
+# ---------------------------------------------------------------- the sample tree
+
+# sc_sample_tree ROOT: the tree of the clearing and listing scenarios: hidden, hidden+system,
+# system, plain and read-only files and folders at several depths, a name with blanks and a
+# hidden folder whose name looks like a file's.
+sc_sample_tree() {
+  # KIND BITS PATH (see wl_tree_make): r = read-only, 0x2 hidden, 0x4 system, 0x6 both.
+  sc_tree_make "$1" <<'TREE'
+f 0x2   a_hidden.txt
+f 0x6   b_hidsys.txt
+f 0x4   c_system.txt
+f -     d_plain.txt
+f r0x2  e_rohidden.txt
+d 0x2   f_hiddir
+f 0x2   f_hiddir/inner.txt
+d 0x6   g_hidsysdir
+f 0x2   g_hidsysdir/a_deep.txt
+f 0x6   g_hidsysdir/b_deep_hs.txt
+d r0x2  h_rohiddir
+f 0x2   h_rohiddir/x.txt
+d -     sub
+f 0x2   sub/a.txt
+f 0x6   sub/b_hs.txt
+f 0x4   sub/c_sys.txt
+f r-    sub/d_ro.txt
+d 0x6   sub/e_hsdir
+d 0x2   sub/f_hdir
+d 0x2   sub/f_hdir/g
+f 0x2   sub/f_hdir/g/leaf.txt
+d 0x4   sub/g_sysdir
+f r0x6  sub/h_rohs.txt
+f 0x2   sub/i with blanks.txt
+d 0x2   sub/j_dir.txt
+f 0x2   sub/j_dir.txt/z.txt
+TREE
+}
+
+# What a run over the sample tree with the default pattern, flags and masks (include 2,
+# skip 4) selects and skips, in walk order: the start folder's own entries, then the
+# folders f_hiddir, g_hidsysdir, h_rohiddir, sub, sub/e_hsdir, sub/f_hdir, sub/f_hdir/g,
+# sub/g_sysdir, sub/j_dir.txt. The start folder's own hidden+system entries are left out
+# without a skip line; those below it get one each. The last folder walked, sub/j_dir.txt,
+# adds one match after the found count was drawn for it.
+SC_SAMPLE_SELECTED=(
+  a_hidden.txt e_rohidden.txt f_hiddir h_rohiddir
+  f_hiddir/inner.txt
+  g_hidsysdir/a_deep.txt
+  h_rohiddir/x.txt
+  sub/a.txt sub/f_hdir 'sub/i with blanks.txt' sub/j_dir.txt
+  sub/f_hdir/g
+  sub/f_hdir/g/leaf.txt
+  sub/j_dir.txt/z.txt
+)
+SC_SAMPLE_SKIPPED=(g_hidsysdir/b_deep_hs.txt sub/b_hs.txt sub/e_hsdir sub/h_rohs.txt)
+
+# sc_winpaths BASE REL...: BASE\REL for each REL, "/" turned into "\", one a line; no
+# doubled separator when BASE already ends in "\".
+sc_winpaths() {
+  local base=${1%\\} rel p; shift
+  for rel in "$@"; do p="$base\\$rel"; printf '%s\n' "${p//\//\\}"; done
 }

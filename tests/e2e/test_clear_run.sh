@@ -11,65 +11,22 @@ began=$SECONDS
 umask 022
 
 tree=$E2E_DIR/tree
-# KIND BITS PATH (see wl_tree_make): r = read-only, 0x2 hidden, 0x4 system, 0x6 both.
-sc_tree_make "$tree" <<'TREE'
-f 0x2   a_hidden.txt
-f 0x6   b_hidsys.txt
-f 0x4   c_system.txt
-f -     d_plain.txt
-f r0x2  e_rohidden.txt
-d 0x2   f_hiddir
-f 0x2   f_hiddir/inner.txt
-d 0x6   g_hidsysdir
-f 0x2   g_hidsysdir/a_deep.txt
-f 0x6   g_hidsysdir/b_deep_hs.txt
-d r0x2  h_rohiddir
-f 0x2   h_rohiddir/x.txt
-d -     sub
-f 0x2   sub/a.txt
-f 0x6   sub/b_hs.txt
-f 0x4   sub/c_sys.txt
-f r-    sub/d_ro.txt
-d 0x6   sub/e_hsdir
-d 0x2   sub/f_hdir
-d 0x2   sub/f_hdir/g
-f 0x2   sub/f_hdir/g/leaf.txt
-d 0x4   sub/g_sysdir
-f r0x6  sub/h_rohs.txt
-f 0x2   sub/i with blanks.txt
-d 0x2   sub/j_dir.txt
-f 0x2   sub/j_dir.txt/z.txt
-TREE
+sc_sample_tree "$tree"
 before=$(sc_state "$tree")
 mkdir -p "$E2E_DIR/logs"
 log=$E2E_DIR/logs/clear.log
 log_win=$(wl_winpath "$log")
 tree_win=$(wl_winpath "$tree")
-
-# Walk order: the start folder's own entries, then f_hiddir, g_hidsysdir, h_rohiddir, sub,
-# sub\e_hsdir, sub\f_hdir, sub\f_hdir\g, sub\g_sysdir, sub\j_dir.txt (listings in name order).
-# The start folder's own hidden+system entries are left out without a skip line; those below
-# it get one each.
-selected=(
-  a_hidden.txt e_rohidden.txt f_hiddir h_rohiddir
-  f_hiddir/inner.txt
-  g_hidsysdir/a_deep.txt
-  h_rohiddir/x.txt
-  sub/a.txt sub/f_hdir 'sub/i with blanks.txt' sub/j_dir.txt
-  sub/f_hdir/g
-  sub/f_hdir/g/leaf.txt
-  sub/j_dir.txt/z.txt
-)
-skipped=(g_hidsysdir/b_deep_hs.txt sub/b_hs.txt sub/e_hsdir sub/h_rohs.txt)
-win() { local p="$tree_win\\$1"; printf '%s\n' "${p//\//\\}"; }
+mapfile -t paths < <(sc_winpaths "$tree_win" "${SC_SAMPLE_SELECTED[@]}")
+mapfile -t skips < <(sc_winpaths "$tree_win" "${SC_SAMPLE_SKIPPED[@]}")
 
 expected_log=$E2E_DIR/clear.expected
 {
   sc_crlf "QOR_ZAVERO has been started..." "Clear attributes: \$2" "skip attributes: \$4" \
     "searching files: *" "search in folder: $tree_win"
-  for rel in "${skipped[@]}"; do sc_crlf " skipped (attributes \$4): $(win "$rel")"; done
+  for p in "${skips[@]}"; do sc_crlf " skipped (attributes \$4): $p"; done
   sc_crlf " clearing..."
-  for rel in "${selected[@]}"; do sc_crlf "   $(win "$rel")" "     ...sucsess!"; done
+  for p in "${paths[@]}"; do sc_crlf "   $p" "     ...sucsess!"; done
   sc_crlf "finished!"
 } >"$expected_log"
 
@@ -81,16 +38,14 @@ sc_run_to_end clear "$log" 180
 sc_check_file "the log holds exactly the expected lines (CR LF, skip lines only below the start folder)" \
   "$log" "$expected_log"
 
-paths=()
-for rel in "${selected[@]}"; do paths+=("$(win "$rel")"); done
-sc_check_frame clear 0 "$log_win" $((${#selected[@]} - 1)) " clearing..."
+sc_check_frame clear 0 "$log_win" $((${#paths[@]} - 1)) " clearing..."
 sc_check_rows clear "${paths[@]}"
 
 # On disk: the selected entries lost exactly the hidden bit, nothing else changed (modes,
 # so the read-only bit, included).
 after=$(sc_state "$tree")
 e2e_check_eq "on disk exactly the selected entries lost the hidden bit, nothing else changed" \
-  "$(sc_state_cleared "$before" "${selected[@]}")" "$after"
+  "$(sc_state_cleared "$before" "${SC_SAMPLE_SELECTED[@]}")" "$after"
 no_attr() { ! getfattr -n user.DOSATTRIB "$tree/$1" >/dev/null 2>&1; }
 e2e_check "a hidden file keeps no DOS attribute at all" no_attr a_hidden.txt
 e2e_check "a hidden folder keeps no DOS attribute at all" no_attr sub/f_hdir
