@@ -56,6 +56,30 @@ sc_state_cleared() {
 # sc_crlf LINE...: the lines as the run log holds them, each ended by CR LF.
 sc_crlf() { printf '%s\r\n' "$@"; }
 
+# sc_expected_log FILE MODE INCLUDE SKIP PATTERN FOLDER SKIPPED SELECTED: writes to FILE the
+# bytes of the log of a run in MODE (clear or list) with the masks INCLUDE and SKIP (as the
+# log writes them), PATTERN and the start folder FOLDER (empty: none); SKIPPED and SELECTED
+# name arrays of full paths, in walk order: the skip lines and the treated entries.
+sc_expected_log() {
+  local file=$1 mode=$2 include=$3 skip=$4 pattern=$5 folder=$6 p
+  local -n _skipped=$7 _selected=$8
+  {
+    sc_crlf "QOR_ZAVERO has been started..."
+    if [ "$mode" = clear ]; then sc_crlf "Clear attributes: \$$include"; else sc_crlf "include attributes: \$$include"; fi
+    sc_crlf "skip attributes: \$$skip" "searching files: $pattern"
+    [ -z "$folder" ] || sc_crlf "search in folder: $folder"
+    for p in "${_skipped[@]}"; do sc_crlf " skipped (attributes \$$skip): $p"; done
+    if [ "$mode" = clear ]; then
+      sc_crlf " clearing..."
+      for p in "${_selected[@]}"; do sc_crlf "   $p" "     ...sucsess!"; done
+    else
+      sc_crlf " listing..."
+      for p in "${_selected[@]}"; do sc_crlf "   $p"; done
+    fi
+    sc_crlf "finished!"
+  } >"$file"
+}
+
 # sc_check_file DESC FILE EXPECTED_FILE: passes when both files hold the same bytes; shows
 # the difference (with line ends made visible) otherwise.
 sc_check_file() {
@@ -80,7 +104,7 @@ sc_row_text() {
 # second on a busy machine.
 sc_check_rows() {
   local console=$1; shift
-  local desc="one light blue row per path from row 4 on, then blank rows"
+  local desc="$console: one light blue row per path from row 4 on, then blank rows"
   local -a screen
   local row=4 path bad='' sgr last=$(($# + 3)) line
   mapfile -t screen < <(wl_screen "$console")
@@ -107,22 +131,35 @@ sc_check_rows() {
 
 # sc_check_frame CONSOLE BANNER_ROW LOG_PATH FOUND PHASE: the rows around the paths: the
 # banner (light red) and "Writing to: " line (white) from BANNER_ROW on, " files found: FOUND"
-# on row 2 (white; skipped when FOUND is -), the phase line on row 3 (light blue) and
+# on row 2 (white), the phase line on row 3 (light blue) and
 # "finished!" on row 151 (light red).
 sc_check_frame() {
   local console=$1 first=$2 log=$3 found=$4 phase=$5
-  e2e_check_eq "banner on row $first" "QOR_ZAVERO has been started..." "$(wl_row "$console" "$first")"
-  e2e_check "banner in light red (SGR 91)" \
+  e2e_check_eq "$console: banner on row $first" "QOR_ZAVERO has been started..." "$(wl_row "$console" "$first")"
+  e2e_check "$console: banner in light red (SGR 91)" \
     wl_sgr_has "$(wl_sgr_at "$console" "$first" QOR_ZAVERO)" 91
-  e2e_check_eq "log path on row $((first + 1))" "Writing to: $log" "$(wl_row "$console" $((first + 1)))"
-  if [ "$found" != - ]; then
-    e2e_check_eq "row 2: the count before the last folder walked" " files found: $found" "$(wl_row "$console" 2)"
-    e2e_check "row 2 in white (SGR 97)" wl_sgr_has "$(wl_sgr_at "$console" 2 ' files found:')" 97
-  fi
-  e2e_check_eq "row 3: the phase line" "$phase" "$(wl_row "$console" 3)"
-  e2e_check "phase line in light blue (SGR 94)" wl_sgr_has "$(wl_sgr_at "$console" 3 "$phase")" 94
-  e2e_check_eq "row 151: finished!" "finished!" "$(wl_row "$console" 151)"
-  e2e_check "finished! in light red (SGR 91)" wl_sgr_has "$(wl_sgr_at "$console" 151 finished!)" 91
+  e2e_check_eq "$console: log path on row $((first + 1))" "Writing to: $log" "$(wl_row "$console" $((first + 1)))"
+  e2e_check_eq "$console: row 2: the count before the last folder walked" " files found: $found" "$(wl_row "$console" 2)"
+  e2e_check "$console: row 2 in white (SGR 97)" wl_sgr_has "$(wl_sgr_at "$console" 2 ' files found:')" 97
+  e2e_check_eq "$console: row 3: the phase line" "$phase" "$(wl_row "$console" 3)"
+  e2e_check "$console: phase line in light blue (SGR 94)" wl_sgr_has "$(wl_sgr_at "$console" 3 "$phase")" 94
+  e2e_check_eq "$console: row 151: finished!" "finished!" "$(wl_row "$console" 151)"
+  e2e_check "$console: finished! in light red (SGR 91)" wl_sgr_has "$(wl_sgr_at "$console" 151 finished!)" 91
+}
+
+# sc_check_outputs CONSOLE MODE LOG EXPECTED LOG_WIN DESC PATH...: after a run in MODE (clear
+# or list) that treated the PATHs: its log LOG holds exactly the bytes of EXPECTED (check
+# DESC), and its screen the banner, LOG_WIN, the found count, the phase line, the paths and
+# "finished!". The found count row shows the count before the last folder walked; in every
+# scenario that folder holds exactly one match, the last path, so it is the number of paths
+# less one.
+sc_check_outputs() {
+  local console=$1 mode=$2 log=$3 expected=$4 log_win=$5 desc=$6 phase=" listing..."
+  shift 6
+  [ "$mode" = clear ] && phase=" clearing..."
+  sc_check_file "$console: $desc" "$log" "$expected"
+  sc_check_frame "$console" 0 "$log_win" $(($# - 1)) "$phase"
+  sc_check_rows "$console" "$@"
 }
 
 # sc_run_to_end CONSOLE LOG SECONDS: waits until the run has written "finished!" to its log

@@ -20,26 +20,17 @@ tree_win=$(wl_winpath "$tree")
 mapfile -t paths < <(sc_winpaths "$tree_win" "${SC_SAMPLE_SELECTED[@]}")
 mapfile -t skips < <(sc_winpaths "$tree_win" "${SC_SAMPLE_SKIPPED[@]}")
 
-expected_log=$E2E_DIR/clear.expected
-{
-  sc_crlf "QOR_ZAVERO has been started..." "Clear attributes: \$2" "skip attributes: \$4" \
-    "searching files: *" "search in folder: $tree_win"
-  for p in "${skips[@]}"; do sc_crlf " skipped (attributes \$4): $p"; done
-  sc_crlf " clearing..."
-  for p in "${paths[@]}"; do sc_crlf "   $p" "     ...sucsess!"; done
-  sc_crlf "finished!"
-} >"$expected_log"
+expected=$E2E_DIR/clear.expected
+sc_expected_log "$expected" clear 2 4 '*' "$tree_win" skips paths
 
 # The mode in mixed case: the program upper-cases it before comparing.
 e2e_zavero_start clear Clear "$log_win" "$tree_win"
 pid=$E2E_PID
 sc_run_to_end clear "$log" 180
 
-sc_check_file "the log holds exactly the expected lines (CR LF, skip lines only below the start folder)" \
-  "$log" "$expected_log"
-
-sc_check_frame clear 0 "$log_win" $((${#paths[@]} - 1)) " clearing..."
-sc_check_rows clear "${paths[@]}"
+sc_check_outputs clear clear "$log" "$expected" "$log_win" \
+  "the log holds exactly the expected lines (CR LF, skip lines only below the start folder)" \
+  "${paths[@]}"
 
 # On disk: the selected entries lost exactly the hidden bit, nothing else changed (modes,
 # so the read-only bit, included).

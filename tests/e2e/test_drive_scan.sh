@@ -68,19 +68,12 @@ sc_run_to_end scan "$log" 180
 # Walk order: D:\, D:\c_dir, D:\d_sub, E:\, E:\y_sub, Y:\. The roots are walked like any
 # folder, so their own hidden+system entries get skip lines.
 paths=('D:\a.txt' 'D:\c_dir' 'D:\d_sub\e.txt' 'E:\x.txt' 'Y:\y_hidden.txt')
+skips=('D:\b_hs.txt' 'E:\y_sub\z_hs.txt')
 expected=$E2E_DIR/scan.expected
-{
-  sc_crlf "QOR_ZAVERO has been started..." "Clear attributes: \$2" "skip attributes: \$4" \
-    "searching files: *"
-  sc_crlf ' skipped (attributes $4): D:\b_hs.txt' ' skipped (attributes $4): E:\y_sub\z_hs.txt'
-  sc_crlf " clearing..."
-  for p in "${paths[@]}"; do sc_crlf "   $p" "     ...sucsess!"; done
-  sc_crlf "finished!"
-} >"$expected"
-sc_check_file "the log: D:, E: (removable) and Y: in letter order, nothing of A:, B:, C:, F:, G:, H:, K:" \
-  "$log" "$expected"
-sc_check_frame scan 0 'Y:\scan.log' $((${#paths[@]} - 1)) " clearing..."
-sc_check_rows scan "${paths[@]}"
+sc_expected_log "$expected" clear 2 4 '*' '' skips paths
+sc_check_outputs scan clear "$log" "$expected" 'Y:\scan.log' \
+  "the log: D:, E: (removable) and Y: in letter order, nothing of A:, B:, C:, F:, G:, H:, K:" \
+  "${paths[@]}"
 
 e2e_check_eq "on disk only the walked drives' hidden entries lost the bit" \
   "$(sc_state_cleared "$before" d/a.txt d/c_dir d/d_sub/e.txt e/x.txt)" "$(sc_state "$drives")"

@@ -30,20 +30,14 @@ log=$E2E_DIR/loop.log
 # Walk order: a, a\b, c, c\side, c\side\b.
 mapfile -t paths < <(sc_winpaths "$tree_win" a/h.txt a/b/k.txt c/side/h.txt c/side/b/k.txt)
 expected=$E2E_DIR/loop.expected
-{
-  sc_crlf "QOR_ZAVERO has been started..." "Clear attributes: \$2" "skip attributes: \$4" \
-    "searching files: *" "search in folder: $tree_win"
-  sc_crlf " clearing..."
-  for p in "${paths[@]}"; do sc_crlf "   $p" "     ...sucsess!"; done
-  sc_crlf "finished!"
-} >"$expected"
+none=()
+sc_expected_log "$expected" clear 2 4 '*' "$tree_win" none paths
 
 e2e_zavero_start loop CLEAR "$(wl_winpath "$log")" "$tree_win"
 pid=$E2E_PID
 sc_run_to_end loop "$log" 180
-sc_check_file "the log: a link back to an ancestor is not walked, a link elsewhere once" "$log" "$expected"
-sc_check_frame loop 0 "$(wl_winpath "$log")" $((${#paths[@]} - 1)) " clearing..."
-sc_check_rows loop "${paths[@]}"
+sc_check_outputs loop clear "$log" "$expected" "$(wl_winpath "$log")" \
+  "the log: a link back to an ancestor is not walked, a link elsewhere once" "${paths[@]}"
 e2e_check_eq "both files lost the hidden bit" "0x0 0x0" \
   "$(wl_attr_get "$tree/a/h.txt") $(wl_attr_get "$tree/a/b/k.txt")"
 e2e_check_eq "the links are still links to the same folders" "../a .." \

@@ -21,22 +21,13 @@ tree_win=$(wl_winpath "$tree")
 mapfile -t paths < <(sc_winpaths "$tree_win" "${SC_SAMPLE_SELECTED[@]}")
 mapfile -t skips < <(sc_winpaths "$tree_win" "${SC_SAMPLE_SKIPPED[@]}")
 expected=$E2E_DIR/list1.expected
-{
-  sc_crlf "QOR_ZAVERO has been started..." "include attributes: \$2" "skip attributes: \$4" \
-    "searching files: *" "search in folder: $tree_win"
-  for p in "${skips[@]}"; do sc_crlf " skipped (attributes \$4): $p"; done
-  sc_crlf " listing..."
-  for p in "${paths[@]}"; do sc_crlf "   $p"; done
-  sc_crlf "finished!"
-} >"$expected"
+sc_expected_log "$expected" list 2 4 '*' "$tree_win" skips paths
 
 e2e_zavero_start list1 list list1.log "$tree_win"
 pid=$E2E_PID
 sc_run_to_end list1 "$E2E_BIN/list1.log" 180
-sc_check_file "list1: the log holds exactly the expected lines, no result lines" \
-  "$E2E_BIN/list1.log" "$expected"
-sc_check_frame list1 0 "$E2E_BIN_WIN\\list1.log" $((${#paths[@]} - 1)) " listing..."
-sc_check_rows list1 "${paths[@]}"
+sc_check_outputs list1 list "$E2E_BIN/list1.log" "$expected" "$E2E_BIN_WIN\\list1.log" \
+  "the log holds exactly the expected lines, no result lines" "${paths[@]}"
 e2e_check_eq "list1: nothing on disk changed" "$before" "$(sc_state "$tree")"
 sc_stop list1 "$pid"
 
@@ -53,21 +44,14 @@ txt=(
 )
 mapfile -t paths < <(sc_winpaths "$tree_win" "${txt[@]}")
 expected=$E2E_DIR/list2.expected
-{
-  sc_crlf "QOR_ZAVERO has been started..." "include attributes: \$2" "skip attributes: \$0" \
-    "searching files: *.txt" "search in folder: $tree_win\\"
-  sc_crlf " listing..."
-  for p in "${paths[@]}"; do sc_crlf "   $p"; done
-  sc_crlf "finished!"
-} >"$expected"
+none=()
+sc_expected_log "$expected" list 2 0 '*.txt' "$tree_win\\" none paths
 
 e2e_zavero_start list2 LIST list2.log "$tree_win\\" '*.txt' 0 1 0 '$2'
 pid=$E2E_PID
 sc_run_to_end list2 "$E2E_BIN/list2.log" 180
-sc_check_file "list2: hidden *.txt files only, hidden+system ones too, no skip lines" \
-  "$E2E_BIN/list2.log" "$expected"
-sc_check_frame list2 0 "$E2E_BIN_WIN\\list2.log" $((${#paths[@]} - 1)) " listing..."
-sc_check_rows list2 "${paths[@]}"
+sc_check_outputs list2 list "$E2E_BIN/list2.log" "$expected" "$E2E_BIN_WIN\\list2.log" \
+  "hidden *.txt files only, hidden+system ones too, no skip lines" "${paths[@]}"
 e2e_check_eq "list2: nothing on disk changed" "$before" "$(sc_state "$tree")"
 sc_stop list2 "$pid"
 
