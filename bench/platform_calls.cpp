@@ -1,0 +1,133 @@
+// What the platform charges for each call a run makes, timed through the
+// program's own seam on the real machine (under Wine, here). A run's time
+// beyond its pauses is mostly these calls, so the table explains the scan
+// benchmark: per folder two listings and two progress rows, per selected
+// entry a row and one or two log lines, and in clearing mode two or three
+// attribute calls.
+//
+//   platform_calls.exe FOLDER OUTPUT
+//
+// FOLDER is a folder with many entries (listed as a walk lists it) and an
+// empty subfolder "empty" (the cost of a listing by itself); the log and
+// attribute calls use the scratch file FOLDER\platform-calls.log, left for the
+// caller to remove. The console is the one the program runs in (rows 10 to 59
+// are drawn over). Results go to OUTPUT as "name<TAB>microseconds per
+// call<TAB>calls timed" lines.
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/machine.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace platform = zavero::platform;
+
+double MicrosecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+}
+
+class Report {
+ public:
+  explicit Report(const char* path) : file_(std::fopen(path, "w")) {}
+  ~Report() {
+    if (file_) std::fclose(file_);
+  }
+  bool ok() const { return file_ != nullptr; }
+  // Times `count` rounds of `step` and writes the time per round.
+  template <typename Step>
+  void Time(const char* name, int count, Step step) {
+    const auto start = Clock::now();
+    for (int i = 0; i < count; ++i) step(i);
+    std::fprintf(file_, "%s\t%.3f\t%d\n", name, MicrosecondsSince(start) / count, count);
+    std::fflush(file_);
+  }
+  void Note(const char* name, double value) { std::fprintf(file_, "%s\t%.3f\t1\n", name, value); }
+
+ private:
+  std::FILE* file_;
+};
+
+// Lists `spec` once as the walk does; the number of entries.
+int ListOnce(platform::FileSystem& files, const std::string& spec) {
+  platform::FindEntry entry;
+  std::uint32_t error = 0;
+  const platform::Handle find = files.FindFirstEntry(spec.c_str(), &entry, &error);
+  if (find == platform::kInvalidHandle) return 0;
+  int count = 1;
+  while (files.FindNextEntry(find, &entry)) ++count;
+  files.EndFind(find);
+  return count;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: platform_calls FOLDER OUTPUT\n");
+    return 2;
+  }
+  const std::string folder = argv[1];
+  Report report(argv[2]);
+  if (!report.ok()) return 1;
+
+  platform::Machine& m = platform::RealMachine();
+  platform::Process& process = m.process;
+  platform::FileSystem& files = m.files;
+  platform::FileIo& io = m.io;
+  platform::Console& console = m.console;
+
+  report.Time("Pause(5)", 100, [&](int) { process.Pause(5); });
+  report.Time("Pause(1)", 100, [&](int) { process.Pause(1); });
+
+  void* scratch = nullptr;
+  report.Time("redirection off + on", 2000, [&](int) {
+    process.DisableRedirection(&scratch);
+    process.EnableRedirection();
+  });
+
+  const int entries = ListOnce(files, folder + "\\*");
+  report.Note("entries in the listed folder", entries);
+  report.Time("listing of the folder", 20, [&](int) { ListOnce(files, folder + "\\*"); });
+  const std::string empty = folder + "\\empty";
+  report.Time("listing of an empty folder", 200, [&](int) { ListOnce(files, empty + "\\*"); });
+
+  const platform::Handle out = console.StdHandle(platform::STD_OUTPUT);
+  console.SetOutputMode(out, 0);
+  char row[260];
+  std::memset(row, ' ', sizeof row);
+  std::memcpy(row, "  Z:\\a\\row\\as\\long\\as\\a\\path", 29);
+  platform::ScreenBufferInfo info;
+  report.Time("console: cursor move", 200,
+              [&](int i) { console.SetCursor(out, 0, static_cast<std::int16_t>(10 + i % 50)); });
+  report.Time("console: buffer info", 200, [&](int) { console.ReadScreenBufferInfo(out, &info); });
+  report.Time("console: colours", 200, [&](int) { console.SetTextAttribute(out, 15); });
+  report.Time("console: write of a 200-column row", 200, [&](int) { console.WriteChars(out, row, 200); });
+
+  const std::string log = folder + "\\platform-calls.log";
+  const char line[] = "   Z:\\work\\main\\build\\bench\\t2000\\folder00012\\document-05.txt\r\n";
+  report.Time("log line: open, size, seek, write, close", 200, [&](int) {
+    const platform::Handle file =
+        io.OpenFile(log.c_str(), platform::GENERIC_READ_ACCESS | platform::GENERIC_WRITE_ACCESS,
+                    platform::SHARE_READ, platform::OPEN_ALWAYS_DISP, platform::ATTR_NORMAL);
+    std::uint32_t high = 0;
+    const std::uint32_t low = io.FileSize(file, &high);
+    auto high_position = static_cast<std::int32_t>(high);
+    io.SeekFromStart(file, static_cast<std::int32_t>(low), &high_position);
+    std::uint32_t written = 0;
+    io.WriteBytes(file, line, sizeof line - 1, &written);
+    io.CloseFile(file);
+  });
+
+  std::uint32_t attributes = files.ReadAttributes(log.c_str());
+  report.Time("attributes: read", 200, [&](int) { attributes = files.ReadAttributes(log.c_str()); });
+  report.Time("attributes: write", 200, [&](int i) {
+    files.WriteAttributes(log.c_str(), i % 2 ? attributes & ~platform::ATTR_HIDDEN
+                                             : attributes | platform::ATTR_HIDDEN);
+  });
+  files.WriteAttributes(log.c_str(), attributes & ~platform::ATTR_HIDDEN);
+  return 0;
+}
