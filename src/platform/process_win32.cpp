@@ -62,11 +62,16 @@ class Win32Process final : public Process {
     if (query) query(GetCurrentProcess(), &flag);
     return flag;
   }
+  // The walk and the clearing phase switch redirection around every listing
+  // and attribute call; the two functions are looked up once, on first use,
+  // not twice per switch.
   void DisableRedirection(void** scratch) override {
-    if (auto fn = Lookup<DisableFn>("Wow64DisableWow64FsRedirection")) fn(scratch);
+    if (!wow64_looked_up_) LookUpWow64Switches();
+    if (disable_) disable_(scratch);
   }
   void EnableRedirection() override {
-    if (auto fn = Lookup<EnableFn>("Wow64EnableWow64FsRedirection")) fn(TRUE);
+    if (!wow64_looked_up_) LookUpWow64Switches();
+    if (enable_) enable_(TRUE);
   }
   [[noreturn]] void Terminate(std::uint32_t code) override { ExitProcess(code); }
 
@@ -80,6 +85,15 @@ class Win32Process final : public Process {
     if (!precise_timer_) raised_period_ = timeBeginPeriod(1) == TIMERR_NOERROR;
   }
 
+  void LookUpWow64Switches() {
+    wow64_looked_up_ = true;
+    disable_ = Lookup<DisableFn>("Wow64DisableWow64FsRedirection");
+    enable_ = Lookup<EnableFn>("Wow64EnableWow64FsRedirection");
+  }
+
+  bool wow64_looked_up_ = false;
+  DisableFn disable_ = nullptr;
+  EnableFn enable_ = nullptr;
   bool timing_chosen_ = false;
   bool timing_ended_ = false;
   bool raised_period_ = false;
