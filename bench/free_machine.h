@@ -27,6 +27,7 @@ struct FreeTree {
   int fanout = 10;  // subfolders of a folder above the deepest level
   int depth = 3;    // levels of folders below the start folder
   int files = 10;   // files in every folder
+  bool marked = true;  // false: no entry is hidden or system
 
   // Folders below the start folder (the start folder itself not counted).
   std::int64_t Folders() const {
@@ -38,7 +39,7 @@ struct FreeTree {
   // left out: all subfolders and all files, the start folder's own included.
   std::int64_t Entries() const { return Folders() + (Folders() + 1) * files; }
   // Entries the default masks select: one file per folder.
-  std::int64_t Selected() const { return files > 0 ? Folders() + 1 : 0; }
+  std::int64_t Selected() const { return marked && files > 0 ? Folders() + 1 : 0; }
 };
 
 class FreeMachine final : public platform::FileSystem,
@@ -53,17 +54,29 @@ class FreeMachine final : public platform::FileSystem,
   platform::Machine& machine() { return machine_; }
   const std::string& root() const { return root_; }
 
-  // What the run did, for sanity checks of a benchmark.
-  std::int64_t listings = 0;
-  std::int64_t pauses = 0;
-  std::int64_t paused_ms = 0;
+  // The calls the run made, by kind, so a benchmark can report how many
+  // platform calls a folder or an entry costs.
+  struct Calls {
+    std::int64_t listings = 0;       // FindFirstFileA
+    std::int64_t switches = 0;       // redirection off or on
+    std::int64_t pauses = 0;
+    std::int64_t paused_ms = 0;
+    std::int64_t cursor_moves = 0;
+    std::int64_t buffer_infos = 0;
+    std::int64_t colour_changes = 0;
+    std::int64_t console_writes = 0;
+    std::int64_t file_opens = 0;     // each log line opens the log once
+    std::int64_t file_calls = 0;     // open, size, seek, write, close
+    std::int64_t attribute_reads = 0;
+    std::int64_t attribute_writes = 0;
+  };
+  Calls calls;
   std::int64_t log_bytes = 0;
-  std::int64_t rows_written = 0;
 
   // ---- FileSystem
   platform::Handle FindFirstEntry(const char* spec, platform::FindEntry* entry,
                                   std::uint32_t* error) override {
-    ++listings;
+    ++calls.listings;
     // Depth below the start folder: the separators past the root's, minus
     // the one in front of the pattern.
     int separators = 0;
@@ -81,9 +94,11 @@ class FreeMachine final : public platform::FileSystem,
   bool FindNextEntry(platform::Handle, platform::FindEntry* entry) override { return Fill(entry); }
   void EndFind(platform::Handle) override {}
   std::uint32_t ReadAttributes(const char* path) override {
+    ++calls.attribute_reads;
     return path == written_path_ ? written_value_ : 0x22u;
   }
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
+    ++calls.attribute_writes;
     written_path_ = path;
     written_value_ = attributes;
     return true;
@@ -95,34 +110,45 @@ class FreeMachine final : public platform::FileSystem,
   // ---- FileIo: the log
   platform::Handle OpenFile(const char*, std::uint32_t, std::uint32_t, std::uint32_t,
                             std::uint32_t) override {
+    ++calls.file_opens;
+    ++calls.file_calls;
     return kFileHandle;
   }
   bool WriteBytes(platform::Handle, const void*, std::uint32_t count,
                   std::uint32_t* written) override {
+    ++calls.file_calls;
     log_bytes += count;
     if (written) *written = count;
     return true;
   }
   std::uint32_t FileSize(platform::Handle, std::uint32_t* high) override {
+    ++calls.file_calls;
     if (high) *high = 0;
     return static_cast<std::uint32_t>(log_bytes);
   }
-  void SeekFromStart(platform::Handle, std::int32_t, std::int32_t*) override {}
-  void CloseFile(platform::Handle) override {}
+  void SeekFromStart(platform::Handle, std::int32_t, std::int32_t*) override { ++calls.file_calls; }
+  void CloseFile(platform::Handle) override { ++calls.file_calls; }
 
   // ---- Console: a 200-column screen that keeps nothing
   platform::Handle StdHandle(std::uint32_t) override { return kConsoleHandle; }
   bool ReadScreenBufferInfo(platform::Handle, platform::ScreenBufferInfo* info) override {
+    ++calls.buffer_infos;
     info->width = 200;
     info->height = 160;
     return true;
   }
   bool SetOutputMode(platform::Handle, std::uint32_t) override { return true; }
-  bool SetTextAttribute(platform::Handle, std::uint16_t) override { return true; }
+  bool SetTextAttribute(platform::Handle, std::uint16_t) override {
+    ++calls.colour_changes;
+    return true;
+  }
   bool SetTitle(const char*) override { return true; }
-  bool SetCursor(platform::Handle, std::int16_t, std::int16_t) override { return true; }
+  bool SetCursor(platform::Handle, std::int16_t, std::int16_t) override {
+    ++calls.cursor_moves;
+    return true;
+  }
   bool WriteChars(platform::Handle, const char*, std::uint32_t) override {
-    ++rows_written;
+    ++calls.console_writes;
     return true;
   }
   bool WriteStream(platform::Handle, const char*, std::uint32_t) override { return true; }
@@ -154,14 +180,17 @@ class FreeMachine final : public platform::FileSystem,
   const char* CommandLine() override { return "zavero.exe"; }
   std::uint32_t ModuleFileName(char*, std::uint32_t) override { return 0; }
   void Pause(std::uint32_t ms) override {
-    ++pauses;
-    paused_ms += ms;
+    ++calls.pauses;
+    calls.paused_ms += ms;
   }
   void EndPreciseTiming() override {}
   bool HasKernelFunction(const char*) override { return true; }
   int Wow64Flag() override { return 1; }
-  void DisableRedirection(void** scratch) override { *scratch = this; }
-  void EnableRedirection() override {}
+  void DisableRedirection(void** scratch) override {
+    ++calls.switches;
+    *scratch = this;
+  }
+  void EnableRedirection() override { ++calls.switches; }
   [[noreturn]] void Terminate(std::uint32_t) override { std::abort(); }
 
  private:
@@ -217,9 +246,11 @@ class FreeMachine final : public platform::FileSystem,
   OpenFind find_;
   std::vector<platform::FindEntry> dots_ = DotEntries();
   std::vector<platform::FindEntry> folders_ =
-      MakeEntries(tree_.fanout, "Folder %02d", 0x16, platform::ATTR_DIRECTORY);
+      MakeEntries(tree_.fanout, "Folder %02d", tree_.marked ? 0x16 : platform::ATTR_DIRECTORY,
+                  platform::ATTR_DIRECTORY);
   std::vector<platform::FindEntry> files_ =
-      MakeEntries(tree_.files, "document-%04d.txt", 0x22, platform::ATTR_ARCHIVE);
+      MakeEntries(tree_.files, "document-%04d.txt", tree_.marked ? 0x22 : platform::ATTR_ARCHIVE,
+                  platform::ATTR_ARCHIVE);
   const char* written_path_ = nullptr;
   std::uint32_t written_value_ = 0;
   platform::Machine machine_{*this, *this, *this, *this, *this};

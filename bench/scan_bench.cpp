@@ -74,7 +74,37 @@ void ReportTree(benchmark::State& state, const FreeTree& tree) {
   state.counters["per_entry"] = Per(static_cast<double>(tree.Entries()));
 }
 
+// Platform calls per unit (folder, selected entry) as counters: the calls
+// made in all iterations over `units` per iteration.
+void ReportCalls(benchmark::State& state, const FreeMachine::Calls& calls, double units,
+                 const char* unit) {
+  const auto add = [&](const char* name, std::int64_t count) {
+    state.counters[std::string(name) + "_per_" + unit] =
+        benchmark::Counter(static_cast<double>(count) / units, benchmark::Counter::kAvgIterations);
+  };
+  add("listings", calls.listings);
+  add("switches", calls.switches);
+  add("pauses", calls.pauses);
+  add("console", calls.cursor_moves + calls.buffer_infos + calls.colour_changes + calls.console_writes);
+  add("log_lines", calls.file_opens);
+  add("file_calls", calls.file_calls);
+  add("attribute_calls", calls.attribute_reads + calls.attribute_writes);
+}
+
 // ---------------------------------------------------------------- the program
+
+// The platform calls of a walk over folders with nothing to select or skip:
+// what a folder costs by itself.
+void BM_CallsPerFolder(benchmark::State& state) {
+  FreeTree tree = TreeOf(state);
+  tree.marked = false;
+  FreeMachine machine(tree, kRoot);
+  auto run = MakeRun(machine.machine(), false, true);
+  const auto args = ArgumentsOf(*run);
+  for (auto _ : state) zavero::ScanForMatches(*run, args);
+  ReportCalls(state, machine.calls, static_cast<double>(tree.Folders()), "folder");
+  ReportTree(state, tree);
+}
 
 // The walk alone, with a log (so every skipped entry costs its log line).
 void BM_Scan(benchmark::State& state) {
@@ -98,8 +128,10 @@ void BM_Process(benchmark::State& state) {
   auto run = MakeRun(machine.machine(), clearing, true);
   zavero::ScanForMatches(*run, ArgumentsOf(*run));
   const double matches = run->MatchList.Count();
+  machine.calls = {};
   for (auto _ : state) zavero::ProcessMatches(*run);
   state.SetLabel(clearing ? "CLEAR, log" : "list, log");
+  ReportCalls(state, machine.calls, matches, "match");
   state.counters["matches"] = matches;
   state.counters["per_match"] = Per(matches);
 }
@@ -276,6 +308,7 @@ void BM_MatchListBytesForWalkPaths(benchmark::State& state) {
 // depth (levels of folders), files per folder, clearing.
 BENCHMARK(BM_Scan)->Args({2, 10})->Args({3, 10})->Args({4, 10})->Args({3, 0})->Args({3, 100})
     ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CallsPerFolder)->Args({3, 10})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Process)->Args({3, 10, 0})->Args({3, 10, 1})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScanAndProcess)->Args({2, 10, 1})->Args({3, 10, 0})->Args({3, 10, 1})
     ->Args({4, 10, 1})->Unit(benchmark::kMicrosecond);

@@ -274,9 +274,11 @@ def main():
         w("`bench/platform_calls.cpp` times each call a run makes through the program's own seam, in "
           "the same kind of console (median of the rounds, microseconds per call). The listed folder "
           "holds 2,000 files. A run makes per walked folder: the pause, two listings, two progress "
-          "rows (cursor, buffer info, write each) and one colour change, two redirection switches; "
+          "rows (cursor, buffer info, write each) and one colour change, redirection off and on around "
+          "each listing; "
           "per selected entry: a log line and a row, and in CLEAR mode a second log line, two "
-          "attribute reads, a write and three redirection switches; per skipped entry a log line.")
+          "attribute reads, a write, redirection off and on around each of the three; per skipped "
+          "entry a log line.")
         w("")
         names = []
         for b in builds:
@@ -330,7 +332,7 @@ def main():
           "calls cost nanoseconds: what remains is the program's own work (work lists, path and row "
           "texts, number formatting, the console and log code above the seam). The pauses are "
           "counted, not slept. Tree: 10 subfolders per folder over *d* levels and 10 files per "
-          "folder; a tenth of the files selected, one skip line per folder; with a log.")
+          "folder; a tenth of the files selected, one skip line per folder with subfolders; with a log.")
         w("")
         w("| benchmark | folders | entries | per folder | per entry | per selected entry |")
         w("|---|---:|---:|---:|---:|---:|")
@@ -342,6 +344,29 @@ def main():
               f"{fmt(c(name, 'per_folder'), 0, ' ns')} | {fmt(c(name, 'per_entry'), 0, ' ns')} | "
               f"{fmt(c(name, 'per_match'), 0, ' ns')} |")
         w("")
+        per_folder = next((b for n, b in scan.items() if n.startswith("BM_CallsPerFolder")), None)
+        per_match = {("clear" if "CLEAR" in b.get("label", "") else "list"): b
+                     for n, b in scan.items() if n.startswith("BM_Process/")}
+        if per_folder or per_match:
+            w("Platform calls the program makes, counted on the free machine (the model above "
+              "multiplies these by the costs under Wine):")
+            w("")
+            kinds = [("listings", "listings"), ("switches", "redirection switches (off or on)"),
+                     ("pauses", "pauses"), ("console", "console calls"),
+                     ("log_lines", "log lines"), ("file_calls", "file calls (5 per log line)"),
+                     ("attribute_calls", "attribute calls")]
+            w("| calls | per walked folder | per selected entry, LIST | per selected entry, CLEAR |")
+            w("|---|---:|---:|---:|")
+            for key, name in kinds:
+                cells = [per_folder.get(f"{key}_per_folder") if per_folder else None,
+                         per_match["list"].get(f"{key}_per_match") if "list" in per_match else None,
+                         per_match["clear"].get(f"{key}_per_match") if "clear" in per_match else None]
+                w(f"| {name} | " + " | ".join(fmt(v, 3 if key == "pauses" else 2) for v in cells) + " |")
+            w("")
+            w("Per folder: a walk over folders with nothing to select or skip; per selected entry: "
+              "the clearing or listing phase over a walk's 1,111 matches, so its one phase line and "
+              "the pacing pauses are spread over them. A skipped entry costs one log line.")
+            w("")
         whole = [n for n in scan if n.startswith("BM_ScanAndProcess")]
         worst = max((c(n, "per_entry") or 0) for n in whole) if whole else None
         w("- `BM_Scan/d/f`: the walk alone; `BM_Process`: the clearing or listing phase alone over the "
