@@ -172,3 +172,36 @@ fc_slice_file() {
   local i
   for ((i = $3; i < $4; i++)); do printf '%s\r\n' "${_s[i]}"; done >>"$1"
 }
+
+# ---------------------------------------------------------------- staged refusals
+
+# fc_release_leftovers NAME: a scenario that stages read-only mounts or immutable files
+# calls this before e2e_begin: what an earlier, interrupted run of scenario NAME left in its
+# folder (mounts, immutable entries) is undone, so that the folder can be emptied.
+fc_release_leftovers() {
+  local build=${ZAVERO_BUILD:-$(wl_build_dir "$PWD")} dir m
+  [ -n "$build" ] || return 0
+  dir=$(readlink -m "$build/e2e/$1")
+  [ -d "$dir" ] || return 0
+  findmnt -rn -o TARGET | LC_ALL=C sort -r | while read -r m; do
+    case $m in "$dir"/*) umount "$m" 2>/dev/null ;; esac
+  done
+  chattr -R -i "$dir" 2>/dev/null
+  return 0
+}
+
+# fc_immutable FILE: makes FILE immutable (chattr +i: even root cannot change it, its
+# extended attributes included); undone when the scenario ends. Fails where the file system
+# or the rights do not allow it.
+fc_immutable() {
+  chattr +i "$1" 2>/dev/null || return 1
+  wl_on_exit chattr -i "$1"
+}
+
+# fc_mount_ro SOURCE TARGET: shows the folder SOURCE at TARGET through a read-only bind
+# mount; undone when the scenario ends. Fails without the rights to mount.
+fc_mount_ro() {
+  mkdir -p "$2"
+  mount --bind -o ro "$1" "$2" 2>/dev/null || return 1
+  wl_on_exit umount "$2"
+}
