@@ -58,6 +58,7 @@ struct Trial {
   std::string mode, start, pattern = "*";
   bool log = false;
   std::int32_t folders_flag = 1, files_flag = 1, skip = 4, include = 2;
+  bool normal_for_zero = true;  // Windows reports a word of 0 as NORMAL; Wine does not
 };
 
 // Deterministic on every platform: no standard distribution is used.
@@ -219,6 +220,7 @@ Trial MakeTrial(std::uint64_t seed) {
     t.drives.push_back(std::move(d));
   }
 
+  t.normal_for_zero = r.Chance(80);
   const std::vector<std::string> modes = {"CLEAR", "clear", "Clear", "list", "", "CLEAR ", "xCLEAR"};
   t.mode = r.Pick(modes);
   t.log = r.Chance(85);
@@ -299,6 +301,7 @@ void PrintNode(std::ostream& out, const Node& n, int indent) {
 std::string Describe(const Trial& t) {
   std::ostringstream out;
   out << "command line: zavero.exe " << CommandLineOf(t) << "\n";
+  if (!t.normal_for_zero) out << "a word of 0 is reported as 0, not as NORMAL\n";
   for (const auto& d : t.drives) {
     out << "drive type " << d.type << ": ";
     PrintNode(out, d.root, 0);
@@ -339,8 +342,6 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
 
 bool Carries(std::uint32_t word, std::uint32_t bits) { return (word & bits) == bits; }
 
-// What the fake system reports for a stored word: nothing set reads as NORMAL.
-std::uint32_t Reported(std::uint32_t word) { return word == 0 ? 0x80u : word; }
 
 struct Expected {
   std::vector<std::string> walked;  // folders of the walk, in order
@@ -373,6 +374,11 @@ class Model {
   }
 
  private:
+  // What the system reports for a stored word.
+  std::uint32_t Reported(std::uint32_t word) const {
+    return word == 0 && t_.normal_for_zero ? 0x80u : word;
+  }
+
   void Remember(Node& n) {
     for (auto& c : n.children) {
       e_.words[&c] = c.word;
@@ -573,6 +579,7 @@ std::string Check(Trial t) {
   h.m.process.pause_limit = 100000;      // a walk that never ends fails instead of hanging
   files.AddDrive('L', 4);                // the log's drive is never scanned
   files.AddFolder("L:\\logs");
+  files.ReportNormalForZero(t.normal_for_zero);
   for (const auto& d : t.drives) {
     files.AddDrive(d.letter, d.type);
     Build(files, d.root, d.root.name);
