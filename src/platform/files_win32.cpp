@@ -1,4 +1,5 @@
-// The file system and plain-file sides of the seam, over the ANSI kernel32 calls.
+// The file system and plain-file sides of the seam, over the ANSI kernel32 calls
+// (the find calls through their wide forms, converted as the ANSI ones convert).
 #include "platform/win32.h"
 
 #include <cstring>
@@ -7,18 +8,45 @@ namespace zavero::platform {
 
 namespace {
 
-void CopyEntry(const WIN32_FIND_DATAA& data, FindEntry* entry) {
+// The code page FindFirstFileA would convert names with.
+UINT FileApiCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
+
+// The entry as FindFirstFileA reports it, except for names the code page
+// cannot express exactly. FindFirstFileA gives those a best-fit spelling that
+// may be the name of another entry (a Greek capital omega becomes "O"), and
+// every later call on that path would read and clear the other entry, even one
+// the skip mask kept out. Without best fit such a character becomes "?", so
+// the path names nothing and the calls on it fail as on a missing entry.
+void CopyEntry(const WIN32_FIND_DATAW& data, FindEntry* entry) {
   entry->attributes = data.dwFileAttributes;
-  static_assert(sizeof entry->name == sizeof data.cFileName, "name buffers differ");
-  std::memcpy(entry->name, data.cFileName, sizeof entry->name);
-  entry->name[sizeof entry->name - 1] = 0;
+  const UINT page = FileApiCodePage();
+  const int size = static_cast<int>(sizeof entry->name);
+  int n = WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, data.cFileName, -1, entry->name, size,
+                              "?", nullptr);
+  // Code pages without substitutes (UTF-8) refuse these arguments and lose nothing.
+  if (n == 0 && (GetLastError() == ERROR_INVALID_FLAGS || GetLastError() == ERROR_INVALID_PARAMETER))
+    n = WideCharToMultiByte(page, 0, data.cFileName, -1, entry->name, size, nullptr, nullptr);
+  if (n == 0) {
+    // Longer than the ANSI record holds (double-byte code pages): a name that
+    // reaches nothing, like any name the code page cannot express.
+    entry->name[0] = '?';
+    entry->name[1] = 0;
+  }
+  entry->name[size - 1] = 0;
 }
 
 class Win32Files final : public FileSystem, public FileIo {
  public:
   Handle FindFirstEntry(const char* spec, FindEntry* entry, std::uint32_t* error) override {
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(spec, &data);
+    // The limit of the ANSI find functions: MAX_PATH characters with the
+    // terminator, counted after the conversion they make.
+    WCHAR wide[MAX_PATH];
+    if (MultiByteToWideChar(FileApiCodePage(), 0, spec, -1, wide, MAX_PATH) == 0) {
+      *error = ERROR_FILENAME_EXCED_RANGE;
+      return kInvalidHandle;
+    }
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW(wide, &data);
     if (h == INVALID_HANDLE_VALUE) {
       *error = GetLastError();
       return kInvalidHandle;
@@ -27,8 +55,8 @@ class Win32Files final : public FileSystem, public FileIo {
     return FromHandle(h);
   }
   bool FindNextEntry(Handle find, FindEntry* entry) override {
-    WIN32_FIND_DATAA data;
-    if (!FindNextFileA(ToHandle(find), &data)) return false;
+    WIN32_FIND_DATAW data;
+    if (!FindNextFileW(ToHandle(find), &data)) return false;
     CopyEntry(data, entry);
     return true;
   }
