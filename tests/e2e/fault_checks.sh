@@ -140,8 +140,19 @@ fc_settled_index() { _fc_index "$(fc_row_settled "$1" 3)" "$2"; }
 # 0x6) in one call of setfattr, for trees of thousands of entries.
 fc_attrs() {
   local root=$1 bits=$2 rel; shift 2
-  for rel in "$@"; do printf '# file: %s\nuser.DOSATTRIB="%s"\n\n' "$rel" "$bits"; done \
+  for rel in "$@"; do printf '# file: %s\nuser.DOSATTRIB="%s"\n\n' "$(_fc_octal "$rel")" "$bits"; done \
     | (cd "$root" && setfattr --restore=-)
+}
+# _fc_octal NAME: NAME as getfattr writes it in a dump (and setfattr reads it back): every
+# byte but letters, digits and ._/- as a backslash and three octal digits, so that blanks at
+# either end and bytes beyond ASCII survive.
+_fc_octal() {
+  local LC_ALL=C s=$1 out='' c i
+  for ((i = 0; i < ${#s}; i++)); do
+    c=${s:i:1}
+    case $c in [A-Za-z0-9._/-]) out+=$c ;; *) out+=$(printf '\\%03o' "'$c") ;; esac
+  done
+  printf '%s' "$out"
 }
 
 # ---------------------------------------------------------------- logs
