@@ -139,20 +139,24 @@ fc_settled_index() { _fc_index "$(fc_row_settled "$1" 3)" "$2"; }
 # fc_attrs ROOT BITS REL...: gives the entries ROOT/REL the hidden/system BITS (0x2, 0x4,
 # 0x6) in one call of setfattr, for trees of thousands of entries.
 fc_attrs() {
-  local root=$1 bits=$2 rel; shift 2
-  for rel in "$@"; do printf '# file: %s\nuser.DOSATTRIB="%s"\n\n' "$(_fc_octal "$rel")" "$bits"; done \
-    | (cd "$root" && setfattr --restore=-)
+  local root=$1 bits=$2 rel name; shift 2
+  for rel in "$@"; do
+    _fc_octal "$rel"
+    printf '# file: %s\nuser.DOSATTRIB="%s"\n\n' "$name" "$bits"
+  done | (cd "$root" && setfattr --restore=-)
 }
-# _fc_octal NAME: NAME as getfattr writes it in a dump (and setfattr reads it back): every
-# byte but letters, digits and ._/- as a backslash and three octal digits, so that blanks at
-# either end and bytes beyond ASCII survive.
+# _fc_octal NAME: sets `name` to NAME as getfattr writes it in a dump (and setfattr reads it
+# back): every byte but letters, digits and ._/- as a backslash and three octal digits, so
+# that blanks at either end and bytes beyond ASCII survive.
 _fc_octal() {
-  local LC_ALL=C s=$1 out='' c i
+  local LC_ALL=C s=$1 c i o
+  name=$s
+  [[ $s == *[!A-Za-z0-9._/-]* ]] || return 0
+  name=''
   for ((i = 0; i < ${#s}; i++)); do
     c=${s:i:1}
-    case $c in [A-Za-z0-9._/-]) out+=$c ;; *) out+=$(printf '\\%03o' "'$c") ;; esac
+    case $c in [A-Za-z0-9._/-]) name+=$c ;; *) printf -v o '\\%03o' "'$c"; name+=$o ;; esac
   done
-  printf '%s' "$out"
 }
 
 # ---------------------------------------------------------------- logs
@@ -215,4 +219,31 @@ fc_mount_ro() {
   mkdir -p "$2"
   mount --bind -o ro "$1" "$2" 2>/dev/null || return 1
   wl_on_exit umount "$2"
+}
+
+# ---------------------------------------------------------------- interrupted runs
+
+# fc_check_cut_log DESC LOG EXPECTED_FILE: the log of a run ended from outside: whole lines
+# only (each ends in CR LF, the last one included, nothing after it), and byte for byte the
+# beginning of the log the whole run would have written (no line lost, torn or doubled).
+fc_check_cut_log() {
+  local desc=$1 log=$2 expected=$3 size
+  if ! fc_lines "$log"; then
+    e2e_result 1 "$desc"
+    echo "#   not whole lines; the last bytes:"; tail -c 120 "$log" | od -c | sed 's/^/#   /' | tail -n 6
+    return 1
+  fi
+  size=$(stat -c %s "$log")
+  if cmp -s "$log" <(head -c "$size" "$expected"); then e2e_result 0 "$desc"; return 0; fi
+  e2e_result 1 "$desc"
+  echo "#   differs from the run's expected log at:"
+  cmp "$log" <(head -c "$size" "$expected") | sed 's/^/#   /'
+  return 1
+}
+
+# fc_hidden_files ROOT: the entries below ROOT that carry the hidden bit, relative, sorted.
+fc_hidden_files() {
+  (cd "$1" && getfattr -R -n user.DOSATTRIB --absolute-names . 2>/dev/null) | awk '
+    sub(/^# file: \.\//, "") { name = $0; next }
+    /^user\.DOSATTRIB="0x[26]"/ { print name }' | LC_ALL=C sort
 }
