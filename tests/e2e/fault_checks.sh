@@ -159,6 +159,13 @@ _fc_octal() {
   done
 }
 
+# fc_bits_of ROOT REL...: the hidden/system bits of each ROOT/REL, blank-separated.
+fc_bits_of() {
+  local root=$1 rel out=''; shift
+  for rel in "$@"; do out+="$(wl_attr_get "$root/$rel") "; done
+  printf '%s\n' "${out% }"
+}
+
 # ---------------------------------------------------------------- logs
 
 # fc_lines FILE: the lines of FILE (CR LF ends) into the array FC_LINES, without the CR; fails

@@ -16,6 +16,7 @@
 # shellcheck disable=SC2016  # the "$" in the log's texts is literal
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/scan_checks.sh"
+. "$(dirname "$0")/fault_checks.sh"
 e2e_begin faults_long_paths
 began=$SECONDS
 umask 022
@@ -75,11 +76,10 @@ sc_check_outputs long clear "$log" "$E2E_DIR/long.expected" "$(wl_winpath "$log"
   "the log: entries up to the limit cleared, longer paths \"not changed!\" and not walked, whole paths in every line" \
   "${paths[@]}"
 
-attrs() { local p out=''; for p in "$@"; do out+="$(wl_attr_get "$tree/$p") "; done; echo "${out% }"; }
 e2e_check_eq "entries within the limit lost the hidden bit" "0x0 0x0 0x0 0x0" \
-  "$(attrs h0.txt "$a/h1.txt" "$deep/h2.txt" z_after/h5.txt)"
+  "$(fc_bits_of "$tree" h0.txt "$a/h1.txt" "$deep/h2.txt" z_after/h5.txt)"
 e2e_check_eq "entries beyond the limit are as they were" "0x2 0x2 0x6 0x2 0x2 0x2" \
-  "$(attrs "$deep/$k" "$deep/$m" "$deep/$s" "$deep/$m/h3.txt" "$deep/$m/inner" "$deep/$m/inner/h4.txt")"
+  "$(fc_bits_of "$tree" "$deep/$k" "$deep/$m" "$deep/$s" "$deep/$m/h3.txt" "$deep/$m/inner" "$deep/$m/inner/h4.txt")"
 
 sc_stop long "$pid"
 echo "# faults_long_paths took $((SECONDS - began)) s"

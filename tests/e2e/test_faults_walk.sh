@@ -111,17 +111,16 @@ sc_check_outputs walk clear "$log" "$E2E_DIR/walk.expected" "$(wl_winpath "$log"
   "${paths[@]}"
 
 # On disk.
-attrs() { local p out=''; for p in "$@"; do out+="$(wl_attr_get "$tree/$p") "; done; echo "${out% }"; }
 e2e_check_eq "the entries that could be treated were cleared" "0x0 0x0 0x0 0x0" \
-  "$(attrs d_imm/h2.txt 'f_trail /h.txt' g_after/h.txt g_after/deep/h.txt)"
+  "$(fc_bits_of "$tree" d_imm/h2.txt 'f_trail /h.txt' g_after/h.txt g_after/deep/h.txt)"
 e2e_check_eq "the skipped entry is untouched" 0x6 "$(wl_attr_get "$tree/g_after/s.txt")"
 e2e_check_eq "the folders that cannot be read keep their hidden bits, and so does the file never found" \
-  "0x2 0x2 0x2" "$(attrs 'f_trail ' 'f_日本' 'f_日本/h.txt')"
+  "0x2 0x2 0x2" "$(fc_bits_of "$tree" 'f_trail ' 'f_日本' 'f_日本/h.txt')"
 if [ "$imm" = refused ]; then
   e2e_check_eq "the immutable file keeps its hidden bit" 0x2 "$(wl_attr_get "$tree/d_imm/h1.txt")"
 fi
 if [ "$ro" = refused ]; then
-  e2e_check_eq "the read-only mount and its file keep their hidden bits" "0x2 0x2" "$(attrs e_ro e_ro/x.txt)"
+  e2e_check_eq "the read-only mount and its file keep their hidden bits" "0x2 0x2" "$(fc_bits_of "$tree" e_ro e_ro/x.txt)"
 fi
 e2e_check "the replaced folder is still the file put there" grep -qx 'now a file' "$tree/c_file"
 
