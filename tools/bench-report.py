@@ -177,6 +177,41 @@ def main():
       f"{info.get('cores', '?')} cores shared with other work, so wall times carry that load; "
       "CPU times (user + system of the program's own process) are steadier.")
     w("")
+    summary_lines, ratios = [], []
+    for size in sizes:
+        tree = trees[size]
+        floor = floor_seconds(tree)
+        for b in builds:
+            attrib = summary(runs.get((size, b, "attrib"), []))
+            start = summary(runs.get((0, b, "start"), []))
+            parts = []
+            for program in ("list", "clear"):
+                s_ = summary(runs.get((size, b, program), []))
+                if not s_ or not attrib:
+                    continue
+                above = s_["wall"] - floor
+                per_entry = (above - (start["wall"] if start else 0)) / tree["entries"] * 1e6
+                ratios.append(above / attrib["wall"])
+                parts.append(f"{program.upper()} {fmt(above, 1)} s above the pauses "
+                             f"({fmt(above / attrib['wall'], 1)}x attrib's {fmt(attrib['wall'], 1)} s; "
+                             f"{fmt(per_entry, 0)} µs per entry after the start)")
+            if parts:
+                summary_lines.append(f"- {size:,} folders, {b}-bit: " + "; ".join(parts) + ".")
+    if summary_lines:
+        w("## In short")
+        w("")
+        scan_early = load_benchmarks(results, "zavero_scan_bench")
+        own = [b["per_entry"] * 1e9 for n, b in scan_early.items()
+               if n.startswith("BM_ScanAndProcess") and "per_entry" in b]
+        w(f"Under Wine a run costs its required pauses plus {fmt(min(ratios), 1)} to "
+          f"{fmt(max(ratios), 1)} times what Wine's own attrib takes for the same tree. That extra "
+          "is the platform's: console, log and listing calls, each a round trip to Wine's server "
+          "or console host (see *Where the time goes*)"
+          + (f"; the program's own work is at most {max(own):,.0f} ns per entry (last section)."
+             if own else "."))
+        w("")
+        md.extend(summary_lines)
+        w("")
     w("## zavero.exe beside attrib under Wine")
     w("")
     w("Each tree: *F* folders below the start folder, each folder (the start folder too) "
