@@ -74,13 +74,13 @@ class FreeMachine final : public platform::FileSystem,
   std::int64_t log_bytes = 0;
 
   // ---- FileSystem
-  platform::Handle FindFirstEntry(const char* spec, platform::FindEntry* entry,
+  platform::Handle FindFirstEntry(const char* search, platform::FindEntry* entry,
                                   std::uint32_t* error) override {
     ++calls.listings;
     // Depth below the start folder: the separators past the root's, minus
     // the one in front of the pattern.
     int separators = 0;
-    for (const char* p = spec + root_.size(); *p; ++p) separators += *p == '\\';
+    for (const char* p = search + root_.size(); *p; ++p) separators += *p == '\\';
     find_.depth = separators - 1;
     find_.next = 0;
     find_.folders = find_.depth < tree_.depth ? tree_.fanout : 0;

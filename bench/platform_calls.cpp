@@ -54,11 +54,11 @@ class Report {
   std::FILE* file_;
 };
 
-// Lists `spec` once as the walk does; the number of entries.
-int ListOnce(platform::FileSystem& files, const std::string& spec) {
+// Lists `search` once as the walk does; the number of entries.
+int ListOnce(platform::FileSystem& files, const std::string& search) {
   platform::FindEntry entry;
   std::uint32_t error = 0;
-  const platform::Handle find = files.FindFirstEntry(spec.c_str(), &entry, &error);
+  const platform::Handle find = files.FindFirstEntry(search.c_str(), &entry, &error);
   if (find == platform::kInvalidHandle) return 0;
   int count = 1;
   while (files.FindNextEntry(find, &entry)) ++count;

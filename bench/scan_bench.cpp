@@ -160,7 +160,7 @@ void BM_FreeMachineListingOnly(benchmark::State& state) {
   FreeMachine machine(tree, kRoot);
   for (auto _ : state) {
     std::int64_t seen = 0;
-    std::string spec;
+    std::string search;
     // The folders of the tree, in walk order, are not needed: every folder
     // of one level lists alike, so one folder per level times its count is
     // the same work.
@@ -169,10 +169,10 @@ void BM_FreeMachineListingOnly(benchmark::State& state) {
     for (int level = 0; level <= tree.depth; ++level) {
       for (std::int64_t f = 0; f < count; ++f) {
         for (int pass = 0; pass < 2; ++pass) {
-          spec.assign(folder).append("\\*");
+          search.assign(folder).append("\\*");
           platform::FindEntry entry;
           std::uint32_t error = 0;
-          platform::Handle h = machine.FindFirstEntry(spec.c_str(), &entry, &error);
+          platform::Handle h = machine.FindFirstEntry(search.c_str(), &entry, &error);
           if (h == platform::kInvalidHandle) continue;
           do ++seen;
           while (machine.FindNextEntry(h, &entry));
@@ -244,11 +244,11 @@ void BM_FakeScanAndProcess(benchmark::State& state) {
 // The fake's share of that run's listings alone: two listings per folder,
 // with the folders found by the listings themselves.
 void ListFakeTree(zavero::fake::FakeFiles& files, const std::string& folder, std::int64_t& seen) {
-  std::string spec = folder + "\\*";
+  std::string search = folder + "\\*";
   for (int pass = 0; pass < 2; ++pass) {
     platform::FindEntry entry;
     std::uint32_t error = 0;
-    platform::Handle h = files.FindFirstEntry(spec.c_str(), &entry, &error);
+    platform::Handle h = files.FindFirstEntry(search.c_str(), &entry, &error);
     if (h == platform::kInvalidHandle) return;
     do {
       ++seen;

@@ -267,7 +267,7 @@ wl_attr_get() {
   printf '0x%x\n' $(( raw & 6 ))
 }
 
-# wl_tree_make ROOT < SPEC: builds a folder tree from lines "KIND BITS PATH": KIND d (folder)
+# wl_tree_make ROOT < LINES: builds a folder tree from lines "KIND BITS PATH": KIND d (folder)
 # or f (file with one line of text), BITS the hidden/system bits such as 0x2 or 0x6, or - for
 # none, with a leading r (r0x2, r-) for read-only too; PATH relative to ROOT, to the end of
 # the line (blanks allowed). Attributes are set after everything exists, so that a read-only

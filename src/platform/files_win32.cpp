@@ -37,11 +37,11 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FindEntry* entry) {
 
 class Win32Files final : public FileSystem, public FileIo {
  public:
-  Handle FindFirstEntry(const char* spec, FindEntry* entry, std::uint32_t* error) override {
+  Handle FindFirstEntry(const char* search, FindEntry* entry, std::uint32_t* error) override {
     // The limit of the ANSI find functions: MAX_PATH characters with the
     // terminator, counted after the conversion they make.
     WCHAR wide[MAX_PATH];
-    if (MultiByteToWideChar(FileApiCodePage(), 0, spec, -1, wide, MAX_PATH) == 0) {
+    if (MultiByteToWideChar(FileApiCodePage(), 0, search, -1, wide, MAX_PATH) == 0) {
       *error = ERROR_FILENAME_EXCED_RANGE;
       return kInvalidHandle;
     }

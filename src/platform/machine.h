@@ -47,11 +47,11 @@ struct FolderId {
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // FindFirstFileA(spec). On success returns the find handle and fills *entry.
+  // FindFirstFileA(search). On success returns the find handle and fills *entry.
   // On failure returns kInvalidHandle and stores GetLastError() in *error.
   // A character of a name that the ANSI code page cannot express comes as "?"
   // (never as a best-fit look-alike, which could name another entry).
-  virtual Handle FindFirstEntry(const char* spec, FindEntry* entry, std::uint32_t* error) = 0;
+  virtual Handle FindFirstEntry(const char* search, FindEntry* entry, std::uint32_t* error) = 0;
   // FindNextFileA: true and *entry filled, or false at the end (or on failure).
   virtual bool FindNextEntry(Handle find, FindEntry* entry) = 0;
   // FindClose.

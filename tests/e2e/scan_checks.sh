@@ -9,7 +9,7 @@
 # folder start with different lower-case letters, so that any sensible name order gives the
 # same sequence.
 
-# sc_tree_make ROOT < SPEC: wl_tree_make, except that without root rights the read-only
+# sc_tree_make ROOT < LINES: wl_tree_make, except that without root rights the read-only
 # marks are dropped (with a note): the kernel lets nobody else write user.DOSATTRIB on an
 # entry without write permission, so Wine could not clear such an entry and the scenario
 # would test the machine's rights instead of the program.

@@ -210,10 +210,10 @@ int FakeFiles::open_finds() const { return static_cast<int>(finds_.size()); }
 
 // ---------------------------------------------------------------- FileSystem
 
-Handle FakeFiles::FindFirstEntry(const char* spec, platform::FindEntry* entry,
+Handle FakeFiles::FindFirstEntry(const char* search, platform::FindEntry* entry,
                                  std::uint32_t* error) {
-  Hook("FindFirstEntry", spec);
-  std::string s = spec;
+  Hook("FindFirstEntry", search);
+  std::string s = search;
   if (s.size() >= 260) {  // the ANSI find functions stop at MAX_PATH
     *error = 206;
     return platform::kInvalidHandle;

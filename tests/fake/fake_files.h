@@ -78,7 +78,7 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   std::vector<std::uint32_t> write_sizes;  // byte count of every WriteBytes
 
   // ---- platform::FileSystem
-  platform::Handle FindFirstEntry(const char* spec, platform::FindEntry* entry,
+  platform::Handle FindFirstEntry(const char* search, platform::FindEntry* entry,
                                   std::uint32_t* error) override;
   bool FindNextEntry(platform::Handle find, platform::FindEntry* entry) override;
   void EndFind(platform::Handle find) override;

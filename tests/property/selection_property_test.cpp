@@ -417,8 +417,8 @@ class Model {
   // The folder's entries that the system lists for the pattern; null when
   // the listing fails (missing, not a folder, refused, specification too long).
   Node* Listable(const std::string& folder, const std::string& pattern) {
-    const std::string spec = Join(folder, pattern);
-    if (spec.size() >= 260) return nullptr;
+    const std::string search = Join(folder, pattern);
+    if (search.size() >= 260) return nullptr;
     Node* n = Find(folder);
     if (!n || !n->folder || n->fail_listing) return nullptr;
     return n;
