@@ -274,7 +274,10 @@ def main():
         w("")
         w("How each figure grows from one tree to the next; the entry counts grow by the factor in "
           "the first column, so a factor close to it means cost in proportion to the tree. "
-          "*above floor and start* also leaves out the start of the program on an empty folder.")
+          "*above floor and start* also leaves out the start of the program on an empty folder."
+          + (" A tree run in one round gives a single sample, taken under whatever load the "
+             "machine had then (see the load averages above)."
+             if any(len(runs.get((size, b, "list"), [])) == 1 for size in sizes for b in builds) else ""))
         w("")
         w("| trees | entries x | side | run | wall x | above floor x | above floor and start x | CPU x | all CPU x | peak x |")
         w("|---|---:|---|---|---:|---:|---:|---:|---:|---:|")
