@@ -20,7 +20,7 @@ class FolderListing {
   // Starts the listing of folder + "\" + pattern ("*.*" for an empty
   // pattern). True when a listing was made: entries found, or the system
   // reported that nothing matches. False for every other failure (folder
-  // missing, access denied, drive not ready, specification too long).
+  // missing, access denied, drive not ready, search path too long).
   bool Open(const std::string& folder, const std::string& pattern);
   // The first call hands out the entry of the find-first call; later calls
   // ask the system for the next one. False at the end.

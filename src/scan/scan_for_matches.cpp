@@ -131,7 +131,7 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
     std::string start = args.startFolder;
     QueueSubfolders(run, listing, start, path);
     // From here on the start folder ends in "\"; the listing asks for the
-    // same specification either way.
+    // same search path either way.
     if (start.back() != '\\') start += '\\';
     SelectCandidates(run, listing, start, args, false, path);
   }

@@ -2,7 +2,7 @@
 # Paths longer than the ANSI functions take, below the start folder, in one clearing run.
 # The tree is built so that, whatever the build folder's path, the Windows paths measure:
 #   <A>                      150 characters: walked, its hidden file cleared
-#   <A>\<B>                  245: listed (its search specification <B>\* is 247), its hidden
+#   <A>\<B>                  245: listed (its search path <B>\* is 247), its hidden
 #                            file cleared
 #   <A>\<B>\k_<...>.txt      276: a hidden file that the listing of <B> delivers but that no
 #                            attribute call can reach: "...not changed!", left as it was

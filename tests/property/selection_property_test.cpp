@@ -415,7 +415,7 @@ class Model {
   }
 
   // The folder's entries that the system lists for the pattern; null when
-  // the listing fails (missing, not a folder, refused, specification too long).
+  // the listing fails (missing, not a folder, refused, search path too long).
   Node* Listable(const std::string& folder, const std::string& pattern) {
     const std::string search = Join(folder, pattern);
     if (search.size() >= 260) return nullptr;
