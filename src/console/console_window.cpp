@@ -5,6 +5,8 @@
 #include <memory>
 #include <new>
 
+#include "support/text.h"
+
 namespace zavero::console {
 
 namespace {
@@ -50,7 +52,13 @@ void ScreenWriteLocked(ConsoleWindow& window, const char* text) {
   window.console->ReadScreenBufferInfo(window.output, &info);
   std::uint32_t n = LengthOf(text);
   const std::uint32_t width = info.width > 0 ? static_cast<std::uint32_t>(info.width) : 0;
-  if (n > width) n = width;
+  if (window.utf8_text) {
+    // Characters of one to four bytes, some of them two cells wide: the cut
+    // counts cells and never splits a character.
+    n = static_cast<std::uint32_t>(support::Utf8BytesForColumns(text, n, width));
+  } else if (n > width) {
+    n = width;
+  }
   window.console->WriteChars(window.output, text, n);
 }
 
@@ -74,9 +82,24 @@ void ScreenWriteLine(ConsoleWindow& window, const char* text) {
 
 }  // namespace
 
+ScreenLayout LayoutForHeight(std::int32_t height) {
+  ScreenLayout layout;
+  layout.height = height;
+  if (height <= 0 || height >= 152) return layout;
+  layout.entry_rows = height >= 8;
+  layout.last_entry_row = height - 2;
+  layout.finished_row = height - 1;
+  layout.clear_finished_row = true;
+  return layout;
+}
+
 int ConsoleOpen(ConsoleWindow& window, platform::Machine& machine, CloseCleanup close_cleanup) {
   window.console = &machine.console;
   window.output = window.console->StdHandle(platform::STD_OUTPUT);
+  window.utf8_text = window.console->TextCodePage() == 65001;
+  platform::ScreenBufferInfo info;
+  window.layout =
+      LayoutForHeight(window.console->ReadScreenBufferInfo(window.output, &info) ? info.height : 0);
   window.close_cleanup = close_cleanup;
   g_close_cleanup.store(close_cleanup);
   window.console->AddControlRoutine(&ConsoleControlHandler);

@@ -7,8 +7,8 @@
 // control characters instead of acting on them; the drawing code places rows
 // absolutely with ConsoleMoveCursor and repaints them in full.
 //
-// Texts are 8-bit, zero-terminated and go to the console byte for byte; a
-// null pointer is a missing text.
+// Texts are 8-bit, zero-terminated and in the program's code page (UTF-8
+// where the system runs the program with it); a null pointer is a missing text.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +20,30 @@ namespace zavero::console {
 
 // Runs on the close event, on the system's control-event thread.
 using CloseCleanup = void (*)();
+
+// Where the run's rows go in a screen buffer of a given height. A buffer of
+// at least 152 rows gets the classic layout: per-entry rows 3 to 150 and
+// "finished!" on row 151. A shorter one (Windows Terminal, and any console as
+// tall as its window) cycles the per-entry rows through 3 to height - 2 and
+// keeps its last row for "finished!", so nothing is ever placed outside it.
+// Below 8 rows the band would hold three rows or fewer and only flicker:
+// per-entry rows are left out (the log has them).
+struct ScreenLayout {
+  std::int32_t height = 0;             // rows of the buffer; 0 when unknown
+  bool entry_rows = true;              // whether per-entry rows are drawn
+  std::int32_t last_entry_row = 150;   // per-entry rows cycle through 3..this
+  std::int32_t finished_row = 151;     // the row of "finished!"
+  bool clear_finished_row = false;     // blank that row before "finished!"
+};
+
+// The layout for a buffer of `height` rows; 0 (unknown, as when the output is
+// no console) gives the classic one, whose placements then fail harmlessly.
+ScreenLayout LayoutForHeight(std::int32_t height);
+
+// Whether `row` lies inside the buffer (always, when its height is unknown).
+inline bool LayoutHasRow(const ScreenLayout& layout, std::int32_t row) {
+  return layout.height <= 0 || row < layout.height;
+}
 
 // One per process, set up by ConsoleOpen. Every operation before ConsoleOpen
 // does nothing.
@@ -33,10 +57,13 @@ struct ConsoleWindow {
   WriteRoutine write_line = nullptr;              // ConsoleWriteLine of the current mode
   std::mutex OutputLock;                          // held around every screen-mode write
   CloseCleanup close_cleanup = nullptr;
+  bool utf8_text = false;                         // texts are UTF-8: cut at characters
+  ScreenLayout layout;                            // from the buffer's height at ConsoleOpen
 };
 
 // Takes the standard output handle, keeps the close clean-up, registers
-// ConsoleControlHandler and selects stream mode. Always 1.
+// ConsoleControlHandler, reads the buffer's height once for the layout and
+// selects stream mode. Always 1.
 int ConsoleOpen(ConsoleWindow& window, platform::Machine& machine, CloseCleanup close_cleanup);
 
 // enable != 0: screen mode (console output mode 0); 0: stream mode (mode 3).

@@ -2,6 +2,7 @@
 #include "platform/win32.h"
 
 #include <atomic>
+#include <string>
 
 namespace zavero::platform {
 
@@ -51,9 +52,18 @@ class Win32Console final : public Console {
     return SetConsoleCursorPosition(ToHandle(out), position) != FALSE;
   }
 
+  // WriteConsoleA would read the bytes in the console's output code page (an
+  // OEM one, 437 or 850), not in the program's; the wide call shows them as
+  // the program means them without changing the code page of the user's shell.
   bool WriteChars(Handle out, const char* bytes, std::uint32_t count) override {
     DWORD written = 0;
-    return WriteConsoleA(ToHandle(out), bytes, count, &written, nullptr) != FALSE;
+    if (count == 0) return WriteConsoleW(ToHandle(out), L"", 0, &written, nullptr) != FALSE;
+    const int n = MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(count), nullptr, 0);
+    if (n <= 0) return false;
+    wide_.resize(static_cast<std::size_t>(n));
+    MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(count), &wide_[0], n);
+    return WriteConsoleW(ToHandle(out), wide_.data(), static_cast<DWORD>(n), &written, nullptr) !=
+           FALSE;
   }
 
   bool WriteStream(Handle out, const char* bytes, std::uint32_t count) override {
@@ -65,6 +75,12 @@ class Win32Console final : public Console {
     g_control_routine.store(routine);
     return SetConsoleCtrlHandler(&ControlTrampoline, TRUE) != FALSE;
   }
+
+  std::uint32_t TextCodePage() override { return GetACP(); }
+
+ private:
+  // Only the run's own thread writes to the console, so one buffer serves.
+  std::wstring wide_;
 };
 
 }  // namespace

@@ -1,14 +1,19 @@
-// The file system and plain-file sides of the seam, over the ANSI kernel32 calls
-// (the find calls through their wide forms, converted as the ANSI ones convert).
+// The file system and plain-file sides of the seam. Paths come from above in
+// the program's 8-bit text (the ANSI code page, UTF-8 where the manifest's
+// code page is honoured) and go to the wide functions, in the "\\?\" form
+// wherever the plain form would be cut off or would name another entry.
 #include "platform/win32.h"
 
 #include <cstring>
+#include <string>
+
+#include "platform/extended_path.h"
 
 namespace zavero::platform {
 
 namespace {
 
-// The code page FindFirstFileA would convert names with.
+// The code page the ANSI file functions would convert with.
 UINT FileApiCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
 
 // The entry as FindFirstFileA reports it, except for names the code page
@@ -16,7 +21,8 @@ UINT FileApiCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
 // may be the name of another entry (a Greek capital omega becomes "O"), and
 // every later call on that path would read and clear the other entry, even one
 // the skip mask kept out. Without best fit such a character becomes "?", so
-// the path names nothing and the calls on it fail as on a missing entry.
+// the path names nothing and the calls on it fail as on a missing entry. With
+// UTF-8 as the code page every name is expressed exactly.
 void CopyEntry(const WIN32_FIND_DATAW& data, FindEntry* entry) {
   entry->attributes = data.dwFileAttributes;
   const UINT page = FileApiCodePage();
@@ -27,8 +33,8 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FindEntry* entry) {
   if (n == 0 && (GetLastError() == ERROR_INVALID_FLAGS || GetLastError() == ERROR_INVALID_PARAMETER))
     n = WideCharToMultiByte(page, 0, data.cFileName, -1, entry->name, size, nullptr, nullptr);
   if (n == 0) {
-    // Longer than the ANSI record holds (double-byte code pages): a name that
-    // reaches nothing, like any name the code page cannot express.
+    // A name that does not convert reaches nothing, like any name the code
+    // page cannot express.
     entry->name[0] = '?';
     entry->name[1] = 0;
   }
@@ -38,15 +44,13 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FindEntry* entry) {
 class Win32Files final : public FileSystem, public FileIo {
  public:
   Handle FindFirstEntry(const char* search, FindEntry* entry, std::uint32_t* error) override {
-    // The limit of the ANSI find functions: MAX_PATH characters with the
-    // terminator, counted after the conversion they make.
-    WCHAR wide[MAX_PATH];
-    if (MultiByteToWideChar(FileApiCodePage(), 0, search, -1, wide, MAX_PATH) == 0) {
-      *error = ERROR_FILENAME_EXCED_RANGE;
+    const wchar_t* path = SystemPath(search, PathUse::Search);
+    if (path == nullptr) {
+      *error = ERROR_INVALID_NAME;
       return kInvalidHandle;
     }
     WIN32_FIND_DATAW data;
-    HANDLE h = FindFirstFileW(wide, &data);
+    HANDLE h = FindFirstFileW(path, &data);
     if (h == INVALID_HANDLE_VALUE) {
       *error = GetLastError();
       return kInvalidHandle;
@@ -61,9 +65,13 @@ class Win32Files final : public FileSystem, public FileIo {
     return true;
   }
   void EndFind(Handle find) override { FindClose(ToHandle(find)); }
-  std::uint32_t ReadAttributes(const char* path) override { return GetFileAttributesA(path); }
+  std::uint32_t ReadAttributes(const char* path) override {
+    const wchar_t* wide = SystemPath(path, PathUse::Entry);
+    return wide ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+  }
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
-    return SetFileAttributesA(path, attributes) != 0;
+    const wchar_t* wide = SystemPath(path, PathUse::Entry);
+    return wide && SetFileAttributesW(wide, attributes) != 0;
   }
   std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) override {
     return GetLogicalDriveStringsA(size, buffer);
@@ -72,7 +80,9 @@ class Win32Files final : public FileSystem, public FileIo {
   bool ReadFolderId(const char* path, FolderId* id) override {
     // No access rights are needed to read a folder's identity; backup
     // semantics let CreateFileA open a folder at all.
-    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    const wchar_t* wide = SystemPath(path, PathUse::Entry);
+    if (wide == nullptr) return false;
+    HANDLE h = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
@@ -86,7 +96,9 @@ class Win32Files final : public FileSystem, public FileIo {
 
   Handle OpenFile(const char* path, std::uint32_t access, std::uint32_t share,
                   std::uint32_t disposition, std::uint32_t flags) override {
-    HANDLE h = CreateFileA(path, access, share, nullptr, disposition, flags, nullptr);
+    const wchar_t* wide = SystemPath(path, PathUse::Entry);
+    if (wide == nullptr) return kInvalidHandle;
+    HANDLE h = CreateFileW(wide, access, share, nullptr, disposition, flags, nullptr);
     return h == INVALID_HANDLE_VALUE ? kInvalidHandle : FromHandle(h);
   }
   bool WriteBytes(Handle file, const void* bytes, std::uint32_t count,
@@ -108,6 +120,54 @@ class Win32Files final : public FileSystem, public FileIo {
     if (high) *high = h;
   }
   void CloseFile(Handle file) override { CloseHandle(ToHandle(file)); }
+
+ private:
+  // `path` as the wide functions must get it: converted from the program's
+  // code page, and in the "\\?\" form when the plain form would be too long
+  // or would name another entry. Null when the text does not convert. The
+  // result lives until the next call; only the run's own thread calls here
+  // (the close clean-up only closes handles).
+  const wchar_t* SystemPath(const char* path, PathUse use) {
+    const int n = MultiByteToWideChar(FileApiCodePage(), 0, path, -1, nullptr, 0);
+    if (n <= 0) return nullptr;
+    wide_.resize(static_cast<std::size_t>(n));
+    MultiByteToWideChar(FileApiCodePage(), 0, path, -1, &wide_[0], n);
+    wide_.resize(static_cast<std::size_t>(n - 1));
+
+    const PathStart start = ClassifyPath(wide_);
+    if (start == PathStart::Extended || start == PathStart::Device) return wide_.c_str();
+    const bool relative = start == PathStart::DriveRelative || start == PathStart::RootRelative ||
+                          start == PathStart::Relative;
+    // The limit holds for the full path the system makes of a relative one.
+    const std::size_t length =
+        relative ? GetFullPathNameW(wide_.c_str(), 0, nullptr, nullptr) : wide_.size() + 1;
+    if (length <= kPlainPathLimit && !HasMisreadName(wide_, use)) return wide_.c_str();
+
+    std::wstring base;
+    if (relative) {
+      const wchar_t* from = start == PathStart::DriveRelative ? nullptr
+                            : start == PathStart::RootRelative ? L"\\"
+                                                               : L".";
+      std::wstring drive;
+      if (from == nullptr) {
+        drive = wide_.substr(0, 2);
+        from = drive.c_str();
+      }
+      const DWORD size = GetFullPathNameW(from, 0, nullptr, nullptr);
+      if (size == 0) return nullptr;
+      base.resize(size);
+      const DWORD got = GetFullPathNameW(from, size, &base[0], nullptr);
+      if (got == 0 || got >= size) return nullptr;
+      base.resize(got);
+      // "C:\" and "\\server\share\" end in a separator; the join adds its own.
+      if (!base.empty() && base.back() == L'\\') base.pop_back();
+    }
+    extended_ = ExtendedForm(wide_, base);
+    return extended_.c_str();
+  }
+
+  std::wstring wide_;
+  std::wstring extended_;
 };
 
 Win32Files g_files;

@@ -30,10 +30,12 @@ constexpr std::uint32_t DRIVE_REMOVABLE_TYPE = 2, DRIVE_FIXED_TYPE = 3;
 
 // ---------------------------------------------------------------- file system
 
-// The two fields of WIN32_FIND_DATAA the scan uses.
+// The two fields of WIN32_FIND_DATA the scan uses.
 struct FindEntry {
   std::uint32_t attributes = 0;  // dwFileAttributes
-  char name[260] = {};           // cFileName, zero-terminated
+  // cFileName in the program's code page, zero-terminated: 255 UTF-16 units
+  // take up to 765 bytes in UTF-8.
+  char name[1024] = {};
 };
 
 // Volume serial and file index of a folder: equal for two paths that reach the
@@ -47,18 +49,21 @@ struct FolderId {
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // FindFirstFileA(search). On success returns the find handle and fills *entry.
+  // FindFirstFile(search). On success returns the find handle and fills *entry.
   // On failure returns kInvalidHandle and stores GetLastError() in *error.
   // A character of a name that the ANSI code page cannot express comes as "?"
   // (never as a best-fit look-alike, which could name another entry).
+  // Here and in every call below that takes a path, the path reaches the entry
+  // it spells whatever its length and however its names end (a dot, a blank);
+  // only the pattern at the end of a search follows the usual wildcard rules.
   virtual Handle FindFirstEntry(const char* search, FindEntry* entry, std::uint32_t* error) = 0;
   // FindNextFileA: true and *entry filled, or false at the end (or on failure).
   virtual bool FindNextEntry(Handle find, FindEntry* entry) = 0;
   // FindClose.
   virtual void EndFind(Handle find) = 0;
-  // GetFileAttributesA: the word, or INVALID_FILE_ATTRIBUTES_VALUE.
+  // GetFileAttributes: the word, or INVALID_FILE_ATTRIBUTES_VALUE.
   virtual std::uint32_t ReadAttributes(const char* path) = 0;
-  // SetFileAttributesA: the call's BOOL result.
+  // SetFileAttributes: the call's BOOL result.
   virtual bool WriteAttributes(const char* path, std::uint32_t attributes) = 0;
   // GetLogicalDriveStringsA(size, buffer): the call's result.
   virtual std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) = 0;
@@ -126,12 +131,18 @@ class Console {
   virtual bool SetTitle(const char* title) = 0;
   // SetConsoleCursorPosition(out, {x, y}).
   virtual bool SetCursor(Handle out, std::int16_t x, std::int16_t y) = 0;
-  // WriteConsoleA: false when the handle is no console.
+  // WriteConsole of `count` bytes of the program's text, shown as the
+  // characters they are in TextCodePage() whatever the console's own output
+  // code page: false when the handle is no console.
   virtual bool WriteChars(Handle out, const char* bytes, std::uint32_t count) = 0;
   // WriteFile on the output handle (the stream fallback).
   virtual bool WriteStream(Handle out, const char* bytes, std::uint32_t count) = 0;
   // SetConsoleCtrlHandler(routine, TRUE).
   virtual bool AddControlRoutine(ControlRoutine routine) = 0;
+  // The code page of the program's texts (GetACP): 65001 where they are
+  // UTF-8, whose characters take one to four bytes; 0 when every byte is one
+  // character cell.
+  virtual std::uint32_t TextCodePage() { return 0; }
 };
 
 // ---------------------------------------------------------------- desktop

@@ -12,8 +12,15 @@ using namespace support;
 using namespace console;
 
 void CompleteRun(RunContext& run) {
+  const ScreenLayout& layout = run.Console.layout;
   ConsoleSetColors(run.Console, 12, 0);
-  run.ScreenRow = 151;
+  run.ScreenRow = layout.finished_row;
+  if (layout.clear_finished_row) {
+    // In a short buffer the last row may still hold the banner or the prompt
+    // the program was started from.
+    ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
+    ConsoleWrite(run.Console, TextSpaces(260).c_str());
+  }
   ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
   ConsoleWrite(run.Console, "finished!");
   if (!run.Options.LogPath.empty()) run.LogHandle = run.Log.AppendLogLine("finished!");

@@ -50,11 +50,15 @@ void ProcessMatches(RunContext& run) {
   const std::uint32_t mask = static_cast<std::uint32_t>(run.Options.IncludeMask);
   const bool logging = !run.Options.LogPath.empty();
 
+  const ScreenLayout& layout = run.Console.layout;
+
   run.MatchList.MoveFirst();
-  ConsoleMoveCursor(run.Console, 0, 3);
   ConsoleSetColors(run.Console, 9, 0);
   const char* phase = clearing ? " clearing..." : " listing...";
-  ConsoleWriteLine(run.Console, (std::string(phase) + TextSpaces(260)).c_str());
+  if (LayoutHasRow(layout, 3)) {
+    ConsoleMoveCursor(run.Console, 0, 3);
+    ConsoleWriteLine(run.Console, (std::string(phase) + TextSpaces(260)).c_str());
+  }
   if (logging) run.LogHandle = run.Log.AppendLogLine(phase);
 
   // Both texts are rebuilt per entry in buffers that keep their capacity.
@@ -65,16 +69,20 @@ void ProcessMatches(RunContext& run) {
       line.assign("   ").append(path);
       run.LogHandle = run.Log.AppendLogLine(line);
     }
-    ++run.ScreenRow;
     ++run.PacingCount;
-    if (run.ScreenRow > 150) run.ScreenRow = 3;
+    if (layout.entry_rows) {
+      ++run.ScreenRow;
+      if (run.ScreenRow > layout.last_entry_row) run.ScreenRow = 3;
+    }
     if (run.PacingCount > 250) {
       run.Machine.process.Pause(1);
       run.PacingCount = 0;
     }
-    ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
-    row.assign("  ").append(path).append(260, ' ');
-    ConsoleWrite(run.Console, row.c_str());
+    if (layout.entry_rows) {
+      ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
+      row.assign("  ").append(path).append(260, ' ');
+      ConsoleWrite(run.Console, row.c_str());
+    }
 
     if (clearing) {
       const bool ok = ClearEntry(run, path, mask);

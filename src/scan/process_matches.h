@@ -1,6 +1,7 @@
 // The phase after the scan: in the mode CLEAR removes the include bits from
 // every selected entry and checks each result; otherwise lists the entries.
-// One console row per entry, cycling through rows 3..150.
+// One console row per entry, cycling through the layout's band (rows 3..150
+// in a tall buffer).
 #pragma once
 
 #include <cstdint>

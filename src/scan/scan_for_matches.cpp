@@ -142,11 +142,16 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
     run.FolderQueue.MoveFirst();
     const std::string folder = run.FolderQueue.Current()->Text();
 
-    ConsoleMoveCursor(run.Console, 0, 2);
+    // Rows 2 and 3 exist in every buffer but the tiniest.
+    const bool row2 = LayoutHasRow(run.Console.layout, 2);
+    if (row2) ConsoleMoveCursor(run.Console, 0, 2);
     ConsoleSetColors(run.Console, 15, 0);
-    ConsoleWrite(run.Console, (" files found: " + DecimalText(run.MatchList.Count())).c_str());
-    ConsoleMoveCursor(run.Console, 0, 3);
-    ConsoleWrite(run.Console, (" scanning folder " + folder + spaces).c_str());
+    if (row2)
+      ConsoleWrite(run.Console, (" files found: " + DecimalText(run.MatchList.Count())).c_str());
+    if (LayoutHasRow(run.Console.layout, 3)) {
+      ConsoleMoveCursor(run.Console, 0, 3);
+      ConsoleWrite(run.Console, (" scanning folder " + folder + spaces).c_str());
+    }
 
     QueueSubfolders(run, listing, folder, path);
     SelectCandidates(run, listing, folder, args, true, path);

@@ -107,4 +107,50 @@ std::string DecimalText(std::int64_t value) {
   return text;
 }
 
+namespace {
+
+// Characters a console draws two cells wide: the East Asian wide and
+// full-width blocks and the emoji planes.
+bool IsWide(std::uint32_t c) {
+  static const std::uint32_t kRanges[][2] = {
+      {0x1100, 0x115F},   {0x2329, 0x232A},   {0x2E80, 0x303E},   {0x3041, 0x33FF},
+      {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},   {0xAC00, 0xD7A3},
+      {0xF900, 0xFAFF},   {0xFE10, 0xFE19},   {0xFE30, 0xFE6F},   {0xFF00, 0xFF60},
+      {0xFFE0, 0xFFE6},   {0x1F300, 0x1F64F}, {0x1F900, 0x1F9FF}, {0x20000, 0x3FFFD},
+  };
+  for (const auto& r : kRanges)
+    if (c >= r[0] && c <= r[1]) return true;
+  return false;
+}
+
+}  // namespace
+
+std::size_t Utf8BytesForColumns(const char* text, std::size_t length, std::size_t columns) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  std::size_t at = 0;
+  std::size_t used = 0;
+  while (at < length) {
+    const unsigned char lead = p[at];
+    std::size_t size = 1;
+    std::uint32_t c = lead;
+    if (lead >= 0xC2 && lead <= 0xF4) {
+      size = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+      c = lead & (0x3F >> (size - 1));
+      for (std::size_t i = 1; i < size; ++i) {
+        if (at + i >= length || (p[at + i] & 0xC0) != 0x80) {
+          size = 1;  // a broken sequence: its lead byte shows as one replacement cell
+          break;
+        }
+        c = (c << 6) | (p[at + i] & 0x3F);
+      }
+      if (size == 1) c = 0xFFFD;
+    }
+    const std::size_t cells = IsWide(c) ? 2 : 1;
+    if (used + cells > columns) break;
+    used += cells;
+    at += size;
+  }
+  return at;
+}
+
 }  // namespace zavero::support

@@ -71,4 +71,9 @@ std::string HexText(std::int64_t value);
 // Signed decimal form, exact over the whole 64-bit range: -5 -> "-5".
 std::string DecimalText(std::int64_t value);
 
+// How many of the `length` bytes of UTF-8 text fill at most `columns` cells of
+// a console row: a character ends up whole or not at all, East Asian wide
+// characters and emoji take two cells, every other one (a stray byte too) one.
+std::size_t Utf8BytesForColumns(const char* text, std::size_t length, std::size_t columns);
+
 }  // namespace zavero::support

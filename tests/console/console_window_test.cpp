@@ -40,7 +40,8 @@ std::string Letters(int n) {
 }
 
 TEST_F(ConsoleWindowTest, OpenTakesStandardOutputAndStaysInStreamMode) {
-  EXPECT_EQ(m.calls.Names(), (std::vector<std::string>{"StdHandle", "AddControlRoutine"}));
+  EXPECT_EQ(m.calls.Names(),
+            (std::vector<std::string>{"StdHandle", "ReadScreenBufferInfo", "AddControlRoutine"}));
   EXPECT_EQ(window.output, FakeConsole::kOutputHandle);
   EXPECT_EQ(window.screen_mode, 0);
   EXPECT_EQ(console().mode, 3u);  // untouched
@@ -70,6 +71,33 @@ TEST_F(ConsoleWindowTest, ScreenWriteIsCutAtTheBufferWidthAndStaysOnItsRow) {
   EXPECT_EQ(console().cursor_x, 79);
   ASSERT_EQ(console().writes.size(), 1u);
   EXPECT_EQ(console().writes[0].bytes.size(), 80u);
+}
+
+TEST_F(ConsoleWindowTest, Utf8TextIsCutAtTheCellsItFills) {
+  console().text_code_page = 65001;
+  ConsoleOpen(window, m.machine, &CountCleanup);
+  ScreenMode();
+  std::string text = "  ";
+  for (int i = 0; i < 50; ++i) text += "\xE6\x97\xA5";  // 50 two-cell characters
+  ConsoleWrite(window, text.c_str());
+  ASSERT_EQ(console().writes.size(), 1u);
+  EXPECT_EQ(console().writes[0].bytes, text.substr(0, 2 + 39 * 3));  // 2 + 39 * 2 = 80 cells
+}
+
+TEST(ScreenLayout, ShortBuffersKeepTheirLastRowForFinished) {
+  for (int height : {0, 152, 300}) {  // unknown, or tall enough: the classic rows
+    const ScreenLayout l = LayoutForHeight(height);
+    EXPECT_TRUE(l.entry_rows && l.last_entry_row == 150 && l.finished_row == 151 &&
+                !l.clear_finished_row) << height;
+  }
+  const ScreenLayout l30 = LayoutForHeight(30);
+  EXPECT_TRUE(l30.entry_rows && l30.last_entry_row == 28 && l30.finished_row == 29 &&
+              l30.clear_finished_row);
+  EXPECT_EQ(LayoutForHeight(8).last_entry_row, 6);
+  const ScreenLayout l7 = LayoutForHeight(7);
+  EXPECT_TRUE(!l7.entry_rows && l7.finished_row == 6);
+  EXPECT_FALSE(LayoutHasRow(LayoutForHeight(3), 3));
+  EXPECT_TRUE(LayoutHasRow(LayoutForHeight(0), 151));
 }
 
 TEST_F(ConsoleWindowTest, CutDependsOnTheWidthNotOnTheCursorColumn) {

@@ -42,6 +42,7 @@ class FakeConsole : public platform::Console {
   std::uint16_t attribute = kDefaultAttribute; // current text attribute
   std::string title;
   bool is_console = true;                      // false: standard output redirected
+  std::uint32_t text_code_page = 0;            // TextCodePage(): 65001 for UTF-8 texts
   std::string stream;                          // bytes WriteStream took while redirected
   // Seam methods named here fail (return false, change nothing) while they
   // are in the set; e.g. {"WriteChars"}.
@@ -87,6 +88,7 @@ class FakeConsole : public platform::Console {
   bool WriteChars(platform::Handle out, const char* bytes, std::uint32_t count) override;
   bool WriteStream(platform::Handle out, const char* bytes, std::uint32_t count) override;
   bool AddControlRoutine(platform::ControlRoutine routine) override;
+  std::uint32_t TextCodePage() override { return text_code_page; }
 
  private:
   struct Cell {

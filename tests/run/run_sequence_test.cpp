@@ -89,17 +89,25 @@ TEST(CompleteRun, AnswerNoOrNoBoxLaunchesNothing) {
   }
 }
 
-TEST(CompleteRun, ShortBufferWritesFinishedWhereTheCursorStands) {
+TEST(CompleteRun, ShortBufferCyclesTheEntriesAboveItsLastRowAndEndsThere) {
   RunHarness h;
-  h.m.console.SetBufferSize(80, 25);
+  h.m.console.SetBufferSize(80, 25);  // a console as tall as its window
+  h.m.console.Fill(0, 24, "C:\\Users\\me> zavero.exe list");
   h.m.files.AddFolder("C:\\E");
-  h.m.files.AddFile("C:\\E\\h", 0x2);
+  for (int i = 10; i < 40; ++i) h.m.files.AddFile("C:\\E\\h" + std::to_string(i), 0x2);
   h.Run("list \"\" C:\\E");
-  // Row 4 holds the entry, padded to the last column where the cursor
-  // stayed; with wrap off "finished!" keeps overwriting that column.
-  EXPECT_EQ(h.m.console.RowText(4).substr(0, 8), "  C:\\E\\h");
-  EXPECT_EQ(h.m.console.CellChar(79, 4), '!');
-  EXPECT_EQ(h.m.console.CellAttribute(79, 4), 12);
+  // 30 entries over the band 3..23, the k-th on row 3 + k mod 21: the second
+  // round (h30 on row 3, h31..h39) over the first (h10 on row 4 ... h29).
+  EXPECT_EQ(h.m.console.RowText(13), "  C:\\E\\h19");
+  EXPECT_EQ(h.m.console.RowText(23), "  C:\\E\\h29");
+  EXPECT_EQ(h.m.console.RowText(3), "  C:\\E\\h30");
+  EXPECT_EQ(h.m.console.RowText(12), "  C:\\E\\h39");
+  EXPECT_EQ(h.m.console.RowText(24), "finished!");  // alone, the old text cleared
+  EXPECT_EQ(h.m.console.CellAttribute(0, 24), 12);
+  for (const auto& call : h.m.calls.Calls()) {
+    if (call.name != "SetCursor") continue;
+    EXPECT_LT(std::stoi(call.detail.substr(call.detail.find(',') + 1)), 25) << call.detail;
+  }
 }
 
 TEST(CompleteRun, IdleLoopSleepsTenMillisecondsForEver) {

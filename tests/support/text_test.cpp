@@ -91,5 +91,19 @@ TEST(TextTest, DecimalTextIsExactOverTheWhole64BitRange) {
   EXPECT_EQ(DecimalText(INT64_MIN), "-9223372036854775808");
 }
 
+TEST(TextTest, Utf8CutCountsCellsAndKeepsCharactersWhole) {
+  const std::string text = "a\xCE\xA9\xE6\x97\xA5\xF0\x9F\x98\x80z";  // a, omega, a wide CJK
+  auto cut = [&](std::size_t columns) {                         // character, an emoji, z
+    return Utf8BytesForColumns(text.data(), text.size(), columns);
+  };
+  EXPECT_EQ(cut(2), 3u);   // a and omega: one cell each
+  EXPECT_EQ(cut(3), 3u);   // the wide character would need two cells: left out whole
+  EXPECT_EQ(cut(4), 6u);
+  EXPECT_EQ(cut(6), 10u);  // the 4-byte emoji takes two cells
+  EXPECT_EQ(cut(99), text.size());
+  const std::string broken = "\xE6\x97x";  // a sequence cut short, then x
+  EXPECT_EQ(Utf8BytesForColumns(broken.data(), broken.size(), 2), 2u);  // one cell per stray byte
+}
+
 }  // namespace
 }  // namespace zavero::support
