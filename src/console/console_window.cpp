@@ -98,8 +98,9 @@ int ConsoleOpen(ConsoleWindow& window, platform::Machine& machine, CloseCleanup 
   window.output = window.console->StdHandle(platform::STD_OUTPUT);
   window.utf8_text = window.console->TextCodePage() == 65001;
   platform::ScreenBufferInfo info;
-  window.layout =
-      LayoutForHeight(window.console->ReadScreenBufferInfo(window.output, &info) ? info.height : 0);
+  const bool terminal = window.console->ReadScreenBufferInfo(window.output, &info);
+  window.layout = LayoutForHeight(terminal ? info.height : 0);
+  window.plain_lines = machine.conventions.unix_run && !terminal;
   window.close_cleanup = close_cleanup;
   g_close_cleanup.store(close_cleanup);
   window.console->AddControlRoutine(&ConsoleControlHandler);
@@ -110,7 +111,7 @@ int ConsoleOpen(ConsoleWindow& window, platform::Machine& machine, CloseCleanup 
 }
 
 void ConsoleSetScreenMode(ConsoleWindow& window, int enable) {
-  if (window.console == nullptr) return;
+  if (window.console == nullptr || window.plain_lines) return;
   window.console->SetOutputMode(window.output, enable ? kScreenOutputMode : kStreamOutputMode);
   window.write = enable ? &ScreenWrite : &StreamWrite;
   window.write_line = enable ? &ScreenWriteLine : &StreamWriteLine;
@@ -118,7 +119,7 @@ void ConsoleSetScreenMode(ConsoleWindow& window, int enable) {
 }
 
 void ConsoleSetColors(ConsoleWindow& window, int foreground, int background) {
-  if (window.console == nullptr) return;
+  if (window.console == nullptr || window.plain_lines) return;
   // Negative numbers are no colours either.
   if (foreground < 0 || foreground >= 16 || background < 0 || background >= 16) return;
   window.console->SetTextAttribute(window.output,
@@ -126,7 +127,7 @@ void ConsoleSetColors(ConsoleWindow& window, int foreground, int background) {
 }
 
 void ConsoleSetTitle(ConsoleWindow& window, const char* title) {
-  if (window.console == nullptr) return;
+  if (window.console == nullptr || window.plain_lines) return;
   window.console->SetTitle(title ? title : "");
 }
 
@@ -138,11 +139,17 @@ void ConsoleMoveCursor(ConsoleWindow& window, int column, int row) {
 }
 
 void ConsoleWrite(ConsoleWindow& window, const char* text) {
-  if (window.write != nullptr) window.write(window, text);
+  if (window.write != nullptr && !window.plain_lines) window.write(window, text);
 }
 
 void ConsoleWriteLine(ConsoleWindow& window, const char* text) {
-  if (window.write_line != nullptr) window.write_line(window, text);
+  if (window.write_line != nullptr && !window.plain_lines) window.write_line(window, text);
+}
+
+void ConsolePlainLine(ConsoleWindow& window, const std::string& text) {
+  if (!window.plain_lines) return;
+  const std::string line = text + '\n';
+  window.console->WriteStream(window.output, line.data(), static_cast<std::uint32_t>(line.size()));
 }
 
 int ConsoleControlHandler(std::uint32_t event) {

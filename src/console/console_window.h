@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 #include "platform/machine.h"
 
@@ -59,11 +60,16 @@ struct ConsoleWindow {
   CloseCleanup close_cleanup = nullptr;
   bool utf8_text = false;                         // texts are UTF-8: cut at characters
   ScreenLayout layout;                            // from the buffer's height at ConsoleOpen
+  // A Unix-style run whose standard output is no terminal (a pipe, a file):
+  // nothing is drawn, the run writes plain lines instead.
+  bool plain_lines = false;
 };
 
 // Takes the standard output handle, keeps the close clean-up, registers
 // ConsoleControlHandler, reads the buffer's height once for the layout and
-// selects stream mode. Always 1.
+// selects stream mode. In a Unix-style run whose output is no terminal it
+// switches to plain lines: every drawing operation below then does nothing.
+// Always 1.
 int ConsoleOpen(ConsoleWindow& window, platform::Machine& machine, CloseCleanup close_cleanup);
 
 // enable != 0: screen mode (console output mode 0); 0: stream mode (mode 3).
@@ -87,6 +93,10 @@ void ConsoleWrite(ConsoleWindow& window, const char* text);
 // The text at the cursor, then a line break to column 0 of the next row; a
 // missing text writes only the line break.
 void ConsoleWriteLine(ConsoleWindow& window, const char* text);
+
+// In plain-lines mode: the text and a line feed on standard output, in one
+// write. Otherwise nothing.
+void ConsolePlainLine(ConsoleWindow& window, const std::string& text);
 
 // The routine the system calls for console control events. The close event
 // (2) runs the clean-up given to the last ConsoleOpen first; every event is

@@ -72,6 +72,12 @@ class FileSystem {
   // Opens the folder with backup semantics, reads its identity
   // (GetFileInformationByHandle) and closes it. False when any step fails.
   virtual bool ReadFolderId(const char* path, FolderId* id) = 0;
+  // Whether the file system holding `folder` keeps DOS attribute bits at all
+  // (every Windows file system does; on Linux many do not).
+  virtual bool KeepsAttributes(const char* folder) {
+    (void)folder;
+    return true;
+  }
 };
 
 // ---------------------------------------------------------------- plain files
@@ -208,6 +214,12 @@ class Desktop {
   virtual void InitCommonControls(std::uint32_t classes) = 0;
   // CoInitialize(NULL).
   virtual void InitCom() = 0;
+  // Runs argv[0] (looked up in the search path) with argv, in the foreground,
+  // and waits for it: its exit status, or -1 when it could not be started.
+  virtual int RunAndWait(const char* const* argv) {
+    (void)argv;
+    return -1;
+  }
 };
 
 // ---------------------------------------------------------------- process
@@ -236,6 +248,27 @@ class Process {
   // Ends the process at once with the given code (ExitProcess); used only
   // when memory runs out.
   [[noreturn]] virtual void Terminate(std::uint32_t code) = 0;
+  // The program's arguments one by one (program name first, null at the
+  // end) where the platform hands them over so; null where the program splits
+  // CommandLine() by its own rules.
+  virtual const char* const* ArgumentVector() { return nullptr; }
+  // One line on the standard error stream; nothing where the user has none to
+  // read.
+  virtual void ReportProblem(const char* line) { (void)line; }
+  // The environment variable `name`, or null when it is not set.
+  virtual const char* Environment(const char* name) {
+    (void)name;
+    return nullptr;
+  }
+};
+
+// What the layers above may know of the platform they run on.
+struct Conventions {
+  char separator = '\\';           // between a folder and a name
+  const char* line_end = "\r\n";    // ends every line of the log
+  // A Unix-style run: plain lines when standard output is no terminal, the
+  // question on the terminal, exit statuses, --help; no idle loop.
+  bool unix_run = false;
 };
 
 // Everything the program touches of the operating system.
@@ -245,6 +278,7 @@ struct Machine {
   Console& console;
   Desktop& desktop;
   Process& process;
+  Conventions conventions{};
 };
 
 // The real machine (src/platform/*_win32.cpp); only built for Windows.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "console/log_viewer.h"
 #include "console/program_launch.h"
 #include "console/question_box.h"
 #include "support/text.h"
@@ -10,6 +11,37 @@ namespace zavero {
 
 using namespace support;
 using namespace console;
+
+namespace {
+
+// 0 when every selected entry came out as expected, 1 when one or more ended
+// "...not changed!", 2 when the start folder could not be read at all.
+std::uint32_t ExitStatus(const RunContext& run) {
+  if (run.StartFolderUnreadable) return 2;
+  return run.NotChangedCount > 0 ? 1 : 0;
+}
+
+// The end of a Unix-style run: the terminal as the shell left it, the offer
+// to open the log asked on the terminal, then the program ends with its
+// status; a Unix program that idled until killed would hold its terminal.
+[[noreturn]] void EndUnixRun(RunContext& run) {
+  const bool terminal = !run.Console.plain_lines;
+  if (terminal) {
+    ConsoleSetColors(run.Console, 7, 0);
+    ConsoleSetScreenMode(run.Console, 0);
+    ConsoleWriteLine(run.Console, nullptr);
+  }
+  if (terminal && !run.Options.LogPath.empty() && run.LogHandle > 0) {
+    const std::string question = "Open " + run.Options.LogPath + " ?";
+    if (ShowQuestionBox(run.Machine.desktop, "A little question...", question, 0x24) ==
+        platform::ANSWER_YES)
+      OpenInViewer(run.Machine.process, run.Machine.desktop, run.Options.LogPath);
+  }
+  run.Machine.process.Terminate(ExitStatus(run));
+  for (;;) run.Machine.process.Pause(10);  // not reached: the call above ends the process
+}
+
+}  // namespace
 
 void CompleteRun(RunContext& run) {
   const ScreenLayout& layout = run.Console.layout;
@@ -24,6 +56,7 @@ void CompleteRun(RunContext& run) {
   ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
   ConsoleWrite(run.Console, "finished!");
   if (!run.Options.LogPath.empty()) run.LogHandle = run.Log.AppendLogLine("finished!");
+  if (run.Machine.conventions.unix_run) EndUnixRun(run);
 
   // Only a log that took the last line is worth offering.
   if (!run.Options.LogPath.empty() && run.LogHandle > 0) {

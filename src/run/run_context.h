@@ -19,7 +19,7 @@ using support::WorkList;
 
 struct RunContext {
   explicit RunContext(platform::Machine& machine)
-      : Machine(machine), Files(machine.io), Log(Files, Options) {}
+      : Machine(machine), Files(machine.io, machine.conventions.line_end), Log(Files, Options) {}
 
   platform::Machine& Machine;
   RunOptions Options;               // filled once, never changed afterwards
@@ -29,6 +29,9 @@ struct RunContext {
   std::int32_t ScreenRow = 0;       // row of the last per-entry line
   std::int32_t PacingCount = 0;     // per-entry rows since the last pause
   std::uint32_t LogHandle = 0;      // result of the last opening of the log (0: failed/none)
+  // For the exit status of a Unix-style run.
+  bool StartFolderUnreadable = false;  // the start folder could not be listed
+  std::int32_t NotChangedCount = 0;    // entries that ended "...not changed!"
   BufferedFiles Files;              // the set of open files
   ConsoleWindow Console;
   RunLog Log;

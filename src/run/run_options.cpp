@@ -27,11 +27,12 @@ std::string GetRunParameter(const char* commandLine, int index) {
   }
 }
 
-std::string FolderPart(const std::string& path) {
+std::string FolderPart(const std::string& path, char separator) {
+  const bool both = separator == '\\';
   std::size_t begin = !path.empty() && path[0] == '"' ? 1 : 0;
   std::size_t cut = begin;
   for (std::size_t i = begin; i < path.size() && path[i] != '|'; ++i)
-    if (path[i] == '\\' || path[i] == '/') cut = i + 1;
+    if (path[i] == separator || (both && path[i] == '/')) cut = i + 1;
   return path.substr(begin, cut - begin);
 }
 
@@ -89,21 +90,45 @@ std::int32_t NumberParameter(const std::string& text, std::int32_t fallback) {
 
 }  // namespace
 
+std::string RunParameter(platform::Process& process, int index) {
+  const char* const* argv = process.ArgumentVector();
+  if (argv == nullptr) return GetRunParameter(process.CommandLine(), index);
+  if (index < 0 || argv[0] == nullptr) return {};
+  for (int i = 1; argv[i] != nullptr; ++i)
+    if (i == index + 1) return argv[i];
+  return {};
+}
+
 RunOptions ReadRunOptions(platform::Process& process) {
-  const char* line = process.CommandLine();
+  return ReadRunOptions(process, platform::Conventions{});
+}
+
+RunOptions ReadRunOptions(platform::Process& process, const platform::Conventions& conventions) {
+  std::string parameters[8];
+  if (process.ArgumentVector() == nullptr) {
+    const char* line = process.CommandLine();
+    for (int i = 0; i < 8; ++i) parameters[i] = GetRunParameter(line, i);
+  } else {
+    for (int i = 0; i < 8; ++i) parameters[i] = RunParameter(process, i);
+  }
   RunOptions o;
-  o.Mode = GetRunParameter(line, 0);
-  o.LogPath = GetRunParameter(line, 1);
-  if (!o.LogPath.empty() && FolderPart(o.LogPath).empty())
+  o.Mode = parameters[0];
+  o.LogPath = parameters[1];
+  // A portable exe keeps a bare log name beside itself; an installed Unix
+  // program would write into its own system folder, so there the name stays
+  // relative to the current folder, as every Unix tool takes it.
+  if (!o.LogPath.empty() && !conventions.unix_run &&
+      FolderPart(o.LogPath, conventions.separator).empty())
     o.LogPath = GetProgramFolder(process) + o.LogPath;
-  o.StartFolder = GetRunParameter(line, 2);
-  if (o.StartFolder.size() < 2) o.StartFolder.clear();
-  o.Pattern = GetRunParameter(line, 3);
+  o.StartFolder = parameters[2];
+  // One character names no Windows folder, but "." and "/" are Unix ones.
+  if (!conventions.unix_run && o.StartFolder.size() < 2) o.StartFolder.clear();
+  o.Pattern = parameters[3];
   if (o.Pattern.empty()) o.Pattern = "*";
-  o.SelectFolders = NumberParameter(GetRunParameter(line, 4), 1);
-  o.SelectFiles = NumberParameter(GetRunParameter(line, 5), 1);
-  o.SkipMask = NumberParameter(GetRunParameter(line, 6), 4);
-  o.IncludeMask = NumberParameter(GetRunParameter(line, 7), 2);
+  o.SelectFolders = NumberParameter(parameters[4], 1);
+  o.SelectFiles = NumberParameter(parameters[5], 1);
+  o.SkipMask = NumberParameter(parameters[6], 4);
+  o.IncludeMask = NumberParameter(parameters[7], 2);
   return o;
 }
 

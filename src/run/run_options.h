@@ -29,9 +29,10 @@ std::string GetRunParameter(const char* commandLine, int index);
 // The folder of the program's own file, "\\?\" prefix removed, ending in "\".
 std::string GetProgramFolder(platform::Process& process);
 
-// The folder part of a path up to and including its last "\" or "/" (before a
+// The folder part of a path up to and including its last separator (before a
 // first "|"); a leading double quote is left out. Empty when there is none.
-std::string FolderPart(const std::string& path);
+// With the separator "\" a "/" counts as one too; with "/" only "/" does.
+std::string FolderPart(const std::string& path, char separator = '\\');
 
 // A number in decimal, "$" hexadecimal or "%" base-2 notation, with optional
 // leading blanks/tabs and sign; stops at the first non-digit; wraps modulo
@@ -40,5 +41,16 @@ std::int64_t ParseNumber(const char* text);
 
 // Reads all eight parameters from the process's command line.
 RunOptions ReadRunOptions(platform::Process& process);
+
+// The same on a platform with its own conventions: where the platform hands
+// the arguments over one by one they are taken as they are, and in a
+// Unix-style run a log path without a folder is taken from the current folder
+// rather than placed beside the program.
+RunOptions ReadRunOptions(platform::Process& process, const platform::Conventions& conventions);
+
+// Parameter `index` (0 = the first after the program's name): from the
+// platform's argument list where it gives one, else split from the command
+// line by GetRunParameter.
+std::string RunParameter(platform::Process& process, int index);
 
 }  // namespace zavero

@@ -26,6 +26,32 @@ void OutOfMemory() { g_run->Machine.process.Terminate(8 /* ERROR_NOT_ENOUGH_MEMO
 
 constexpr std::uint32_t kDesktopClasses = 0xB48;  // tab, hotkey, date, userex, internet classes
 
+// What `zavero --help` prints in a Unix-style run.
+const char kUsage[] =
+    "Usage: zavero [MODE] [LOG] [FOLDER] [PATTERN] [FOLDERS] [FILES] [SKIP] [INCLUDE]\n"
+    "Makes hidden files and folders visible again: selects the entries below FOLDER\n"
+    "whose DOS attributes carry every bit of INCLUDE and not every bit of SKIP, and\n"
+    "in the mode CLEAR removes the INCLUDE bits from each and checks the result.\n"
+    "Parameters are positional; \"\" leaves one empty (its default).\n"
+    "  MODE     CLEAR (any letter case) clears; anything else only lists\n"
+    "  LOG      the run's log, written anew; empty: no log\n"
+    "  FOLDER   where to start; empty: every mounted disk that keeps DOS attributes\n"
+    "  PATTERN  names to select, with * and ? (default *); every folder is searched\n"
+    "  FOLDERS  1 (default): folders can be selected; anything else: only files\n"
+    "  FILES    1 (default): files can be selected; anything else: only folders\n"
+    "  SKIP     entries with all these bits are left alone (default 4, system; 0: none)\n"
+    "  INCLUDE  entries must carry all these bits (default 2, hidden)\n"
+    "Numbers: decimal (6), $ hexadecimal ($22) or % binary (%110); anything else is 0.\n"
+    "Bits: 1 read-only, 2 hidden, 4 system, 0x10 folder, 0x20 archive.\n"
+    "Exit status: 0 every selected entry came out as expected, 1 one or more were\n"
+    "\"not changed\", 2 the start folder could not be read.\n";
+
+// Standard output as a plain stream, before the console is taken over.
+void PrintPlain(platform::Machine& machine, const char* text, std::size_t size) {
+  machine.console.WriteStream(machine.console.StdHandle(platform::STD_OUTPUT), text,
+                              static_cast<std::uint32_t>(size));
+}
+
 }  // namespace
 
 void ReleaseRuntime() {
@@ -40,7 +66,12 @@ void RunProgram(RunContext& run) {
   run.Machine.desktop.InitCom();
   run.Guard.Setup(run.Machine.process);
   run.ScreenRow = 3;
-  run.Options = ReadRunOptions(run.Machine.process);
+  const platform::Conventions& conventions = run.Machine.conventions;
+  run.Options = ReadRunOptions(run.Machine.process, conventions);
+  if (conventions.unix_run && run.Options.Mode == "--help") {
+    PrintPlain(run.Machine, kUsage, sizeof kUsage - 1);
+    run.Machine.process.Terminate(0);
+  }
 
   ConsoleOpen(run.Console, run.Machine, ReleaseRuntime);
   ConsoleSetScreenMode(run.Console, 1);
@@ -51,11 +82,21 @@ void RunProgram(RunContext& run) {
     ConsoleSetColors(run.Console, 15, 0);
     ConsoleWriteLine(run.Console, ("Writing to: " + run.Options.LogPath).c_str());
     run.LogHandle = run.Log.WriteLogHeader();
+    if (conventions.unix_run && run.LogHandle == 0)
+      run.Machine.process.ReportProblem(("zavero: cannot write the log " + run.Options.LogPath +
+                                         "; the run goes on without it").c_str());
   }
 
   const RunOptions& o = run.Options;
+  if (conventions.unix_run && !o.StartFolder.empty() &&
+      !run.Machine.files.KeepsAttributes(o.StartFolder.c_str()))
+    run.Machine.process.ReportProblem(("zavero: " + o.StartFolder +
+                                       " is on a file system that keeps no DOS attributes;"
+                                       " nothing there can be selected").c_str());
   ScanForMatches(run, {o.StartFolder, o.Pattern, o.SelectFiles, o.SelectFolders, o.SkipMask,
                        o.IncludeMask});
+  if (conventions.unix_run && run.StartFolderUnreadable)
+    run.Machine.process.ReportProblem(("zavero: cannot read the start folder " + o.StartFolder).c_str());
   ProcessMatches(run);
   CompleteRun(run);
 }

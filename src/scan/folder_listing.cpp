@@ -5,7 +5,7 @@ namespace zavero {
 bool FolderListing::Open(const std::string& folder, const std::string& pattern) {
   Close();
   spec_ = folder;
-  if (!spec_.empty() && spec_.back() != '\\') spec_ += '\\';
+  if (!spec_.empty() && spec_.back() != separator_) spec_ += separator_;
   spec_ += pattern.empty() ? std::string("*.*") : pattern;
   std::uint32_t error = 0;
   platform::Handle h = files_.FindFirstEntry(spec_.c_str(), &entry_, &error);

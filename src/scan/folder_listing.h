@@ -12,12 +12,13 @@ enum EntryKind { KindFile = 1, KindFolder = 2 };
 
 class FolderListing {
  public:
-  explicit FolderListing(platform::FileSystem& files) : files_(files) {}
+  explicit FolderListing(platform::FileSystem& files, char separator = '\\')
+      : files_(files), separator_(separator) {}
   ~FolderListing() { Close(); }
   FolderListing(const FolderListing&) = delete;
   FolderListing& operator=(const FolderListing&) = delete;
 
-  // Starts the listing of folder + "\" + pattern ("*.*" for an empty
+  // Starts the listing of folder + separator + pattern ("*.*" for an empty
   // pattern). True when a listing was made: entries found, or the system
   // reported that nothing matches. False for every other failure (folder
   // missing, access denied, drive not ready, search path too long).
@@ -40,6 +41,7 @@ class FolderListing {
 
  private:
   platform::FileSystem& files_;
+  char separator_;
   platform::Handle find_ = platform::kNoHandle;
   bool first_pending_ = false;
   platform::FindEntry entry_;

@@ -86,8 +86,13 @@ void ProcessMatches(RunContext& run) {
 
     if (clearing) {
       const bool ok = ClearEntry(run, path, mask);
+      if (!ok) ++run.NotChangedCount;
       if (logging)
         run.LogHandle = run.Log.AppendLogLine(ok ? "     ...sucsess!" : "     ...not changed!");
+      if (run.Console.plain_lines)
+        ConsolePlainLine(run.Console, std::string(path) + (ok ? "\t...sucsess!" : "\t...not changed!"));
+    } else if (run.Console.plain_lines) {
+      ConsolePlainLine(run.Console, path);
     }
     run.MatchList.MoveNext();
   }

@@ -40,11 +40,14 @@ bool FolderIdGuarded(RunContext& run, const std::string& path, platform::FolderI
 bool LeadsToAncestor(RunContext& run, const std::string& path) {
   platform::FolderId target;
   if (!FolderIdGuarded(run, path, &target)) return false;
+  const char separator = run.Machine.conventions.separator;
+  const bool windows = separator == '\\';
   // Every proper prefix of the path that ends at a separator is an ancestor.
   for (std::size_t i = path.size(); i-- > 0;) {
-    if (path[i] != '\\' && path[i] != '/') continue;
+    if (path[i] != separator && !(windows && path[i] == '/')) continue;
     std::string ancestor = path.substr(0, i);
-    if (ancestor.size() == 2 && ancestor[1] == ':') ancestor += '\\';  // "C:" means the current folder
+    if (windows && ancestor.size() == 2 && ancestor[1] == ':') ancestor += '\\';  // "C:" means the current folder
+    if (ancestor.empty()) ancestor = separator;  // the root of a Unix path
     platform::FolderId id;
     if (FolderIdGuarded(run, ancestor, &id) && id == target) return true;
   }
@@ -53,17 +56,20 @@ bool LeadsToAncestor(RunContext& run, const std::string& path) {
 
 // Queues the subfolders of `folder` directly behind the current element of
 // the folder queue, in listing order.
-void QueueSubfolders(RunContext& run, FolderListing& listing, const std::string& folder,
+// False when the folder could not be listed at all.
+bool QueueSubfolders(RunContext& run, FolderListing& listing, const std::string& folder,
                      std::string& path) {
-  if (!OpenGuarded(run, listing, folder, "*")) return;
+  if (!OpenGuarded(run, listing, folder, "*")) return false;
+  const char separator = run.Machine.conventions.separator;
   while (listing.NextEntry()) {
     if (listing.Kind() != KindFolder || listing.IsDotEntry()) continue;
-    JoinPathInto(path, folder, listing.EntryName());
+    JoinPathInto(path, folder, listing.EntryName(), separator);
     if ((listing.EntryAttributes() & platform::ATTR_REPARSE_POINT) && LeadsToAncestor(run, path))
       continue;
     run.FolderQueue.InsertAfterCurrent(path);
   }
   listing.Close();
+  return true;
 }
 
 // The candidate pass of one folder. Skip lines are written only by the walk,
@@ -71,6 +77,7 @@ void QueueSubfolders(RunContext& run, FolderListing& listing, const std::string&
 void SelectCandidates(RunContext& run, FolderListing& listing, const std::string& folder,
                       const ScanArguments& args, bool log_skips, std::string& path) {
   if (!OpenGuarded(run, listing, folder, args.pattern)) return;
+  const char separator = run.Machine.conventions.separator;
   while (listing.NextEntry()) {
     bool candidate;
     if (listing.Kind() == KindFile) {
@@ -83,12 +90,12 @@ void SelectCandidates(RunContext& run, FolderListing& listing, const std::string
     switch (SelectionTest(listing.EntryAttributes(), static_cast<std::uint32_t>(args.includeMask),
                           static_cast<std::uint32_t>(args.skipMask))) {
       case Selection::Selected:
-        JoinPathInto(path, folder, listing.EntryName());
+        JoinPathInto(path, folder, listing.EntryName(), separator);
         run.MatchList.InsertAfterCurrent(path);
         break;
       case Selection::Skipped:
         if (log_skips && !run.Options.LogPath.empty()) {
-          JoinPathInto(path, folder, listing.EntryName());
+          JoinPathInto(path, folder, listing.EntryName(), separator);
           run.Log.AppendLogLine(" skipped (attributes $" + HexText(args.skipMask) + "): " + path);
         }
         break;
@@ -99,7 +106,31 @@ void SelectCandidates(RunContext& run, FolderListing& listing, const std::string
   listing.Close();
 }
 
+// Mount points of a Unix system, in the order the system lists them: texts of
+// any length, as many as there are, so the buffer is as large as the system
+// asks for and the list is stepped by its texts.
+void QueueMountRoots(RunContext& run) {
+  std::vector<char> buffer(512, 0);
+  std::uint32_t need = run.Machine.files.LogicalDriveStrings(510, buffer.data());
+  if (need > 510) {
+    buffer.assign(need + 2, 0);
+    need = run.Machine.files.LogicalDriveStrings(need, buffer.data());
+    if (need >= buffer.size()) return;  // the mounts changed in between
+  }
+  for (std::size_t offset = 0; offset < buffer.size() && buffer[offset] != 0;) {
+    std::string root = TextAt(buffer.data() + offset);
+    offset += root.size() + 1;
+    std::uint32_t type = run.Machine.files.DriveType(root.c_str());
+    if (type != platform::DRIVE_REMOVABLE_TYPE && type != platform::DRIVE_FIXED_TYPE) continue;
+    run.FolderQueue.InsertAfterCurrent(root);
+  }
+}
+
 void QueueDriveRoots(RunContext& run) {
+  if (run.Machine.conventions.unix_run) {
+    QueueMountRoots(run);
+    return;
+  }
   std::vector<char> buffer(510, 0);
   run.Machine.files.LogicalDriveStrings(500, buffer.data());
   // Each entry is a drive root of three characters and its terminator: the
@@ -118,7 +149,8 @@ void QueueDriveRoots(RunContext& run) {
 }  // namespace
 
 void ScanForMatches(RunContext& run, const ScanArguments& args) {
-  FolderListing listing(run.Machine.files);
+  const char separator = run.Machine.conventions.separator;
+  FolderListing listing(run.Machine.files, separator);
   std::string path;
   run.FolderQueue.Clear();
 
@@ -129,10 +161,10 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
     // its own entries are tested directly; it gets no pause, no progress rows
     // and no skip lines, and it is never queued itself.
     std::string start = args.startFolder;
-    QueueSubfolders(run, listing, start, path);
-    // From here on the start folder ends in "\"; the listing asks for the
-    // same search path either way.
-    if (start.back() != '\\') start += '\\';
+    run.StartFolderUnreadable = !QueueSubfolders(run, listing, start, path);
+    // From here on the start folder ends in a separator; the listing asks for
+    // the same search path either way.
+    if (start.back() != separator) start += separator;
     SelectCandidates(run, listing, start, args, false, path);
   }
 

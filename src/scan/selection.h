@@ -6,10 +6,12 @@
 
 namespace zavero {
 
-// folder + "\" + name, without doubling a "\" the folder already ends in.
-std::string JoinPath(const std::string& folder, const char* name);
+// folder + separator + name, without doubling a separator the folder already
+// ends in.
+std::string JoinPath(const std::string& folder, const char* name, char separator = '\\');
 // The same into `out`, reusing its buffer (the walk builds one path per entry).
-void JoinPathInto(std::string& out, const std::string& folder, const char* name);
+void JoinPathInto(std::string& out, const std::string& folder, const char* name,
+                  char separator = '\\');
 
 // True when every bit of mask is set in value (always true for mask 0).
 inline bool HasAllBits(std::uint32_t value, std::uint32_t mask) { return (value | mask) == value; }

@@ -43,8 +43,8 @@ std::int32_t BufferedFiles::WriteLine(std::uint32_t handle, TextRef text) {
   File* file = Find(handle);
   if (file == nullptr) return 0;
   if (!text.empty()) Put(*file, text.data(), text.size());
-  Put(*file, "\r\n", 2);
-  return TextLength(text) + 2;
+  Put(*file, line_end_, line_end_size_);
+  return TextLength(text) + static_cast<std::int32_t>(line_end_size_);
 }
 
 std::int64_t BufferedFiles::Length(std::uint32_t handle) {

@@ -1,5 +1,5 @@
 // The small file facility the run log is written through: create or open a
-// file by path, write CR LF lines through a 4096-byte buffer, ask the length,
+// file by path, write lines through a 4096-byte buffer, ask the length,
 // move the position, close.
 //
 // A log line is written in a short burst (open, length, seek, line, close), so
@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/machine.h"
@@ -23,7 +24,10 @@ class BufferedFiles {
  public:
   static constexpr std::uint32_t kBufferSize = 4096;
 
-  explicit BufferedFiles(platform::FileIo& io) : io_(io) {}
+  // `line_end` ends every line WriteLine writes (CR LF on Windows); it must
+  // outlive the object.
+  explicit BufferedFiles(platform::FileIo& io, const char* line_end = "\r\n")
+      : io_(io), line_end_(line_end), line_end_size_(std::char_traits<char>::length(line_end)) {}
   virtual ~BufferedFiles();  // CloseAll: pending bytes are written, not lost
   BufferedFiles(const BufferedFiles&) = delete;
   BufferedFiles& operator=(const BufferedFiles&) = delete;
@@ -36,8 +40,8 @@ class BufferedFiles {
   std::uint32_t Open(TextRef path);
   // True when handle names a file that is open here now.
   bool IsOpen(std::uint32_t handle) const;
-  // Writes text and CR LF; returns the bytes taken (text length + 2), 0 for a
-  // handle that names no open file.
+  // Writes text and the line end; returns the bytes taken, 0 for a handle
+  // that names no open file.
   std::int32_t WriteLine(std::uint32_t handle, TextRef text);
   // The file's length in bytes, pending bytes included; -1 for a handle that
   // names no open file.
@@ -72,6 +76,8 @@ class BufferedFiles {
   void WriteThrough(const File& file, const char* bytes, std::size_t count);
 
   platform::FileIo& io_;
+  const char* line_end_;
+  std::size_t line_end_size_;
   std::vector<File> files_;
   std::uint32_t last_handle_ = 0;
 };

@@ -194,4 +194,13 @@ void FakeDesktop::InitCom() {
   ++com_inits;
 }
 
+int FakeDesktop::RunAndWait(const char* const* argv) {
+  std::string joined;
+  for (const char* const* a = argv; *a != nullptr; ++a) joined += (a == argv ? "" : "|") + std::string(*a);
+  Enter("RunAndWait", joined);
+  runs.push_back(joined);
+  auto it = run_status.find(argv[0]);
+  return it == run_status.end() ? -1 : it->second;
+}
+
 }  // namespace zavero::fake

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -83,6 +84,12 @@ class FakeDesktop : public platform::Desktop {
   std::set<platform::Handle> open_handles;
   std::vector<platform::Handle> closed_handles;
 
+  // Programs run and waited for (RunAndWait): each argv, joined by "|", and
+  // the status a program answers, by argv[0] (-1: it cannot be started; a
+  // program not named here answers -1).
+  std::vector<std::string> runs;
+  std::map<std::string, int> run_status;
+
   std::string system_directory = "C:\\Windows\\system32";
   std::vector<std::uint32_t> common_controls_inits;  // class bits of each call
   int com_inits = 0;
@@ -111,6 +118,7 @@ class FakeDesktop : public platform::Desktop {
   std::uint32_t SystemDirectory(char* buffer, std::uint32_t size) override;
   void InitCommonControls(std::uint32_t classes) override;
   void InitCom() override;
+  int RunAndWait(const char* const* argv) override;
 
  private:
   void Enter(const std::string& name, const std::string& detail = {});

@@ -214,10 +214,6 @@ Handle FakeFiles::FindFirstEntry(const char* search, platform::FindEntry* entry,
                                  std::uint32_t* error) {
   Hook("FindFirstEntry", search);
   std::string s = search;
-  if (s.size() >= 260) {  // the ANSI find functions stop at MAX_PATH
-    *error = 206;
-    return platform::kInvalidHandle;
-  }
   auto cut = s.find_last_of("\\/");
   std::string folder = cut == std::string::npos ? std::string() : s.substr(0, cut);
   std::string pattern = cut == std::string::npos ? s : s.substr(cut + 1);

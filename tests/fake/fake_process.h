@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -46,6 +47,11 @@ class FakeProcess : public platform::Process {
   std::size_t pause_limit = static_cast<std::size_t>(-1);
   bool precise_timing_ended = false;
   bool stop_at_idle = true;
+  // A platform that hands the arguments over one by one (program name first);
+  // empty: the program splits command_line itself.
+  std::vector<std::string> arguments;
+  std::vector<std::string> problems;              // every ReportProblem line
+  std::map<std::string, std::string> environment;
 
   const char* CommandLine() override {
     calls_.Add("CommandLine");
@@ -92,9 +98,25 @@ class FakeProcess : public platform::Process {
     calls_.Add("Terminate", std::to_string(code));
     throw Terminated(code);
   }
+  const char* const* ArgumentVector() override {
+    if (arguments.empty()) return nullptr;
+    argv_.clear();
+    for (const auto& a : arguments) argv_.push_back(a.c_str());
+    argv_.push_back(nullptr);
+    return argv_.data();
+  }
+  void ReportProblem(const char* line) override {
+    calls_.Add("ReportProblem", line);
+    problems.push_back(line);
+  }
+  const char* Environment(const char* name) override {
+    auto it = environment.find(name);
+    return it == environment.end() ? nullptr : it->second.c_str();
+  }
 
  private:
   CallLog& calls_;
+  std::vector<const char*> argv_;
 };
 
 }  // namespace zavero::fake

@@ -130,10 +130,10 @@ TEST(BadCommandLine, VeryLongParametersRunToTheEnd) {
   p.m.files.AddFile("C:\\Data\\Sub\\h", 0x2);
   p.Run("CLEAR scan.log C:\\Data " + long_pattern);
   ExpectRunEnds(p, "long pattern");
-  // Subfolders are still walked with "*"; the candidate listing fails.
+  // No length limit stops the listing any more: a pattern of stars is "*".
   EXPECT_EQ(p.WalkedFolders(), (Lines{"C:\\Data\\Sub"}));
-  EXPECT_TRUE(p.Matches().empty());
-  EXPECT_EQ(p.m.files.Attributes("C:\\Data\\Sub\\h"), 0x2u);
+  EXPECT_EQ(p.Matches(), (Lines{"C:\\Data\\Sub\\h"}));
+  EXPECT_EQ(p.m.files.Attributes("C:\\Data\\Sub\\h"), 0x0u);
   EXPECT_EQ(p.LogLines("C:\\Tools\\scan.log")[3], "searching files: " + long_pattern);
 
   // A mode and a log path thousands of bytes long: a listing run (the mode is

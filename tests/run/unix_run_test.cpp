@@ -1,0 +1,115 @@
+// A run on a Unix-style platform: arguments one by one, "/" paths, LF log
+// lines, plain lines when the output is no terminal, the question on the
+// terminal and an exit status instead of the idle loop.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake/fake_machine.h"
+#include "run/run_sequence.h"
+
+namespace zavero {
+namespace {
+
+struct UnixHarness {
+  fake::FakeMachine m;
+  std::unique_ptr<RunContext> run;
+  int status = -1;
+
+  UnixHarness() {
+    m.machine.conventions = {'/', "\n", true};
+    m.desktop.answer = platform::ANSWER_NO;
+    m.process.module_file_name = "/usr/bin/zavero";
+  }
+  void Run(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "zavero");
+    m.process.arguments = arguments;
+    run = std::make_unique<RunContext>(m.machine);
+    try {
+      RunProgram(*run);
+    } catch (const fake::Terminated& end) {
+      status = static_cast<int>(end.code);
+    }
+  }
+};
+
+TEST(UnixRun, ArgumentsAsGivenSlashPathsLfLinesAndStatusOneForARefusal) {
+  UnixHarness h;
+  h.m.files.AddFolder("/data");
+  h.m.files.AddFile("/data/a", 0x2);
+  h.m.files.AddFolder("/data/b c", 0x12);
+  h.m.files.AddFile("/data/b c/x.txt", 0x22);
+  h.m.files.RefuseAttributeWrites("/data/a");
+  h.m.files.AddFolder("/work");
+  h.Run({"CLEAR", "/work/scan.log", "/data"});
+  EXPECT_EQ(h.m.files.Content("/work/scan.log"),
+            "QOR_ZAVERO has been started...\nClear attributes: $2\nskip attributes: $4\n"
+            "searching files: *\nsearch in folder: /data\n clearing...\n"
+            "   /data/a\n     ...not changed!\n   /data/b c\n     ...sucsess!\n"
+            "   /data/b c/x.txt\n     ...sucsess!\nfinished!\n");
+  EXPECT_EQ(h.m.files.Attributes("/data/b c/x.txt"), 0x20u);
+  EXPECT_EQ(h.status, 1);
+}
+
+TEST(UnixRun, OutputThatIsNoTerminalGetsOnePlainLinePerEntryAndNothingDrawn) {
+  UnixHarness h;
+  h.m.console.is_console = false;
+  h.m.files.AddFolder("/data");
+  h.m.files.AddFile("/data/a", 0x2);
+  h.m.files.AddFile("/data/b", 0x6);
+  h.m.files.AddFile("/data/c", 0x2);
+  h.Run({"", "", "/data"});
+  EXPECT_EQ(h.m.console.stream, "/data/a\n/data/c\n");
+  h.m.console.stream.clear();
+  h.Run({"clear", "", "/data"});
+  EXPECT_EQ(h.m.console.stream, "/data/a\t...sucsess!\n/data/c\t...sucsess!\n");
+  EXPECT_EQ(h.status, 0);
+}
+
+TEST(UnixRun, UnreadableStartFolderIsSaidOnceAndEndsWithStatusTwo) {
+  UnixHarness h;
+  h.m.files.AddFolder("/work");
+  h.Run({"list", "/work/x.log", "/nowhere"});
+  EXPECT_EQ(h.status, 2);
+  EXPECT_EQ(h.m.process.problems,
+            std::vector<std::string>{"zavero: cannot read the start folder /nowhere"});
+  EXPECT_NE(h.m.files.Content("/work/x.log").find("finished!\n"), std::string::npos);
+}
+
+TEST(UnixRun, HelpPrintsTheParametersAndEndsWithStatusZero) {
+  UnixHarness h;
+  h.Run({"--help"});
+  EXPECT_EQ(h.status, 0);
+  ASSERT_EQ(h.m.console.writes.size(), 1u);
+  EXPECT_EQ(h.m.console.writes[0].call, "WriteStream");
+  EXPECT_EQ(h.m.console.writes[0].bytes.rfind("Usage: zavero [MODE] [LOG] [FOLDER]", 0), 0u);
+  EXPECT_EQ(h.m.calls.Count("FindFirstEntry"), 0);
+}
+
+TEST(UnixRun, YesOpensTheLogInTheFirstViewerThatStarts) {
+  UnixHarness h;
+  h.m.files.AddFolder("/data");
+  h.m.files.AddFolder("/work");
+  h.m.desktop.answer = platform::ANSWER_YES;
+  h.m.process.environment = {{"EDITOR", "nano -w"}, {"DISPLAY", ":0"}};
+  h.m.desktop.run_status = {{"sh", 127}, {"xdg-open", -1}, {"less", 0}};
+  h.Run({"list", "/work/scan.log", "/data"});
+  ASSERT_EQ(h.m.desktop.questions.size(), 1u);
+  EXPECT_EQ(h.m.desktop.questions[0].text, "Open /work/scan.log ?");
+  EXPECT_EQ(h.m.desktop.runs,
+            (std::vector<std::string>{"sh|-c|nano -w \"$1\"|sh|/work/scan.log",
+                                      "xdg-open|/work/scan.log", "less|/work/scan.log"}));
+  EXPECT_EQ(h.status, 0);
+}
+
+TEST(UnixRun, ABareLogNameAndAOneCharacterFolderStayAsGiven) {
+  fake::FakeMachine m;
+  m.process.arguments = {"zavero", "list", "scan.log", "."};
+  const RunOptions o = ReadRunOptions(m.process, {'/', "\n", true});
+  EXPECT_EQ(o.LogPath, "scan.log");  // from the current folder, not beside the program
+  EXPECT_EQ(o.StartFolder, ".");
+}
+
+}  // namespace
+}  // namespace zavero
