@@ -67,6 +67,10 @@ class FileSystem {
   // Opens the folder with backup semantics, reads its identity
   // (GetFileInformationByHandle) and closes it. False when any step fails.
   virtual bool ReadFolderId(const char* path, FolderId* id) = 0;
+  // False when the file system under `folder` keeps no DOS attributes there:
+  // nothing below it can carry a bit, so nothing can be selected. Windows
+  // file systems always keep them.
+  virtual bool KeepsAttributes(const char* folder) { (void)folder; return true; }
 };
 
 // ---------------------------------------------------------------- plain files
@@ -197,6 +201,11 @@ class Desktop {
   virtual void InitCommonControls(std::uint32_t classes) = 0;
   // CoInitialize(NULL).
   virtual void InitCom() = 0;
+  // Starts argv[0] (searched in PATH) with the null-terminated argv, with the
+  // terminal given back in its normal state, and waits for it: its exit
+  // status, or -1 when it could not be started. Windows starts programs with
+  // StartProcess / ShellStartProgram instead.
+  virtual int RunAndWait(const char* const* argv) { (void)argv; return -1; }
 };
 
 // ---------------------------------------------------------------- process
@@ -225,6 +234,23 @@ class Process {
   // Ends the process at once with the given code (ExitProcess); used only
   // when memory runs out.
   [[noreturn]] virtual void Terminate(std::uint32_t code) = 0;
+  // The program's arguments as the system handed them over (argv, null at
+  // the end), or null where the platform gives a command line instead.
+  virtual const char* const* ArgumentVector() { return nullptr; }
+  // Tells the user about a problem in one line (standard error), where the
+  // platform has such a place.
+  virtual void ReportProblem(const char* line) { (void)line; }
+  // The value of an environment variable, or null when it is not set.
+  virtual const char* Environment(const char* name) { (void)name; return nullptr; }
+};
+
+// What the layers above may know of the platform they run on.
+struct Conventions {
+  char separator = '\\';          // between a folder and a name
+  const char* line_end = "\r\n";   // ends every log line
+  // Unix habits: plain lines when standard output is no terminal, the
+  // question asked on the terminal, exit statuses, --help, no idle loop.
+  bool unix_run = false;
 };
 
 // Everything the program touches of the operating system.
@@ -234,15 +260,21 @@ struct Machine {
   Console& console;
   Desktop& desktop;
   Process& process;
+  Conventions conventions{};
 };
 
-// The real machine (src/platform/*_win32.cpp); only built for Windows.
+// The real machine: src/platform/*_win32.cpp on Windows, *_posix.cpp elsewhere.
 Machine& RealMachine();
 FileSystem& RealFileSystem();
 FileIo& RealFileIo();
 Process& RealProcess();
 Console& RealConsole();  // console_win32.cpp
 Desktop& RealDesktop();  // desktop_win32.cpp
+
+// Hands main's arguments to the platform before RealMachine is first used.
+// POSIX keeps them for ArgumentVector; Windows reads its command line from
+// the system and ignores them.
+void SetArguments(int argc, char** argv);
 
 // ---------------------------------------------------------------- text
 
