@@ -56,6 +56,15 @@ std::uint32_t TypeBits(mode_t mode) {
   return 0;
 }
 
+// lstat, asked twice when FUSE says EIO. ntfs-3g shows an empty file with
+// the system bit as a FIFO (Interix's convention), so a write of that bit
+// changes the entry's type; the kernel's FUSE then fails the next look at the
+// old inode with EIO, and the look after it finds the entry as it now is.
+bool LookAt(const char* path, struct stat* st) {
+  if (lstat(path, st) == 0) return true;
+  return errno == EIO && lstat(path, st) == 0;
+}
+
 std::string JoinName(const std::string& folder, const std::string& name) {
   return folder == "/" ? folder + name : folder + '/' + name;
 }
@@ -103,7 +112,7 @@ class PosixFiles final : public FileSystem, public FileIo {
 
   std::uint32_t ReadAttributes(const char* path) override {
     struct stat st;
-    if (lstat(path, &st) != 0) return INVALID_FILE_ATTRIBUTES_VALUE;
+    if (!LookAt(path, &st)) return INVALID_FILE_ATTRIBUTES_VALUE;
     std::uint32_t word = 0;
     if (!StoreOf(st.st_dev, path).Read(path, &word)) return INVALID_FILE_ATTRIBUTES_VALUE;
     return word | TypeBits(st.st_mode);
@@ -112,7 +121,7 @@ class PosixFiles final : public FileSystem, public FileIo {
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
     last_.reset();  // a kept reading may now be out of date
     struct stat st;
-    if (lstat(path, &st) != 0) return false;
+    if (!LookAt(path, &st)) return false;
     return StoreOf(st.st_dev, path).Write(path, attributes);
   }
 
