@@ -19,7 +19,8 @@ namespace zavero::platform {
 namespace {
 
 bool IsYes(std::string answer) {
-  while (!answer.empty() && (answer.back() == ' ' || answer.back() == '\t' || answer.back() == '\r'))
+  while (!answer.empty() &&
+         (answer.back() == ' ' || answer.back() == '\t' || answer.back() == '\r'))
     answer.pop_back();
   std::size_t start = answer.find_first_not_of(" \t");
   answer.erase(0, start == std::string::npos ? answer.size() : start);
@@ -121,8 +122,7 @@ class PosixDesktop final : public Desktop {
       do {
         done = waitpid(child, &status, 0);
       } while (done < 0 && errno == EINTR);
-      if (done == child)
-        result = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      if (done == child) result = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
     SetChildInForeground(false);

@@ -49,10 +49,14 @@ bool ParseHexText(const std::string& text, std::uint32_t* value) {
   for (std::size_t i = 2; i < text.size(); ++i) {
     const char c = text[i];
     std::uint32_t digit;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else return false;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else
+      return false;
     v = (v << 4) | digit;
   }
   *value = v;
@@ -73,12 +77,12 @@ std::string HexText(std::uint32_t value) {
 // Where the parts of a value are.
 struct Layout {
   bool ndr = false;
-  std::size_t text_size = 0;     // the hex text, without its NUL
-  bool text_has_nul = false;     // text form only
-  bool text_spells = false;      // NDR: the text is the attribute in hex
-  std::size_t header_at = 0;     // NDR: version and switch
-  std::size_t body_at = 0;       // NDR
-  BodyShape shape{};             // NDR
+  std::size_t text_size = 0;  // the hex text, without its NUL
+  bool text_has_nul = false;  // text form only
+  bool text_spells = false;   // NDR: the text is the attribute in hex
+  std::size_t header_at = 0;  // NDR: version and switch
+  std::size_t body_at = 0;    // NDR
+  BodyShape shape{};          // NDR
   std::uint32_t attributes = 0;
 };
 

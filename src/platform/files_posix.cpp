@@ -22,11 +22,11 @@ namespace {
 std::uint32_t FindError(int error) {
   switch (error) {
     case ENOENT:
-    case ENOTDIR: return 3;          // ERROR_PATH_NOT_FOUND
+    case ENOTDIR: return 3;  // ERROR_PATH_NOT_FOUND
     case EACCES:
-    case EPERM: return 5;            // ERROR_ACCESS_DENIED
-    case ENAMETOOLONG: return 206;   // ERROR_FILENAME_EXCED_RANGE
-    default: return 31;              // ERROR_GEN_FAILURE
+    case EPERM: return 5;           // ERROR_ACCESS_DENIED
+    case ENAMETOOLONG: return 206;  // ERROR_FILENAME_EXCED_RANGE
+    default: return 31;             // ERROR_GEN_FAILURE
   }
 }
 
@@ -80,7 +80,8 @@ class PosixFiles final : public FileSystem, public FileIo {
   Handle FindFirstEntry(const char* search, FindEntry* entry, std::uint32_t* error) override {
     const char* slash = std::strrchr(search, '/');
     const std::string folder =
-        slash == nullptr ? "." : FolderKey(std::string(search, slash == search ? 1 : slash - search));
+        slash == nullptr ? "."
+                         : FolderKey(std::string(search, slash == search ? 1 : slash - search));
     const char* pattern = slash == nullptr ? search : slash + 1;
 
     // The walk lists each folder twice in a row (its subfolders, then the
@@ -229,8 +230,8 @@ class PosixFiles final : public FileSystem, public FileIo {
 
   void SeekFromStart(Handle file, std::int32_t low, std::int32_t* high) override {
     const std::uint64_t upper = high ? static_cast<std::uint32_t>(*high) : 0;
-    const off_t at = lseek(ToFd(file), static_cast<off_t>((upper << 32) | static_cast<std::uint32_t>(low)),
-                           SEEK_SET);
+    const off_t at = lseek(
+        ToFd(file), static_cast<off_t>((upper << 32) | static_cast<std::uint32_t>(low)), SEEK_SET);
     if (high && at >= 0) *high = static_cast<std::int32_t>(static_cast<std::uint64_t>(at) >> 32);
   }
 

@@ -4,8 +4,8 @@
 namespace zavero::platform {
 
 Machine& RealMachine() {
-  static Machine machine{RealFileSystem(), RealFileIo(), RealConsole(), RealDesktop(),
-                         RealProcess(), Conventions{'/', "\n", true}};
+  static Machine machine{RealFileSystem(), RealFileIo(),  RealConsole(),
+                         RealDesktop(),    RealProcess(), Conventions{'/', "\n", true}};
   return machine;
 }
 

@@ -13,8 +13,8 @@ std::string Unescape(const std::string& field) {
   std::string out;
   out.reserve(field.size());
   for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '3' && field[i + 2] >= '0' && field[i + 2] <= '7' &&
-        field[i + 3] >= '0' && field[i + 3] <= '7') {
+    if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '3' &&
+        field[i + 2] >= '0' && field[i + 2] <= '7' && field[i + 3] >= '0' && field[i + 3] <= '7') {
       out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
                                (field[i + 3] - '0'));
       i += 3;
@@ -128,8 +128,10 @@ std::vector<DriveMount> ChooseDrives(const std::vector<MountEntry>& mounts,
     const DiskKind kind = disk_of(*m);
     if (kind == DiskKind::NoDisk) continue;
     if (IsFuseType(m->fs_type) && !answers_ntfs(*m)) continue;
-    if (same != picks.end()) *same = {m, kind};
-    else picks.push_back({m, kind});
+    if (same != picks.end())
+      *same = {m, kind};
+    else
+      picks.push_back({m, kind});
   }
   std::sort(picks.begin(), picks.end(), [](const Pick& a, const Pick& b) {
     return a.mount->mount_point < b.mount->mount_point;

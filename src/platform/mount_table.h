@@ -24,11 +24,11 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text);
 
 // Where a file system keeps the DOS attribute word.
 enum class StoreKind {
-  None,    // nowhere: every entry carries no bits
-  Ntfs,    // xattr system.ntfs_attrib_be (ntfs-3g, ntfs3)
-  Samba,   // xattr user.DOSATTRIB, Samba's store on a server's own disk
-  Cifs,    // xattr user.cifs.dosattrib, the SMB client's view of the server's word
-  Fat,     // FAT_IOCTL_GET/SET_ATTRIBUTES (vfat, msdos, exfat)
+  None,   // nowhere: every entry carries no bits
+  Ntfs,   // xattr system.ntfs_attrib_be (ntfs-3g, ntfs3)
+  Samba,  // xattr user.DOSATTRIB, Samba's store on a server's own disk
+  Cifs,   // xattr user.cifs.dosattrib, the SMB client's view of the server's word
+  Fat,    // FAT_IOCTL_GET/SET_ATTRIBUTES (vfat, msdos, exfat)
 };
 
 // True for FUSE mounts, whose real file system only a probe can tell.

@@ -33,8 +33,8 @@ bool MatchesNamePattern(const char* pattern, const char* name) {
     } else if (*p == '?') {
       ++p;
       n = NextCharacter(n);
-    } else if (*p != 0 && Fold(static_cast<unsigned char>(*p)) ==
-                              Fold(static_cast<unsigned char>(*n))) {
+    } else if (*p != 0 &&
+               Fold(static_cast<unsigned char>(*p)) == Fold(static_cast<unsigned char>(*n))) {
       ++p;
       ++n;
     } else if (star_p != nullptr) {

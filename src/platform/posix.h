@@ -36,7 +36,10 @@ class AttributeStore {
   // when the file system refuses.
   virtual bool Write(const char* path, std::uint32_t word) = 0;
   // Whether the entry has a stored word at all (only Samba's store can lack it).
-  virtual bool Holds(const char* path) { (void)path; return true; }
+  virtual bool Holds(const char* path) {
+    (void)path;
+    return true;
+  }
 };
 
 // read-only, hidden, system, archive, normal, temporary, offline, not indexed

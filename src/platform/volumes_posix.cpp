@@ -26,7 +26,9 @@ std::string ReadWholeFile(const char* path) {
   return text.str();
 }
 
-std::vector<MountEntry> CurrentMounts() { return ParseMountInfo(ReadWholeFile("/proc/self/mountinfo")); }
+std::vector<MountEntry> CurrentMounts() {
+  return ParseMountInfo(ReadWholeFile("/proc/self/mountinfo"));
+}
 
 // ntfs-3g answers for its attribute word on every entry; exfat-fuse and
 // other FUSE file systems do not.

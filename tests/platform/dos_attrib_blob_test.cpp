@@ -30,9 +30,15 @@ TEST(DosAttribBlob, ValuesInNoKnownFormCarryNoWordAndAreNeverRewritten) {
   version2[2] = version2[4] = 2;  // version 2 has a name of its own length: not handled
   mismatch[4] = 5;                // version 4 with the switch of version 5
   const std::string values[] = {
-      "", "hello", "0x", std::string("0x22\0\0", 6), "22", "0x123456789",
+      "",
+      "hello",
+      "0x",
+      std::string("0x22\0\0", 6),
+      "22",
+      "0x123456789",
       v4.substr(0, 20),  // cut short
-      version2, mismatch,
+      version2,
+      mismatch,
   };
   for (const std::string& value : values) {
     SCOPED_TRACE(Hex(value));

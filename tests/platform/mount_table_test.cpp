@@ -46,7 +46,7 @@ TEST(MountTable, ChoosesTheStoreByTypeAndProbesOnlyFuseMounts) {
   EXPECT_EQ(ChooseStore("cifs", answers(true)), StoreKind::Cifs);
   EXPECT_EQ(ChooseStore("nfs4", answers(true)), StoreKind::None);
   EXPECT_EQ(probes, 0);
-  EXPECT_EQ(ChooseStore("fuseblk", answers(true)), StoreKind::Ntfs);  // ntfs-3g
+  EXPECT_EQ(ChooseStore("fuseblk", answers(true)), StoreKind::Ntfs);   // ntfs-3g
   EXPECT_EQ(ChooseStore("fuseblk", answers(false)), StoreKind::None);  // exfat-fuse
   EXPECT_EQ(probes, 2);
 }

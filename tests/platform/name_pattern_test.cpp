@@ -12,14 +12,14 @@ TEST(NamePattern, MatchesAsTheWindowsFindFunctionsDo) {
     bool matches;
   } cases[] = {
       {"*", "anything at all", true},
-      {"*.*", "no-dot", true},           // the old spelling of "every name"
-      {"*.TXT", "notes.txt", true},      // ASCII letters without case
+      {"*.*", "no-dot", true},       // the old spelling of "every name"
+      {"*.TXT", "notes.txt", true},  // ASCII letters without case
       {"*.txt", "notes.txt.bak", false},
-      {"readme", "README", true},        // no wildcard: one name
+      {"readme", "README", true},  // no wildcard: one name
       {"readme", "readme2", false},
-      {"?.txt", "\xCE\xA9.txt", true},   // "?" is one character, here two UTF-8 bytes
+      {"?.txt", "\xCE\xA9.txt", true},  // "?" is one character, here two UTF-8 bytes
       {"??.txt", "\xCE\xA9.txt", false},
-      {"a*b*c", "aXXbYbZc", true},       // a star gives back what the next one needs
+      {"a*b*c", "aXXbYbZc", true},  // a star gives back what the next one needs
       {"a*b*c", "aXXbYbZ", false},
       {"\xC3\x84*", "\xC3\xA4x", false},  // case beyond ASCII is left alone
   };

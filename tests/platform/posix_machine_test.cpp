@@ -61,8 +61,7 @@ class PosixConsoleSignals : public ::testing::Test {
 }
 
 TEST_F(PosixConsoleSignals, TermRunsTheCloseRoutineThenEndsWith128PlusTheSignal) {
-  EXPECT_EXIT(TermAfterRegistering(), ::testing::ExitedWithCode(128 + SIGTERM),
-              "control event 2");
+  EXPECT_EXIT(TermAfterRegistering(), ::testing::ExitedWithCode(128 + SIGTERM), "control event 2");
 }
 
 TEST_F(PosixConsoleSignals, CtrlCWhileAStartedProgramRunsIsThatProgramsAlone) {

@@ -3,12 +3,12 @@
 // what is on disk.
 #pragma once
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace zavero::testing {
 
@@ -72,7 +72,8 @@ class TempFolder {
     if (mkdtemp(&pattern[0]) != nullptr) path_ = pattern;
   }
   ~TempFolder() {
-    if (!path_.empty()) Shell("chattr -R -i " + Quote(path_) + " 2>/dev/null; rm -rf " + Quote(path_));
+    if (!path_.empty())
+      Shell("chattr -R -i " + Quote(path_) + " 2>/dev/null; rm -rf " + Quote(path_));
   }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;

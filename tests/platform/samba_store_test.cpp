@@ -108,7 +108,7 @@ TEST_F(SambaStore, RefusedAndGarbledWritesFailAndKeepTheValue) {
 
 TEST_F(SambaStore, KeepsAttributesOnlyWhereTheStoreWasWritten) {
   FileSystem& files = RealFileSystem();
-  EXPECT_TRUE(files.KeepsAttributes(tmp_.path().c_str()));    // entries carry values
+  EXPECT_TRUE(files.KeepsAttributes(tmp_.path().c_str()));        // entries carry values
   EXPECT_TRUE(files.KeepsAttributes((tmp_ / "folder").c_str()));  // the folder itself does
   EXPECT_FALSE(files.KeepsAttributes((tmp_ / "plain").c_str()));
 }
@@ -118,8 +118,8 @@ TEST_F(SambaStore, KeepsAttributesOnlyWhereTheStoreWasWritten) {
 TEST_F(SambaStore, TheListingRightAfterAReadingReusesItOnce) {
   EXPECT_EQ(List(tmp_ / "*")["wine"], 0x22u);
   ASSERT_TRUE(SetXattr(tmp_ / "wine", kName, "0x26"));  // behind the program's back
-  EXPECT_EQ(List(tmp_ / "w*")["wine"], 0x22u);           // the first reading, reused
-  EXPECT_EQ(List(tmp_ / "w*")["wine"], 0x26u);           // read anew
+  EXPECT_EQ(List(tmp_ / "w*")["wine"], 0x22u);          // the first reading, reused
+  EXPECT_EQ(List(tmp_ / "w*")["wine"], 0x26u);          // read anew
 
   EXPECT_EQ(List(tmp_ / "*")["v3"], 0x26u);
   ASSERT_TRUE(RealFileSystem().WriteAttributes((tmp_ / "v3").c_str(), 0x24));
