@@ -69,7 +69,9 @@ class FileSystem {
   virtual bool ReadFolderId(const char* path, FolderId* id) = 0;
   // False when the file system under `folder` keeps no DOS attributes there:
   // nothing below it can carry a bit, so nothing can be selected. Windows
-  // file systems always keep them.
+  // file systems always keep them; on Linux a file system without a store
+  // does not, nor does Samba's store where neither the folder nor an entry
+  // directly in it holds a value.
   virtual bool KeepsAttributes(const char* folder) { (void)folder; return true; }
 };
 
@@ -247,7 +249,7 @@ class Process {
 // What the layers above may know of the platform they run on.
 struct Conventions {
   char separator = '\\';          // between a folder and a name
-  const char* line_end = "\r\n";   // ends every log line
+  const char* line_end = "\r\n";  // ends every log line
   // Unix habits: plain lines when standard output is no terminal, the
   // question asked on the terminal, exit statuses, --help, no idle loop.
   bool unix_run = false;
