@@ -5,7 +5,8 @@
 #include "run/run_sequence.h"
 #include "support/text.h"
 
-int main() {
+int main(int argc, char** argv) {
+  zavero::platform::SetArguments(argc, argv);
   zavero::support::SetTextUpperRule(zavero::platform::UpperCaseAnsi);
   // The run state lives for the whole process; the heap keeps the stack small.
   auto* run = new zavero::RunContext(zavero::platform::RealMachine());

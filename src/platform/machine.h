@@ -72,12 +72,12 @@ class FileSystem {
   // Opens the folder with backup semantics, reads its identity
   // (GetFileInformationByHandle) and closes it. False when any step fails.
   virtual bool ReadFolderId(const char* path, FolderId* id) = 0;
-  // Whether the file system holding `folder` keeps DOS attribute bits at all
-  // (every Windows file system does; on Linux many do not).
-  virtual bool KeepsAttributes(const char* folder) {
-    (void)folder;
-    return true;
-  }
+  // False when the file system under `folder` keeps no DOS attributes there:
+  // nothing below it can carry a bit, so nothing can be selected. Windows
+  // file systems always keep them; on Linux a file system without a store
+  // does not, nor does Samba's store where neither the folder nor an entry
+  // directly in it holds a value.
+  virtual bool KeepsAttributes(const char* folder) { (void)folder; return true; }
 };
 
 // ---------------------------------------------------------------- plain files
@@ -214,12 +214,11 @@ class Desktop {
   virtual void InitCommonControls(std::uint32_t classes) = 0;
   // CoInitialize(NULL).
   virtual void InitCom() = 0;
-  // Runs argv[0] (looked up in the search path) with argv, in the foreground,
-  // and waits for it: its exit status, or -1 when it could not be started.
-  virtual int RunAndWait(const char* const* argv) {
-    (void)argv;
-    return -1;
-  }
+  // Starts argv[0] (searched in PATH) with the null-terminated argv, with the
+  // terminal given back in its normal state, and waits for it: its exit
+  // status, or -1 when it could not be started. Windows starts programs with
+  // StartProcess / ShellStartProgram instead.
+  virtual int RunAndWait(const char* const* argv) { (void)argv; return -1; }
 };
 
 // ---------------------------------------------------------------- process
@@ -248,26 +247,22 @@ class Process {
   // Ends the process at once with the given code (ExitProcess); used only
   // when memory runs out.
   [[noreturn]] virtual void Terminate(std::uint32_t code) = 0;
-  // The program's arguments one by one (program name first, null at the
-  // end) where the platform hands them over so; null where the program splits
-  // CommandLine() by its own rules.
+  // The program's arguments as the system handed them over (argv, null at
+  // the end), or null where the platform gives a command line instead.
   virtual const char* const* ArgumentVector() { return nullptr; }
-  // One line on the standard error stream; nothing where the user has none to
-  // read.
+  // Tells the user about a problem in one line (standard error), where the
+  // platform has such a place.
   virtual void ReportProblem(const char* line) { (void)line; }
-  // The environment variable `name`, or null when it is not set.
-  virtual const char* Environment(const char* name) {
-    (void)name;
-    return nullptr;
-  }
+  // The value of an environment variable, or null when it is not set.
+  virtual const char* Environment(const char* name) { (void)name; return nullptr; }
 };
 
 // What the layers above may know of the platform they run on.
 struct Conventions {
-  char separator = '\\';           // between a folder and a name
-  const char* line_end = "\r\n";    // ends every line of the log
-  // A Unix-style run: plain lines when standard output is no terminal, the
-  // question on the terminal, exit statuses, --help; no idle loop.
+  char separator = '\\';          // between a folder and a name
+  const char* line_end = "\r\n";  // ends every log line
+  // Unix habits: plain lines when standard output is no terminal, the
+  // question asked on the terminal, exit statuses, --help, no idle loop.
   bool unix_run = false;
 };
 
@@ -281,13 +276,18 @@ struct Machine {
   Conventions conventions{};
 };
 
-// The real machine (src/platform/*_win32.cpp); only built for Windows.
+// The real machine: src/platform/*_win32.cpp on Windows, *_posix.cpp elsewhere.
 Machine& RealMachine();
 FileSystem& RealFileSystem();
 FileIo& RealFileIo();
 Process& RealProcess();
 Console& RealConsole();  // console_win32.cpp
 Desktop& RealDesktop();  // desktop_win32.cpp
+
+// Hands main's arguments to the platform before RealMachine is first used.
+// POSIX keeps them for ArgumentVector; Windows reads its command line from
+// the system and ignores them.
+void SetArguments(int argc, char** argv);
 
 // ---------------------------------------------------------------- text
 
