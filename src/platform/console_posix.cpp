@@ -138,6 +138,13 @@ class PosixConsole final : public Console {
     if (!IsTerminal(fd)) return false;
     const bool wrap = (mode & 0x2) != 0;  // ENABLE_WRAP_AT_EOL_OUTPUT
     if (!wrap) NoteTerminalChanged();
+    // The rows of the run are placed from the top of the screen: the first
+    // time the screen is drawn on, it is cleared and the cursor goes home, as
+    // a console window of the program's own would start.
+    if (!wrap && !screen_taken_) {
+      screen_taken_ = true;
+      if (!Send(fd, "\x1b[H\x1b[2J")) return false;
+    }
     return Send(fd, wrap ? kAutowrapOn : kAutowrapOff);
   }
 
@@ -177,7 +184,12 @@ class PosixConsole final : public Console {
     return started;
   }
 
+  // Linux names are bytes that nearly every system today spells in UTF-8, and
+  // so does its terminal.
+  std::uint32_t TextCodePage() override { return 65001; }
+
  private:
+  bool screen_taken_ = false;
   std::int16_t cursor_x_ = 0, cursor_y_ = 0;
   std::uint16_t attribute_ = 0x07;
 };
