@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -273,7 +274,26 @@ class PosixFiles final : public FileSystem, public FileIo {
       contents->entries.push_back(std::move(entry));
     }
     closedir(dir);
+    // In name order, letter case aside, as NTFS and Windows list a folder:
+    // ext4 and others give a hash order, and a walk and its log should come
+    // out the same on every file system and in every run.
+    std::sort(contents->entries.begin(), contents->entries.end(),
+              [](const FolderContents::Entry& a, const FolderContents::Entry& b) {
+                const int folded = CompareFolded(a.name, b.name);
+                return folded != 0 ? folded < 0 : a.name < b.name;
+              });
     return contents;
+  }
+
+  // a and b compared byte by byte with ASCII letters folded to lower case.
+  static int CompareFolded(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+      const int x = std::tolower(static_cast<unsigned char>(a[i]));
+      const int y = std::tolower(static_cast<unsigned char>(b[i]));
+      if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
   }
 
   // The next entry that matches the find's pattern, with its word.
