@@ -27,12 +27,12 @@ for fs in fat exfat ntfs stick; do
   w=$(word "/mnt/$fs/$t")
   # Written as zavero writes: the word read, less the hidden bit and either folder flag.
   case $w in 0x*) w=$(printf '0x%x' $((w & ~0x10000012))) ;; *) w=0 ;; esac
-  say "clear $fs $t $(probe set "$w" "/mnt/$fs/$t" | cut -d' ' -f2)"
+  say "clear $fs $t $(set_word "$w" "/mnt/$fs/$t")"
   # The volume's root folder, asked to become hidden (ntfs3 would store the folder flag it
   # reports, so it is not asked).
   r=$(word "/mnt/$fs")
   case $r in 0x*) r=$(printf '0x%x' $((r | 2))) ;; *) r=0x12 ;; esac
-  [ "$fs" = ntfs ] || say "root $fs $(probe set "$r" "/mnt/$fs" | cut -d' ' -f2)"
+  [ "$fs" = ntfs ] || say "root $fs $(set_word "$r" "/mnt/$fs")"
   remount "/mnt/$fs" || say "remount $fs failed"
   report after "$fs"
   if intact "/mnt/$fs"; then say "intact $fs yes"; else say "intact $fs no"; fi

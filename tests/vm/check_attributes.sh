@@ -32,7 +32,7 @@ vm_images "$dir"
 host_before="$(vm_fat_attrs "$dir/fat.img" | sed 's/^/fat /')
 $(vm_ntfs_attrs "$dir/ntfs.img" | sed 's/^/ntfs /')
 $(vm_fat_attrs "$dir/stick.img@@1M" | sed 's/^/stick /')"
-vm_initramfs "$kdir" "$dir/initrd" "$root/tests/vm/attributes.sh" "$probe" 2>/dev/null
+vm_initramfs "$kdir" "$dir/initrd" "$root/tests/vm/attributes.sh" "$probe"
 vm_run "$kdir" "$dir/initrd" "$dir/serial.log" "${VM_DISKS[@]}" || exit 1
 echo "vm: $release booted in $(vm_boot_seconds "$dir/serial.log") s; the whole run took $VM_SECONDS s"
 

@@ -5,7 +5,10 @@
 say() { echo "ZVM: $*"; }
 
 # word PATH: the entry's attribute word as the probe reads it (0x........ or an errno name).
-word() { probe get "$1" | { read -r _ w; echo "$w"; }; }
+word() { set -- "$(probe get "$1")"; echo "${1##* }"; }
+
+# set_word WORD PATH: writes the word through the probe; prints ok or the errno name.
+set_word() { set -- "$(probe set "$1" "$2")"; echo "${1##* }"; }
 
 # stage_tree DIR: makes the entries of /vm/tree.txt under DIR (each file holds its own path)
 # and adds their bits through the probe, for file systems no host tool can write. Fails when
@@ -16,7 +19,7 @@ stage_tree() {
     if [ "$st_kind" = dir ]; then mkdir "$1/$st_path"; else echo "$st_path" >"$1/$st_path"; fi
     st_word=$(word "$1/$st_path")
     case $st_word in
-      0x*) probe set "$(printf '0x%x' $((st_word | st_bits)))" "$1/$st_path" >/dev/null || st_rc=1 ;;
+      0x*) [ "$(set_word "$(printf '0x%x' $((st_word | st_bits)))" "$1/$st_path")" = ok ] || st_rc=1 ;;
       *) st_rc=1 ;;
     esac
   done </vm/tree.txt

@@ -46,7 +46,7 @@ vm_modules() {
   }
   for name; do
     [ -n "${builtin[$name]:-}" ] && continue
-    [ -n "${files[$name]:-}" ] || { echo "vm: ${kdir##*/} has no module $name" >&2; continue; }
+    [ -n "${files[$name]:-}" ] || { echo "vm: ${kdir##*/} has no module $name (left out)" >&2; continue; }
     _vm_visit "$name"
   done
 }
