@@ -1,14 +1,18 @@
 # shellcheck shell=bash
-# The test machine: Debian's own kernels under qemu (TCG), a busybox initramfs, disk images
-# made on the host. Source this file; a run takes four calls:
+# The test machine: Debian's own kernels under qemu (TCG, no network device), a busybox
+# initramfs, disk images made on the host. Source this file. A check is four calls and a
+# comparison (tests/vm/check_attributes.sh is one):
 #
-#   kdir=$(vm_kernel 6.12)                       kernel and modules, cached under build/vm
-#   vm_images "$dir"                             fat, exfat, ntfs and a USB stick; sets VM_DISKS
-#   vm_initramfs "$kdir" "$dir/initrd" run.sh PROGRAM...     PROGRAMs land in /vm/bin
+#   kdir=$(vm_kernel 6.12)                   kernel and modules, cached under build/vm/kernels
+#   vm_images "$dir"                         fat, exfat, ntfs and a USB stick; sets VM_DISKS
+#   vm_initramfs "$kdir" "$dir/initrd" run.sh "$VM_PROBE" PROGRAM...   programs go to /vm/bin
 #   vm_run "$kdir" "$dir/initrd" "$dir/serial.log" "${VM_DISKS[@]}"
+#   diff <(expected) <(vm_results "$dir/serial.log")
 #
-# then vm_results prints what run.sh said with `say` (tools/vm/guest.sh has its helpers). Inside the machine each disk is
-# mounted at /mnt/NAME before run.sh runs and unmounted after it (tools/vm/init).
+# run.sh runs in the machine under busybox sh with each disk mounted at /mnt/NAME (and
+# unmounted after it, before the power goes off); it reports with `say TEXT` and has the
+# helpers of tools/vm/guest.sh. After vm_run the images hold what the machine left on them,
+# for vm_fat_attrs, vm_ntfs_attrs and fsck.exfat.
 
 VM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 VM_TOOLS=$VM_ROOT/tools/vm
@@ -53,7 +57,7 @@ vm_modules() {
 
 # vm_initramfs KDIR OUT GUEST_SCRIPT [PROGRAM...]: a gzip'd cpio with busybox, the modules,
 # tools/vm/init, GUEST_SCRIPT as /vm/run.sh, the tree list as /vm/tree.txt and each PROGRAM
-# in /vm/bin (static programs run as they are).
+# in /vm/bin, with the libraries it was linked with.
 vm_initramfs() {
   local kdir=$1 out=$2 guest=$3; shift 3
   local mdir=$kdir/lib/modules/${kdir##*/} stage f name base
@@ -64,7 +68,11 @@ vm_initramfs() {
   cp "$VM_TOOLS/guest.sh" "$stage/vm/guest.sh"
   cp "$guest" "$stage/vm/run.sh"
   vm_tree >"$stage/vm/tree.txt"
-  for f; do cp "$f" "$stage/vm/bin/"; done
+  for f; do
+    cp "$f" "$stage/vm/bin/"
+    # A dynamic program brings its libraries and loader, at the paths it was linked with.
+    ldd "$f" 2>/dev/null | grep -o '/[^ ]*' | while read -r lib; do cp -L --parents "$lib" "$stage"; done
+  done
   while IFS= read -r f; do
     base=${f##*/} name=${base%%.ko*}
     case $base in
