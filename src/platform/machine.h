@@ -143,16 +143,16 @@ constexpr int ANSWER_YES = 6, ANSWER_NO = 7;
 using WindowVisitor = bool (*)(Handle window, void* context);
 
 // STARTUPINFOA / SHELLEXECUTEINFOA fields that the launch sets; everything
-// else in those records is zero.
+// else in those records is zero, except their size fields, which the platform
+// side fills with the size of the record as it is built (it differs between
+// the 32-bit and the 64-bit build).
 struct ProcessStart {
-  std::uint32_t startup_size = 0;     // STARTUPINFOA.cb
   std::uint32_t startup_flags = 0;    // dwFlags
   std::uint16_t show_window = 0;      // wShowWindow
   std::uint32_t creation_flags = 0;   // CreateProcessA dwCreationFlags
   bool inherit_handles = false;
 };
 struct ShellStart {
-  std::uint32_t size = 0;             // cbSize
   std::uint32_t mask = 0;             // fMask
   const char* verb = nullptr;         // lpVerb
   const char* file = nullptr;         // lpFile
