@@ -25,6 +25,13 @@ constexpr std::uint32_t INVALID_FILE_ATTRIBUTES_VALUE = 0xFFFFFFFFu;
 constexpr std::uint32_t ATTR_READONLY = 0x1, ATTR_HIDDEN = 0x2, ATTR_SYSTEM = 0x4,
                         ATTR_DIRECTORY = 0x10, ATTR_ARCHIVE = 0x20, ATTR_NORMAL = 0x80,
                         ATTR_REPARSE_POINT = 0x400;
+// The bits SetFileAttributesA sets and clears: read-only, hidden, system,
+// archive, normal, temporary, offline, not content indexed and, on newer
+// systems, pinned and unpinned. The others (directory, device, sparse,
+// reparse point, compressed, encrypted, integrity, virtual ...) belong to the
+// file system; a write neither sets nor clears them.
+constexpr std::uint32_t ATTR_WRITABLE = 0x1 | 0x2 | 0x4 | 0x20 | 0x80 | 0x100 | 0x1000 | 0x2000 |
+                                        0x80000 | 0x100000;
 constexpr std::uint32_t ERROR_FILE_NOT_FOUND_CODE = 2;
 constexpr std::uint32_t DRIVE_REMOVABLE_TYPE = 2, DRIVE_FIXED_TYPE = 3;
 

@@ -277,10 +277,11 @@ bool FakeFiles::WriteAttributes(const char* path, std::uint32_t attributes) {
   Hook("WriteAttributes", std::string(path) + "=" + std::to_string(attributes));
   Node* n = Lookup(path, false);
   if (!n || n->refuse_attribute_writes) return false;
-  // The directory and reparse bits are the file system's, not the caller's;
-  // NORMAL stands for "no attributes".
-  const std::uint32_t kept = platform::ATTR_DIRECTORY | platform::ATTR_REPARSE_POINT;
-  n->attributes = (attributes & ~(kept | platform::ATTR_NORMAL)) | (n->attributes & kept);
+  // Only the bits SetFileAttributesA can set change; the others (directory,
+  // compressed, encrypted, reparse point ...) are the file system's and stay
+  // as they are. NORMAL stands for "no attributes".
+  const std::uint32_t writable = platform::ATTR_WRITABLE;
+  n->attributes = (attributes & writable & ~platform::ATTR_NORMAL) | (n->attributes & ~writable);
   return true;
 }
 
