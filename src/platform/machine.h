@@ -74,6 +74,11 @@ class FileSystem {
   // Opens the folder with backup semantics, reads its identity
   // (GetFileInformationByHandle) and closes it. False when any step fails.
   virtual bool ReadFolderId(const char* path, FolderId* id) = 0;
+  // GetFullPathNameA(path, size, buffer, NULL): the path completed from the
+  // process's current folder (as the file calls complete it), "." and ".."
+  // resolved. Returns its length without the terminator, or, when the buffer
+  // is too small, the size needed with it; 0 on failure.
+  virtual std::uint32_t FullPathName(const char* path, std::uint32_t size, char* buffer) = 0;
 };
 
 // ---------------------------------------------------------------- plain files

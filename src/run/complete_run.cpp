@@ -11,6 +11,26 @@ namespace zavero {
 using namespace support;
 using namespace console;
 
+namespace {
+
+// The log path as the viewer must get it. The viewer starts in the log's
+// folder, where a relative path would be taken a second time ("logs\scan.log"
+// would open logs\logs\scan.log); the full path names the log from anywhere.
+// A path the platform cannot complete is handed on as it is.
+std::string FullPath(platform::FileSystem& files, const std::string& path) {
+  std::string full(260, '\0');
+  auto n = files.FullPathName(path.c_str(), static_cast<std::uint32_t>(full.size()), &full[0]);
+  if (n >= full.size()) {
+    full.assign(n, '\0');
+    n = files.FullPathName(path.c_str(), n, &full[0]);
+  }
+  if (n == 0 || n >= full.size()) return path;
+  full.resize(n);
+  return full;
+}
+
+}  // namespace
+
 void CompleteRun(RunContext& run) {
   ConsoleSetColors(run.Console, 12, 0);
   run.ScreenRow = 151;
@@ -27,8 +47,8 @@ void CompleteRun(RunContext& run) {
       std::memset(buffer, 0, sizeof buffer);
       run.Machine.desktop.SystemDirectory(buffer, 260);
       const std::string viewer = TextFromBuffer(buffer, 1600) + "\\notepad.exe";
-      LaunchProgram(run.Machine.desktop, viewer, run.Options.LogPath,
-                    FolderPart(run.Options.LogPath));
+      const std::string log = FullPath(run.Machine.files, run.Options.LogPath);
+      LaunchProgram(run.Machine.desktop, viewer, log, FolderPart(log));
     }
   }
 

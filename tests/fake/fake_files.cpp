@@ -92,8 +92,27 @@ void FakeFiles::Hook(const std::string& call, const std::string& arg) {
   if (before_call) before_call(call, arg);
 }
 
+std::string FakeFiles::FullPathOf(const std::string& path) const {
+  if (path.size() >= 2 && path[1] == ':') return path;
+  const bool from_root = !path.empty() && (path[0] == '\\' || path[0] == '/');
+  const std::string base = from_root ? current_folder.substr(0, 2) : current_folder;
+  std::vector<std::string> parts;
+  for (const auto& part : Split(base + "\\" + path)) {
+    if (part == "..") {
+      if (parts.size() > 1) parts.pop_back();
+    } else if (part != ".") {
+      parts.push_back(part);
+    }
+  }
+  std::string full;
+  for (const auto& part : parts) full += part + "\\";
+  const char last = path.empty() ? '\\' : path.back();
+  if (parts.size() > 1 && last != '\\' && last != '/') full.pop_back();  // a drive root keeps its "\"
+  return full;
+}
+
 FakeFiles::Node* FakeFiles::Lookup(const std::string& path, bool follow_links) const {
-  auto parts = Split(path);
+  auto parts = Split(FullPathOf(path));
   if (parts.empty()) return nullptr;
   Node* node = root_.get();
   for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -318,13 +337,23 @@ bool FakeFiles::ReadFolderId(const char* path, platform::FolderId* id) {
   return true;
 }
 
+std::uint32_t FakeFiles::FullPathName(const char* path, std::uint32_t size, char* buffer) {
+  Hook("FullPathName", path);
+  if (!*path) return 0;  // GetFullPathNameA fails on an empty path
+  const std::string full = FullPathOf(path);
+  const auto length = static_cast<std::uint32_t>(full.size());
+  if (length + 1 > size) return length + 1;
+  std::memcpy(buffer, full.c_str(), length + 1);
+  return length;
+}
+
 // ---------------------------------------------------------------- FileIo
 
 Handle FakeFiles::OpenFile(const char* path, std::uint32_t access, std::uint32_t share,
                            std::uint32_t disposition, std::uint32_t flags) {
   Hook("OpenFile", std::string(path) + "|" + std::to_string(access) + "|" + std::to_string(share) +
                        "|" + std::to_string(disposition) + "|" + std::to_string(flags));
-  std::string p = path;
+  const std::string p = FullPathOf(path);
   auto cut = p.find_last_of("\\/");
   Node* dir = cut == std::string::npos ? nullptr : Lookup(p.substr(0, cut), true);
   if (!dir || !dir->folder) return platform::kInvalidHandle;

@@ -77,6 +77,23 @@ TEST(CompleteRun, AnswerYesOpensTheLogInNotepad) {
   EXPECT_EQ(h.LogLines("C:\\Tools\\scan.log").back(), "finished!");
 }
 
+TEST(CompleteRun, RelativeLogPathReachesTheViewerInFull) {
+  // notepad starts in the log's folder; "logs\scan.log" taken from there
+  // would name logs\logs\scan.log, an empty file notepad offers to create.
+  RunHarness h;
+  h.m.files.current_folder = "C:\\Work\\";
+  h.m.files.AddFolder("C:\\Work\\logs");
+  h.m.files.AddFolder("C:\\E");
+  h.m.desktop.answer = platform::ANSWER_YES;
+  h.Run("list logs\\scan.log C:\\E");
+  ASSERT_EQ(h.m.desktop.questions.size(), 1u);
+  EXPECT_EQ(h.m.desktop.questions[0].text, "Open logs\\scan.log ?");
+  ASSERT_EQ(h.m.desktop.launches.size(), 1u);
+  EXPECT_EQ(h.m.desktop.launches[0].command_line,
+            "\"C:\\Windows\\system32\\notepad.exe\" C:\\Work\\logs\\scan.log");
+  EXPECT_EQ(h.m.desktop.launches[0].directory, std::optional<std::string>("C:\\Work\\logs\\"));
+}
+
 TEST(CompleteRun, AnswerNoOrNoBoxLaunchesNothing) {
   for (int answer : {platform::ANSWER_NO, 0}) {
     RunHarness h;
