@@ -184,6 +184,7 @@ class FreeMachine final : public platform::FileSystem,
     ++calls.pauses;
     calls.paused_ms += ms;
   }
+  void BeginPreciseTiming() override {}
   void EndPreciseTiming() override {}
   bool HasKernelFunction(const char*) override { return true; }
   int Wow64Flag() override { return 1; }

@@ -6,6 +6,7 @@
 #include "support/text.h"
 
 int main() {
+  zavero::platform::RestrictLibrarySearch();
   zavero::support::SetTextUpperRule(zavero::platform::UpperCaseAnsi);
   // The run state lives for the whole process; the heap keeps the stack small.
   auto* run = new zavero::RunContext(zavero::platform::RealMachine());

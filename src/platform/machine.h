@@ -220,12 +220,17 @@ class Process {
   virtual const char* CommandLine() = 0;
   // GetModuleFileNameA(NULL, buffer, size): the call's result.
   virtual std::uint32_t ModuleFileName(char* buffer, std::uint32_t size) = 0;
-  // Sleep(ms), with a timer precise to about a millisecond while the run works
-  // (the scan's pauses are 1 and 5 ms).
+  // Sleep(ms); between BeginPreciseTiming and EndPreciseTiming on a timer
+  // precise to about a millisecond (the scan's pauses are 1 and 5 ms).
   virtual void Pause(std::uint32_t ms) = 0;
-  // Gives the precise timer back before the idle loop; Pause keeps working,
-  // at the system's normal resolution.
+  // Gives back what BeginPreciseTiming took, nothing when it took nothing;
+  // Pause keeps working, at the system's normal resolution.
   virtual void EndPreciseTiming() = 0;
+  // Takes a timer precise to about a millisecond for the pauses that follow:
+  // a high-resolution waitable timer where the system has one, else the
+  // system-wide 1 ms tick (timeBeginPeriod, from winmm.dll loaded out of the
+  // system folder). A second call takes nothing more.
+  virtual void BeginPreciseTiming() = 0;
   // GetProcAddress(GetModuleHandleA("Kernel32.DLL"), name) != NULL.
   virtual bool HasKernelFunction(const char* name) = 0;
   // IsWow64Process(GetCurrentProcess(), &flag): the flag (0 beforehand).
@@ -247,6 +252,11 @@ struct Machine {
   Desktop& desktop;
   Process& process;
 };
+
+// The first thing the program does: later loads of DLLs search the system
+// folder only, not the program's folder nor the current folder, so a DLL
+// planted beside the exe never runs (libraries_win32.cpp).
+void RestrictLibrarySearch();
 
 // The real machine (src/platform/*_win32.cpp); only built for Windows.
 Machine& RealMachine();

@@ -53,7 +53,7 @@ void CompleteRun(RunContext& run) {
   }
 
   // Idle until the console is closed or interrupted; the precise timer the
-  // scan's pauses needed is given back first.
+  // working pauses took, if any, is given back first.
   run.Machine.process.EndPreciseTiming();
   for (;;) run.Machine.process.Pause(10);
 }

@@ -29,9 +29,22 @@ struct RunContext {
   std::int32_t ScreenRow = 0;       // row of the last per-entry line
   std::int32_t PacingCount = 0;     // per-entry rows since the last pause
   std::uint32_t LogHandle = 0;      // result of the last opening of the log (0: failed/none)
+  bool PreciseTiming = false;       // the working pauses took the precise timer
   BufferedFiles Files;              // the set of open files
   ConsoleWindow Console;
   RunLog Log;
 };
+
+// One of the pauses of the working part of the run (5 ms per folder of the
+// walk, 1 ms per 251 entries of the clearing or listing). The first of them
+// takes the precise timer they need; a run that never pauses while it works
+// never takes it, and the idle loop, which pauses 10 ms at a time, never does.
+inline void PauseWhileWorking(RunContext& run, std::uint32_t ms) {
+  if (!run.PreciseTiming) {
+    run.Machine.process.BeginPreciseTiming();
+    run.PreciseTiming = true;
+  }
+  run.Machine.process.Pause(ms);
+}
 
 }  // namespace zavero

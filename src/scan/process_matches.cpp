@@ -69,7 +69,7 @@ void ProcessMatches(RunContext& run) {
     ++run.PacingCount;
     if (run.ScreenRow > 150) run.ScreenRow = 3;
     if (run.PacingCount > 250) {
-      run.Machine.process.Pause(1);
+      PauseWhileWorking(run, 1);
       run.PacingCount = 0;
     }
     ConsoleMoveCursor(run.Console, 0, run.ScreenRow);

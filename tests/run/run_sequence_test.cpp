@@ -130,6 +130,26 @@ TEST(CompleteRun, IdleLoopSleepsTenMillisecondsForEver) {
   EXPECT_EQ(h.m.process.pauses, std::vector<std::uint32_t>(50, 10));
 }
 
+TEST(CompleteRun, OnlyTheWorkingPausesTakeThePreciseTimer) {
+  // A missing start folder: no pause before the idle loop, whose 10 ms pauses
+  // need no precise timer. A start folder with a subfolder: the walk's 5 ms
+  // pause takes it first, and it is given back before the idle loop.
+  for (const char* start : {"C:\\Missing", "C:\\E"}) {
+    RunHarness h;
+    h.m.files.AddFolder("C:\\E\\S");
+    h.m.process.stop_at_idle = false;
+    h.m.process.pause_limit = 3;
+    h.m.process.command_line = std::string("z list \"\" ") + start;
+    RunContext run(h.m.machine);
+    EXPECT_THROW(RunProgram(run), fake::PauseLimitReached);
+    const Lines timing = h.m.calls.Names({"BeginPreciseTiming", "EndPreciseTiming", "Pause"});
+    if (start == std::string("C:\\Missing"))
+      EXPECT_EQ(timing, (Lines{"EndPreciseTiming", "Pause", "Pause", "Pause"}));
+    else
+      EXPECT_EQ(timing, (Lines{"BeginPreciseTiming", "Pause", "EndPreciseTiming", "Pause", "Pause"}));
+  }
+}
+
 }  // namespace
 }  // namespace zavero
 
