@@ -93,8 +93,8 @@ void FakeFiles::Hook(const std::string& call, const std::string& arg) {
 }
 
 std::string FakeFiles::FullPathOf(const std::string& path) const {
-  if (path.size() >= 2 && path[1] == ':') return path;
-  const bool from_root = !path.empty() && (path[0] == '\\' || path[0] == '/');
+  if (path.empty() || (path.size() >= 2 && path[1] == ':')) return path;
+  const bool from_root = path[0] == '\\' || path[0] == '/';
   const std::string base = from_root ? current_folder.substr(0, 2) : current_folder;
   std::vector<std::string> parts;
   for (const auto& part : Split(base + "\\" + path)) {
@@ -106,8 +106,8 @@ std::string FakeFiles::FullPathOf(const std::string& path) const {
   }
   std::string full;
   for (const auto& part : parts) full += part + "\\";
-  const char last = path.empty() ? '\\' : path.back();
-  if (parts.size() > 1 && last != '\\' && last != '/') full.pop_back();  // a drive root keeps its "\"
+  // A drive root keeps its "\"; so does a path given with one at the end.
+  if (parts.size() > 1 && path.back() != '\\' && path.back() != '/') full.pop_back();
   return full;
 }
 
