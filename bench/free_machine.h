@@ -106,6 +106,7 @@ class FreeMachine final : public platform::FileSystem,
   std::uint32_t LogicalDriveStrings(std::uint32_t, char*) override { return 0; }
   std::uint32_t DriveType(const char*) override { return platform::DRIVE_FIXED_TYPE; }
   bool ReadFolderId(const char*, platform::FolderId*) override { return false; }
+  std::uint32_t FullPathName(const char*, std::uint32_t, char*) override { return 0; }
 
   // ---- FileIo: the log
   platform::Handle OpenFile(const char*, std::uint32_t, std::uint32_t, std::uint32_t,
@@ -183,6 +184,7 @@ class FreeMachine final : public platform::FileSystem,
     ++calls.pauses;
     calls.paused_ms += ms;
   }
+  void BeginPreciseTiming() override {}
   void EndPreciseTiming() override {}
   bool HasKernelFunction(const char*) override { return true; }
   int Wow64Flag() override { return 1; }

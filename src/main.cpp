@@ -6,6 +6,7 @@
 #include "support/text.h"
 
 int main(int argc, char** argv) {
+  zavero::platform::RestrictLibrarySearch();
   zavero::platform::SetArguments(argc, argv);
   zavero::support::SetTextUpperRule(zavero::platform::UpperCaseAnsi);
   // The run state lives for the whole process; the heap keeps the stack small.

@@ -8,9 +8,6 @@ namespace {
 
 constexpr char kQuote = '"';
 
-// STARTUPINFOA and SHELLEXECUTEINFOA as a 32-bit process sees them.
-constexpr std::uint32_t kStartupInfoSize = 68;
-constexpr std::uint32_t kShellExecuteInfoSize = 60;
 constexpr std::uint32_t STARTF_USESHOWWINDOW_FLAG = 0x1;
 constexpr std::uint16_t SW_SHOWNORMAL_VALUE = 1;
 constexpr std::uint32_t NORMAL_PRIORITY_CLASS_FLAG = 0x20;
@@ -24,7 +21,6 @@ bool StartDirectly(platform::Desktop& desktop, const std::string& program,
   block.push_back('\0');
 
   platform::ProcessStart start;
-  start.startup_size = kStartupInfoSize;
   start.startup_flags = STARTF_USESHOWWINDOW_FLAG;
   start.show_window = SW_SHOWNORMAL_VALUE;
   start.creation_flags = NORMAL_PRIORITY_CLASS_FLAG;
@@ -46,7 +42,6 @@ bool StartThroughShell(platform::Desktop& desktop, const std::string& program,
                        const std::string& parameter, const std::string& folder) {
   const std::string directory = folder.empty() ? ProgramFolder(program) : folder;
   platform::ShellStart start;
-  start.size = kShellExecuteInfoSize;
   start.mask = SEE_MASK_NOCLOSEPROCESS_FLAG;
   start.verb = "";  // an empty verb, not a missing one
   start.file = program.c_str();

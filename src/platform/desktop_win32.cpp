@@ -69,9 +69,7 @@ class Win32Desktop final : public Desktop {
                     Handle* process, Handle* thread) override {
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
-    // The size the caller gives is that of the 32-bit record, which is what
-    // this program is built as.
-    startup.cb = start.startup_size;
+    startup.cb = sizeof startup;
     startup.dwFlags = start.startup_flags;
     startup.wShowWindow = start.show_window;
     PROCESS_INFORMATION info;
@@ -89,7 +87,7 @@ class Win32Desktop final : public Desktop {
   bool ShellStartProgram(const ShellStart& start, Handle* process) override {
     SHELLEXECUTEINFOA info;
     ZeroMemory(&info, sizeof info);
-    info.cbSize = start.size;
+    info.cbSize = sizeof info;
     info.fMask = start.mask;
     info.lpVerb = start.verb;
     info.lpFile = start.file;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -160,6 +161,24 @@ class PosixFiles final : public FileSystem, public FileIo {
     id->volume = static_cast<std::uint32_t>(device ^ (device >> 32));
     id->index = static_cast<std::uint64_t>(st.st_ino);
     return true;
+  }
+
+  // The path from the current folder, as the kernel would take it; "." and
+  // ".." are left to the kernel too (a folder reached through a link keeps
+  // its way back). The Windows call's contract on sizes and results.
+  std::uint32_t FullPathName(const char* path, std::uint32_t size, char* buffer) override {
+    std::string full;
+    if (path == nullptr || *path == 0) return 0;
+    if (*path != '/') {
+      char here[PATH_MAX];
+      if (getcwd(here, sizeof here) == nullptr) return 0;
+      full = here;
+      if (full.back() != '/') full += '/';
+    }
+    full += path;
+    if (full.size() + 1 > size) return static_cast<std::uint32_t>(full.size() + 1);
+    std::memcpy(buffer, full.c_str(), full.size() + 1);
+    return static_cast<std::uint32_t>(full.size());
   }
 
   bool KeepsAttributes(const char* folder) override {

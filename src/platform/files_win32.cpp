@@ -93,6 +93,9 @@ class Win32Files final : public FileSystem, public FileIo {
     id->index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
   }
+  std::uint32_t FullPathName(const char* path, std::uint32_t size, char* buffer) override {
+    return GetFullPathNameA(path, size, buffer, nullptr);
+  }
 
   Handle OpenFile(const char* path, std::uint32_t access, std::uint32_t share,
                   std::uint32_t disposition, std::uint32_t flags) override {

@@ -25,6 +25,13 @@ constexpr std::uint32_t INVALID_FILE_ATTRIBUTES_VALUE = 0xFFFFFFFFu;
 constexpr std::uint32_t ATTR_READONLY = 0x1, ATTR_HIDDEN = 0x2, ATTR_SYSTEM = 0x4,
                         ATTR_DIRECTORY = 0x10, ATTR_ARCHIVE = 0x20, ATTR_NORMAL = 0x80,
                         ATTR_REPARSE_POINT = 0x400;
+// The bits SetFileAttributesA sets and clears: read-only, hidden, system,
+// archive, normal, temporary, offline, not content indexed and, on newer
+// systems, pinned and unpinned. The others (directory, device, sparse,
+// reparse point, compressed, encrypted, integrity, virtual ...) belong to the
+// file system; a write neither sets nor clears them.
+constexpr std::uint32_t ATTR_WRITABLE = 0x1 | 0x2 | 0x4 | 0x20 | 0x80 | 0x100 | 0x1000 | 0x2000 |
+                                        0x80000 | 0x100000;
 constexpr std::uint32_t ERROR_FILE_NOT_FOUND_CODE = 2;
 constexpr std::uint32_t DRIVE_REMOVABLE_TYPE = 2, DRIVE_FIXED_TYPE = 3;
 
@@ -78,6 +85,11 @@ class FileSystem {
   // does not, nor does Samba's store where neither the folder nor an entry
   // directly in it holds a value.
   virtual bool KeepsAttributes(const char* folder) { (void)folder; return true; }
+  // GetFullPathNameA(path, size, buffer, NULL): the path completed from the
+  // process's current folder (as the file calls complete it), "." and ".."
+  // resolved. Returns its length without the terminator, or, when the buffer
+  // is too small, the size needed with it; 0 on failure.
+  virtual std::uint32_t FullPathName(const char* path, std::uint32_t size, char* buffer) = 0;
 };
 
 // ---------------------------------------------------------------- plain files
@@ -160,16 +172,16 @@ constexpr int ANSWER_YES = 6, ANSWER_NO = 7;
 using WindowVisitor = bool (*)(Handle window, void* context);
 
 // STARTUPINFOA / SHELLEXECUTEINFOA fields that the launch sets; everything
-// else in those records is zero.
+// else in those records is zero, except their size fields, which the platform
+// side fills with the size of the record as it is built (it differs between
+// the 32-bit and the 64-bit build).
 struct ProcessStart {
-  std::uint32_t startup_size = 0;     // STARTUPINFOA.cb
   std::uint32_t startup_flags = 0;    // dwFlags
   std::uint16_t show_window = 0;      // wShowWindow
   std::uint32_t creation_flags = 0;   // CreateProcessA dwCreationFlags
   bool inherit_handles = false;
 };
 struct ShellStart {
-  std::uint32_t size = 0;             // cbSize
   std::uint32_t mask = 0;             // fMask
   const char* verb = nullptr;         // lpVerb
   const char* file = nullptr;         // lpFile
@@ -230,12 +242,17 @@ class Process {
   virtual const char* CommandLine() = 0;
   // GetModuleFileNameA(NULL, buffer, size): the call's result.
   virtual std::uint32_t ModuleFileName(char* buffer, std::uint32_t size) = 0;
-  // Sleep(ms), with a timer precise to about a millisecond while the run works
-  // (the scan's pauses are 1 and 5 ms).
+  // Sleep(ms); between BeginPreciseTiming and EndPreciseTiming on a timer
+  // precise to about a millisecond (the scan's pauses are 1 and 5 ms).
   virtual void Pause(std::uint32_t ms) = 0;
-  // Gives the precise timer back before the idle loop; Pause keeps working,
-  // at the system's normal resolution.
+  // Gives back what BeginPreciseTiming took, nothing when it took nothing;
+  // Pause keeps working, at the system's normal resolution.
   virtual void EndPreciseTiming() = 0;
+  // Takes a timer precise to about a millisecond for the pauses that follow:
+  // a high-resolution waitable timer where the system has one, else the
+  // system-wide 1 ms tick (timeBeginPeriod, from winmm.dll loaded out of the
+  // system folder). A second call takes nothing more.
+  virtual void BeginPreciseTiming() = 0;
   // GetProcAddress(GetModuleHandleA("Kernel32.DLL"), name) != NULL.
   virtual bool HasKernelFunction(const char* name) = 0;
   // IsWow64Process(GetCurrentProcess(), &flag): the flag (0 beforehand).
@@ -275,6 +292,11 @@ struct Machine {
   Process& process;
   Conventions conventions{};
 };
+
+// The first thing the program does: later loads of DLLs search the system
+// folder only, not the program's folder nor the current folder, so a DLL
+// planted beside the exe never runs (libraries_win32.cpp; nothing on POSIX).
+void RestrictLibrarySearch();
 
 // The real machine: src/platform/*_win32.cpp on Windows, *_posix.cpp elsewhere.
 Machine& RealMachine();

@@ -10,3 +10,10 @@ Machine& RealMachine() {
 }
 
 }  // namespace zavero::platform
+
+namespace zavero::platform {
+
+// Linux loads no library from the program's folder unless told to.
+void RestrictLibrarySearch() {}
+
+}  // namespace zavero::platform

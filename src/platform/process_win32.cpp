@@ -2,8 +2,6 @@
 // functions looked up at run time, and termination.
 #include "platform/win32.h"
 
-#include <mmsystem.h>
-
 namespace zavero::platform {
 
 namespace {
@@ -37,10 +35,9 @@ class Win32Process final : public Process {
   // to the timer tick (15.6 ms by default), which would triple the walk; a
   // high-resolution waitable timer (Windows 10 1803 and later) sleeps the
   // time asked for without touching the system-wide tick. Older systems get
-  // the tick raised to 1 ms for the working part of the run.
+  // the tick raised to 1 ms while the run works.
   void Pause(std::uint32_t ms) override {
-    if (!timing_chosen_) ChooseTiming();
-    if (precise_timer_ && !timing_ended_) {
+    if (precise_timer_) {
       LARGE_INTEGER due;
       due.QuadPart = -static_cast<LONGLONG>(ms) * 10000;  // relative, 100 ns units
       if (SetWaitableTimer(precise_timer_, &due, 0, nullptr, nullptr, FALSE) &&
@@ -49,10 +46,30 @@ class Win32Process final : public Process {
     }
     Sleep(ms);
   }
+  void BeginPreciseTiming() override {
+    if (precise_timer_ || end_period_) return;
+    using CreateTimerExFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
+    if (auto create = Lookup<CreateTimerExFn>("CreateWaitableTimerExW"))
+      precise_timer_ = create(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                              TIMER_ALL_ACCESS);
+    if (precise_timer_) return;
+    // timeBeginPeriod is winmm's, and winmm is no known DLL: imported, it
+    // would be looked for beside the exe first. It is loaded from the system
+    // folder, and only on the systems that need it.
+    HMODULE winmm = LoadSystemLibrary(L"winmm.dll");
+    if (!winmm) return;
+    using PeriodFn = UINT(WINAPI*)(UINT);
+    const auto begin = reinterpret_cast<PeriodFn>(
+        reinterpret_cast<void*>(GetProcAddress(winmm, "timeBeginPeriod")));
+    const auto end = reinterpret_cast<PeriodFn>(
+        reinterpret_cast<void*>(GetProcAddress(winmm, "timeEndPeriod")));
+    if (begin && end && begin(1) == 0 /* TIMERR_NOERROR */) end_period_ = end;
+  }
   void EndPreciseTiming() override {
-    timing_ended_ = true;
-    if (raised_period_) timeEndPeriod(1);
-    raised_period_ = false;
+    if (end_period_) end_period_(1);
+    end_period_ = nullptr;
+    if (precise_timer_) CloseHandle(precise_timer_);
+    precise_timer_ = nullptr;
   }
 
   bool HasKernelFunction(const char* name) override { return Kernel32Function(name) != nullptr; }
@@ -76,15 +93,6 @@ class Win32Process final : public Process {
   [[noreturn]] void Terminate(std::uint32_t code) override { ExitProcess(code); }
 
  private:
-  void ChooseTiming() {
-    timing_chosen_ = true;
-    using CreateTimerExFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
-    if (auto create = Lookup<CreateTimerExFn>("CreateWaitableTimerExW"))
-      precise_timer_ = create(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
-                              TIMER_ALL_ACCESS);
-    if (!precise_timer_) raised_period_ = timeBeginPeriod(1) == TIMERR_NOERROR;
-  }
-
   void LookUpWow64Switches() {
     wow64_looked_up_ = true;
     disable_ = Lookup<DisableFn>("Wow64DisableWow64FsRedirection");
@@ -94,10 +102,8 @@ class Win32Process final : public Process {
   bool wow64_looked_up_ = false;
   DisableFn disable_ = nullptr;
   EnableFn enable_ = nullptr;
-  bool timing_chosen_ = false;
-  bool timing_ended_ = false;
-  bool raised_period_ = false;
   HANDLE precise_timer_ = nullptr;
+  UINT(WINAPI* end_period_)(UINT) = nullptr;  // timeEndPeriod while the tick is raised
 };
 
 Win32Process g_process;

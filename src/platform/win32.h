@@ -22,4 +22,8 @@ inline HANDLE ToHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
 inline HWND ToWindow(Handle h) { return reinterpret_cast<HWND>(h); }
 inline Handle FromHandle(const void* h) { return reinterpret_cast<Handle>(h); }
 
+// Loads a DLL from the system folder only, never from the program's folder or
+// the current folder (libraries_win32.cpp). nullptr when that fails.
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
 }  // namespace zavero::platform

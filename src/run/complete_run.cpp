@@ -41,6 +41,22 @@ std::uint32_t ExitStatus(const RunContext& run) {
   for (;;) run.Machine.process.Pause(10);  // not reached: the call above ends the process
 }
 
+// The log path as the viewer must get it. The viewer starts in the log's
+// folder, where a relative path would be taken a second time ("logs\scan.log"
+// would open logs\logs\scan.log); the full path names the log from anywhere.
+// A path the platform cannot complete is handed on as it is.
+std::string FullPath(platform::FileSystem& files, const std::string& path) {
+  std::string full(260, '\0');
+  auto n = files.FullPathName(path.c_str(), static_cast<std::uint32_t>(full.size()), &full[0]);
+  if (n >= full.size()) {
+    full.assign(n, '\0');
+    n = files.FullPathName(path.c_str(), n, &full[0]);
+  }
+  if (n == 0 || n >= full.size()) return path;
+  full.resize(n);
+  return full;
+}
+
 }  // namespace
 
 void CompleteRun(RunContext& run) {
@@ -67,13 +83,13 @@ void CompleteRun(RunContext& run) {
       std::memset(buffer, 0, sizeof buffer);
       run.Machine.desktop.SystemDirectory(buffer, 260);
       const std::string viewer = TextFromBuffer(buffer, 1600) + "\\notepad.exe";
-      LaunchProgram(run.Machine.desktop, viewer, run.Options.LogPath,
-                    FolderPart(run.Options.LogPath));
+      const std::string log = FullPath(run.Machine.files, run.Options.LogPath);
+      LaunchProgram(run.Machine.desktop, viewer, log, FolderPart(log));
     }
   }
 
   // Idle until the console is closed or interrupted; the precise timer the
-  // scan's pauses needed is given back first.
+  // working pauses took, if any, is given back first.
   run.Machine.process.EndPreciseTiming();
   for (;;) run.Machine.process.Pause(10);
 }

@@ -3,6 +3,7 @@
 // open between lines, so a run ended from outside keeps every finished line.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -32,12 +33,14 @@ class RunLog {
   // whole or not at all. If the line does not finish in time the file is left
   // to the writer rather than closed under it.
   void ReleaseForClose();
+  // True once ReleaseForClose has closed the log: the process is ending.
+  bool Closed() const { return closed_.load(); }
 
  private:
   // Held for the whole of one opening, from open to close.
   std::timed_mutex lock_;
   // Set by the close clean-up: the process is ending, no line starts any more.
-  bool closed_ = false;
+  std::atomic<bool> closed_{false};
   BufferedFiles& files_;
   const RunOptions& options_;
 };

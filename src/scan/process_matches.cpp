@@ -64,6 +64,7 @@ void ProcessMatches(RunContext& run) {
   // Both texts are rebuilt per entry in buffers that keep their capacity.
   std::string row, line;
   for (std::int32_t i = 0; i <= run.MatchList.Count() - 1; ++i) {
+    StopIfEnding(run);
     const char* path = run.MatchList.Current()->Text();
     if (logging) {
       line.assign("   ").append(path);
@@ -75,7 +76,7 @@ void ProcessMatches(RunContext& run) {
       if (run.ScreenRow > layout.last_entry_row) run.ScreenRow = 3;
     }
     if (run.PacingCount > 250) {
-      run.Machine.process.Pause(1);
+      PauseWhileWorking(run, 1);
       run.PacingCount = 0;
     }
     if (layout.entry_rows) {

@@ -14,10 +14,15 @@ namespace zavero {
 bool IsClearingMode(const std::string& mode);
 
 // Whether the attribute word read back after clearing shows what was asked
-// for. Windows reports an entry left without any attribute as NORMAL (0x80),
-// which counts as the computed 0.
+// for. Only the bits a write can set or clear count: the file system keeps
+// the others whatever was written (a folder stays 0x10 after a write of 0, a
+// compressed file keeps 0x800). Windows reports an entry left without any
+// attribute as NORMAL (0x80), which counts as the computed 0.
 inline bool AttributesAsExpected(std::uint32_t check, std::uint32_t expected) {
-  return check == expected || (expected == 0 && check == 0x80);
+  if (check == platform::INVALID_FILE_ATTRIBUTES_VALUE) return false;
+  check &= platform::ATTR_WRITABLE;
+  expected &= platform::ATTR_WRITABLE;
+  return check == expected || (expected == 0 && check == platform::ATTR_NORMAL);
 }
 
 void ProcessMatches(RunContext& run);

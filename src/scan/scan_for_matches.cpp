@@ -170,7 +170,7 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
 
   const std::string spaces = TextSpaces(260);
   while (run.FolderQueue.Count() > 0) {
-    run.Machine.process.Pause(5);
+    PauseWhileWorking(run, 5);
     run.FolderQueue.MoveFirst();
     const std::string folder = run.FolderQueue.Current()->Text();
 

@@ -151,8 +151,7 @@ bool FakeDesktop::StartProcess(char* command_line, const char* directory,
 
 bool FakeDesktop::ShellStartProgram(const platform::ShellStart& start, platform::Handle* process) {
   Enter("ShellStartProgram", start.file ? start.file : "");
-  ShellLaunch launch{start.size,
-                     start.mask,
+  ShellLaunch launch{start.mask,
                      TextOrNone(start.verb),
                      TextOrNone(start.file),
                      TextOrNone(start.parameters),

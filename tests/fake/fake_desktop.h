@@ -72,7 +72,7 @@ class FakeDesktop : public platform::Desktop {
   bool shell_start_succeeds = true;
   bool shell_gives_process = true;  // whether a successful start reports a process handle
   struct ShellLaunch {
-    std::uint32_t size, mask;
+    std::uint32_t mask;
     std::optional<std::string> verb, file, parameters, directory;  // nullopt: null pointer
     int show;
     bool succeeded;

@@ -92,8 +92,28 @@ void FakeFiles::Hook(const std::string& call, const std::string& arg) {
   if (before_call) before_call(call, arg);
 }
 
+std::string FakeFiles::FullPathOf(const std::string& path) const {
+  if (path.empty() || (path.size() >= 2 && path[1] == ':')) return path;
+  if (unix_paths && path[0] == '/') return path;
+  const bool from_root = path[0] == '\\' || path[0] == '/';
+  const std::string base = from_root ? current_folder.substr(0, 2) : current_folder;
+  std::vector<std::string> parts;
+  for (const auto& part : Split(base + "\\" + path)) {
+    if (part == "..") {
+      if (parts.size() > 1) parts.pop_back();
+    } else if (part != ".") {
+      parts.push_back(part);
+    }
+  }
+  std::string full;
+  for (const auto& part : parts) full += part + "\\";
+  // A drive root keeps its "\"; so does a path given with one at the end.
+  if (parts.size() > 1 && path.back() != '\\' && path.back() != '/') full.pop_back();
+  return full;
+}
+
 FakeFiles::Node* FakeFiles::Lookup(const std::string& path, bool follow_links) const {
-  auto parts = Split(path);
+  auto parts = Split(FullPathOf(path));
   if (parts.empty()) return nullptr;
   Node* node = root_.get();
   for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -273,10 +293,11 @@ bool FakeFiles::WriteAttributes(const char* path, std::uint32_t attributes) {
   Hook("WriteAttributes", std::string(path) + "=" + std::to_string(attributes));
   Node* n = Lookup(path, false);
   if (!n || n->refuse_attribute_writes) return false;
-  // The directory and reparse bits are the file system's, not the caller's;
-  // NORMAL stands for "no attributes".
-  const std::uint32_t kept = platform::ATTR_DIRECTORY | platform::ATTR_REPARSE_POINT;
-  n->attributes = (attributes & ~(kept | platform::ATTR_NORMAL)) | (n->attributes & kept);
+  // Only the bits SetFileAttributesA can set change; the others (directory,
+  // compressed, encrypted, reparse point ...) are the file system's and stay
+  // as they are. NORMAL stands for "no attributes".
+  const std::uint32_t writable = platform::ATTR_WRITABLE;
+  n->attributes = (attributes & writable & ~platform::ATTR_NORMAL) | (n->attributes & ~writable);
   return true;
 }
 
@@ -313,13 +334,23 @@ bool FakeFiles::ReadFolderId(const char* path, platform::FolderId* id) {
   return true;
 }
 
+std::uint32_t FakeFiles::FullPathName(const char* path, std::uint32_t size, char* buffer) {
+  Hook("FullPathName", path);
+  if (!*path) return 0;  // GetFullPathNameA fails on an empty path
+  const std::string full = FullPathOf(path);
+  const auto length = static_cast<std::uint32_t>(full.size());
+  if (length + 1 > size) return length + 1;
+  std::memcpy(buffer, full.c_str(), length + 1);
+  return length;
+}
+
 // ---------------------------------------------------------------- FileIo
 
 Handle FakeFiles::OpenFile(const char* path, std::uint32_t access, std::uint32_t share,
                            std::uint32_t disposition, std::uint32_t flags) {
   Hook("OpenFile", std::string(path) + "|" + std::to_string(access) + "|" + std::to_string(share) +
                        "|" + std::to_string(disposition) + "|" + std::to_string(flags));
-  std::string p = path;
+  const std::string p = FullPathOf(path);
   auto cut = p.find_last_of("\\/");
   Node* dir = cut == std::string::npos ? nullptr : Lookup(p.substr(0, cut), true);
   if (!dir || !dir->folder) return platform::kInvalidHandle;

@@ -50,6 +50,11 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   void SetSparsePrefix(const std::string& path, std::uint64_t bytes);
   // Moves an entry to the end of its folder's listing order.
   void MoveToEnd(const std::string& path);
+  // The process's current folder, ending in "\": a path without a drive is
+  // taken from it (from its drive's root when it starts with "\").
+  std::string current_folder = "C:\\Work\\";
+  // A Unix-style machine: a path that starts with "/" is whole as it stands.
+  bool unix_paths = false;
   // The entry reports 0x80 (FILE_ATTRIBUTE_NORMAL) when its word is 0, as
   // Windows does; on by default.
   void ReportNormalForZero(bool on) { normal_for_zero_ = on; }
@@ -87,6 +92,7 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) override;
   std::uint32_t DriveType(const char* root) override;
   bool ReadFolderId(const char* path, platform::FolderId* id) override;
+  std::uint32_t FullPathName(const char* path, std::uint32_t size, char* buffer) override;
 
   // ---- platform::FileIo
   platform::Handle OpenFile(const char* path, std::uint32_t access, std::uint32_t share,
@@ -102,6 +108,9 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
  private:
   struct Find;
   struct OpenFileState;
+  // GetFullPathNameA's completion of a path; paths with a drive are kept as
+  // they are, so "." and ".." are resolved only in completed ones.
+  std::string FullPathOf(const std::string& path) const;
   Node* Lookup(const std::string& path, bool follow_links = true) const;
   Node* MakeFolder(const std::string& path);
   void Hook(const std::string& call, const std::string& arg);

@@ -72,6 +72,7 @@ class FakeProcess : public platform::Process {
     pauses.push_back(ms);
     if (pauses.size() >= pause_limit) throw PauseLimitReached();
   }
+  void BeginPreciseTiming() override { calls_.Add("BeginPreciseTiming"); }
   void EndPreciseTiming() override {
     calls_.Add("EndPreciseTiming");
     precise_timing_ended = true;

@@ -28,17 +28,20 @@ lx_begin() {
 }
 
 # lx_start CONSOLE COLS ROWS DIR ARGS...: zavero ARGS in a new COLS x ROWS terminal working
-# in DIR; LX_PID is its process.
+# in DIR. A shell in the pane waits for it and keeps its exit status: tmux itself at times
+# misses the end of a program that exits as the terminal closes.
 lx_start() {
   local console=$1; WL_TMUX_COLS=$2 WL_TMUX_ROWS=$3; local dir=$4; shift 4
-  wl_console_start "$console" "$dir" "$ZAVERO" "$@" || wl_die "console $console did not start"
-  LX_PID=$(wl_console_pid "$console")
+  rm -f "$LX_DIR/$console.status"
+  wl_console_start "$console" "$dir" bash -c "\"\$@\"; echo \$? >$(printf %q "$LX_DIR/$console.status")" \
+    zavero "$ZAVERO" "$@" ||
+    wl_die "console $console did not start"
 }
 
 # lx_exit_status CONSOLE SECONDS: waits for the program in CONSOLE to end; prints its status.
 lx_exit_status() {
-  wl_wait_until "$2" wl_console_dead "$1" || { echo timeout; return; }
-  wl_console_status "$1"
+  wl_wait_until "$2" test -s "$LX_DIR/$1.status" || { echo timeout; return; }
+  cat "$LX_DIR/$1.status"
 }
 
 # lx_ntfs_word PATH: the attribute word ntfs-3g reports for PATH, as 0x%08x.

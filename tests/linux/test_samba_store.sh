@@ -13,7 +13,8 @@
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/../e2e/scan_checks.sh"
 lx_begin samba_store
-dos() { /usr/bin/python3 "$(dirname "$0")/dosattrib.py" "$@"; }
+here=$(cd "$(dirname "$0")" && pwd)
+dos() { /usr/bin/python3 "$here/dosattrib.py" "$@"; }
 
 tree=$LX_DIR/share
 mkdir -p "$tree/f_dir"

@@ -468,6 +468,8 @@ class Model {
   }
 
   void Clear() {
+    constexpr std::uint32_t kWritable = 0x1 | 0x2 | 0x4 | 0x20 | 0x80 | 0x100 | 0x1000 | 0x2000 |
+                                        0x80000 | 0x100000;
     if (!Clearing()) return;
     const auto mask = static_cast<std::uint32_t>(t_.include);
     for (Node* n : e_.match_nodes) {
@@ -480,10 +482,12 @@ class Model {
       std::uint32_t wanted = read;
       if (Carries(read, mask)) {
         wanted = read & ~mask;
-        // The system keeps its own directory and reparse bits; NORMAL means none.
-        if (!n->refuse_writes) word = (wanted & ~0x490u) | (word & 0x410u);
+        // A write changes only the bits SetFileAttributesA sets; NORMAL means none.
+        if (!n->refuse_writes) word = (wanted & kWritable & ~0x80u) | (word & ~kWritable);
       }
-      const std::uint32_t check = Reported(word);
+      // The bits no write can change do not count.
+      const std::uint32_t check = Reported(word) & kWritable;
+      wanted &= kWritable;
       results_.push_back(check == wanted || (wanted == 0 && check == 0x80));
     }
   }

@@ -145,14 +145,18 @@ TEST(RunLog, CloseEventNeverTearsALine) {
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
   };
-  h.Run("clear scan.log C:\\E");
+  h.m.process.pause_limit = 3;
+  EXPECT_THROW(h.Run("clear scan.log C:\\E"), fake::PauseLimitReached);
   closer.join();
   Lines lines = h.LogLines(kLog);
   ASSERT_EQ(lines.size(), 5u + 2u);  // header, phase line, the line in progress
   EXPECT_EQ(lines[6], "   C:\\E\\f0");
   EXPECT_EQ(f.open_files(), 0);
-  // Until the process ends the run goes on, but it starts no new line.
-  EXPECT_EQ(f.Attributes("C:\\E\\f4"), 0u);
+  // The entry in hand is finished; then the run starts no new line and
+  // changes nothing more, and waits for the process to end.
+  EXPECT_EQ(f.Attributes("C:\\E\\f0"), 0u);
+  EXPECT_EQ(f.Attributes("C:\\E\\f1"), 2u);
+  EXPECT_EQ(h.m.process.pauses, (std::vector<std::uint32_t>{10, 10, 10}));
   EXPECT_EQ(opens, 3);
 }
 

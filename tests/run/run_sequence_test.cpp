@@ -77,6 +77,23 @@ TEST(CompleteRun, AnswerYesOpensTheLogInNotepad) {
   EXPECT_EQ(h.LogLines("C:\\Tools\\scan.log").back(), "finished!");
 }
 
+TEST(CompleteRun, RelativeLogPathReachesTheViewerInFull) {
+  // notepad starts in the log's folder; "logs\scan.log" taken from there
+  // would name logs\logs\scan.log, an empty file notepad offers to create.
+  RunHarness h;
+  h.m.files.current_folder = "C:\\Work\\";
+  h.m.files.AddFolder("C:\\Work\\logs");
+  h.m.files.AddFolder("C:\\E");
+  h.m.desktop.answer = platform::ANSWER_YES;
+  h.Run("list logs\\scan.log C:\\E");
+  ASSERT_EQ(h.m.desktop.questions.size(), 1u);
+  EXPECT_EQ(h.m.desktop.questions[0].text, "Open logs\\scan.log ?");
+  ASSERT_EQ(h.m.desktop.launches.size(), 1u);
+  EXPECT_EQ(h.m.desktop.launches[0].command_line,
+            "\"C:\\Windows\\system32\\notepad.exe\" C:\\Work\\logs\\scan.log");
+  EXPECT_EQ(h.m.desktop.launches[0].directory, std::optional<std::string>("C:\\Work\\logs\\"));
+}
+
 TEST(CompleteRun, AnswerNoOrNoBoxLaunchesNothing) {
   for (int answer : {platform::ANSWER_NO, 0}) {
     RunHarness h;
@@ -119,6 +136,26 @@ TEST(CompleteRun, IdleLoopSleepsTenMillisecondsForEver) {
   RunContext run(h.m.machine);
   EXPECT_THROW(RunProgram(run), fake::PauseLimitReached);
   EXPECT_EQ(h.m.process.pauses, std::vector<std::uint32_t>(50, 10));
+}
+
+TEST(CompleteRun, OnlyTheWorkingPausesTakeThePreciseTimer) {
+  // A missing start folder: no pause before the idle loop, whose 10 ms pauses
+  // need no precise timer. A start folder with a subfolder: the walk's 5 ms
+  // pause takes it first, and it is given back before the idle loop.
+  for (const char* start : {"C:\\Missing", "C:\\E"}) {
+    RunHarness h;
+    h.m.files.AddFolder("C:\\E\\S");
+    h.m.process.stop_at_idle = false;
+    h.m.process.pause_limit = 3;
+    h.m.process.command_line = std::string("z list \"\" ") + start;
+    RunContext run(h.m.machine);
+    EXPECT_THROW(RunProgram(run), fake::PauseLimitReached);
+    const Lines timing = h.m.calls.Names({"BeginPreciseTiming", "EndPreciseTiming", "Pause"});
+    if (start == std::string("C:\\Missing"))
+      EXPECT_EQ(timing, (Lines{"EndPreciseTiming", "Pause", "Pause", "Pause"}));
+    else
+      EXPECT_EQ(timing, (Lines{"BeginPreciseTiming", "Pause", "EndPreciseTiming", "Pause", "Pause"}));
+  }
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ struct UnixHarness {
 
   UnixHarness() {
     m.machine.conventions = {'/', "\n", true};
+    m.files.unix_paths = true;
     m.desktop.answer = platform::ANSWER_NO;
     m.process.module_file_name = "/usr/bin/zavero";
   }

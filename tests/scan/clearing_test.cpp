@@ -45,6 +45,21 @@ TEST(Clearing, RemovesExactlyTheIncludeBits) {
                                   "     ...sucsess!"}));
 }
 
+TEST(Clearing, BitsNoWriteCanChangeDoNotCountAgainstSuccess) {
+  // Hidden folders only ($12): the write of 0 leaves the folder bit, and a
+  // compressed folder keeps its compression bit too, as Windows keeps them.
+  RunHarness h;
+  auto& f = h.m.files;
+  f.AddFolder("C:\\D");
+  f.AddFolder("C:\\D\\hd", 0x12);
+  f.AddFolder("C:\\D\\zd", 0x812);
+  h.Run("clear scan.log C:\\D * 1 0 4 $12");
+  EXPECT_EQ(f.Attributes("C:\\D\\hd"), 0x10u);
+  EXPECT_EQ(f.Attributes("C:\\D\\zd"), 0x810u);
+  EXPECT_EQ(PhaseLines(h), (Lines{"   C:\\D\\hd", "     ...sucsess!", "   C:\\D\\zd",
+                                  "     ...sucsess!"}));
+}
+
 TEST(Clearing, RefusedWriteAndVanishedEntryAreNotChanged) {
   RunHarness h;
   auto& f = h.m.files;
