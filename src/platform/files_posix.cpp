@@ -185,10 +185,11 @@ class PosixFiles final : public FileSystem, public FileIo {
     struct stat st;
     if (stat(folder, &st) != 0) return true;  // unreadable is another story, told elsewhere
     const StoreKind kind = StoreKindOfDevice(static_cast<std::uint64_t>(st.st_dev), folder);
-    if (kind != StoreKind::Samba) return kind != StoreKind::None;
-    // Samba's store is only there where a server (or Wine) wrote it.
+    if (kind == StoreKind::None) return false;
     AttributeStore& store = StoreOfKind(kind);
     if (store.Holds(folder)) return true;
+    if (kind != StoreKind::Samba) return false;
+    // Samba's store is only there where a server (or Wine) wrote it.
     DIR* dir = opendir(folder);
     if (dir == nullptr) return true;
     bool found = false;
