@@ -53,6 +53,9 @@ AttributeStore& StoreOfKind(StoreKind kind);
 // (st_dev), chosen once per device; `path` is an entry on it, used once to
 // tell FUSE file systems apart.
 StoreKind StoreKindOfDevice(std::uint64_t device, const char* path);
+// volumes_posix.cpp: whether a file system with DOS attributes of its own is
+// mounted below `folder` now.
+bool DosStoreMountedBelow(const char* folder);
 // volumes_posix.cpp: the drives as they are mounted now.
 std::vector<DriveMount> MountedDrives();
 

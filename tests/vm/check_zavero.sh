@@ -83,20 +83,30 @@ expected=$(
   log_header rest "include attributes: \$2" 4 /mnt/rest
   printf '%s\n' "log rest  listing..." "log rest    /mnt/rest/h.txt" "log rest finished!"
 
+  # walk NAME FS...: a listing run's skip lines and entries over the disks, in this order.
+  walk() {
+    local name=$1 fs p
+    shift
+    for fs; do
+      readable "$fs" || continue
+      [ "$fs" = rest ] && continue
+      echo "log $name  skipped (attributes \$4): /mnt/$fs/hs.txt"
+      echo "log $name  skipped (attributes \$4): /mnt/$fs/hsdir"
+    done
+    echo "log $name  listing..."
+    for fs; do
+      readable "$fs" || continue
+      if [ "$fs" = rest ]; then echo "log $name    /mnt/rest/h.txt"; continue; fi
+      for p in "${selected[@]}"; do echo "log $name    /mnt/$fs/$p"; done
+    done
+    echo "log $name finished!"
+  }
   echo "status drives 0"
   log_header drives "include attributes: \$2" 4 ""
-  drives=(exfat fat ntfs stick)
-  for fs in "${drives[@]}"; do
-    readable "$fs" || continue
-    echo "log drives  skipped (attributes \$4): /mnt/$fs/hs.txt"
-    echo "log drives  skipped (attributes \$4): /mnt/$fs/hsdir"
-  done
-  echo "log drives  listing..."
-  for fs in "${drives[@]}"; do
-    readable "$fs" || continue
-    for p in "${selected[@]}"; do echo "log drives    /mnt/$fs/$p"; done
-  done
-  echo "log drives finished!"
+  walk drives exfat fat ntfs stick
+  echo "status below 0"
+  log_header below "include attributes: \$2" 4 /mnt
+  walk below exfat fat ntfs rest stick
 
   for fs in fat exfat ntfs stick; do
     [ "$fs" = ntfs ] && [ "$ntfs3" = 0 ] && continue

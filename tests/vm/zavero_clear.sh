@@ -23,6 +23,8 @@ if stage_tree /mnt/exfat; then say "stage exfat ok"; else say "stage exfat refus
 zv rest LIST /mnt/rest
 # ... but without one only the disks with DOS attributes of their own are walked.
 zv drives LIST ""
+# The folder holding the mount points keeps no attributes itself; the walk goes on into them.
+zv below LIST /mnt
 
 for fs in fat exfat ntfs stick; do
   grep -q " /mnt/$fs " /proc/mounts || continue
