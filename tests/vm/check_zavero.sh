@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # tests/vm/check_zavero.sh SERIES: the Linux zavero in the test machine on Debian's kernel SERIES
-# (6.12, 6.1). One clearing run per disk (vfat, exFAT, ntfs3, the FAT32 USB stick) and one
-# listing run with no start folder, which must walk the disks with DOS attributes in mount-point
-# order and leave out everything else (an ext4 disk keeping Samba's store, the initramfs, proc,
-# sys, dev). Checked: each run's log, status and standard error; the words read in the machine
+# (6.12, 6.1). One clearing run per disk (vfat, exFAT, ntfs3, the FAT32 USB stick); a listing
+# run with no start folder, which must walk the disks with DOS attributes in mount-point order
+# and leave out everything else (an ext4 disk whose hidden entry a run naming it finds, the
+# initramfs, proc, sys, dev); a listing run of /mnt, whose own file system keeps nothing; and a
+# run selecting every exFAT entry, which ends "...not changed!" where the kernel offers no
+# attributes. Checked: each run's log, status and standard error; the words read in the machine
 # after a remount; and on the host once the machine is off, with mtools and ntfs-3g, that exactly
 # the selected entries lost the hidden bit and nothing else changed. VM_PROBE and ZAVERO_BIN name
 # the probe and the program.
