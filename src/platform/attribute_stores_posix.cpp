@@ -47,13 +47,17 @@ class NtfsStore final : public AttributeStore {
     return true;
   }
   // A write replaces the whole word, so the bits this program does not
-  // change (folder flags, compression, sparse, reparse) are read first and
-  // sent back as they were: ntfs3 would otherwise act on them.
+  // change (compression, sparse, reparse) are read first and sent back as
+  // they were: ntfs3 would otherwise act on them. Neither folder flag is
+  // sent: they describe the entry, not its attributes. ntfs-3g drops 0x10,
+  // ntfs3 stores 0x10 as given (even on a file) and puts its own flag back
+  // on folders by itself.
   bool Write(const char* path, std::uint32_t word) override {
     std::uint32_t raw = 0;
     if (!ReadRaw(path, &raw)) return false;
-    const std::uint32_t wanted = Merge(raw, word);
-    if (wanted == raw) return true;
+    const std::uint32_t kept = raw & ~(kNtfsFolder | ATTR_DIRECTORY);
+    const std::uint32_t wanted = Merge(kept, word);
+    if (wanted == kept) return true;
     const unsigned char bytes[4] = {
         static_cast<unsigned char>(wanted >> 24), static_cast<unsigned char>(wanted >> 16),
         static_cast<unsigned char>(wanted >> 8), static_cast<unsigned char>(wanted)};
@@ -170,6 +174,16 @@ class FatStore final : public AttributeStore {
     }
     close(fd);
     return ok;
+  }
+  // Whether the kernel offers the attribute byte here at all: exfat has the
+  // ioctls only from Linux 6.7 on and says ENOTTY before, for every entry.
+  bool Holds(const char* path) override {
+    const int fd = Open(path);
+    if (fd < 0) return true;  // an unreadable entry is another story
+    std::uint32_t value = 0;
+    const bool missing = ioctl(fd, kFatGetAttributes, &value) != 0 && errno == ENOTTY;
+    close(fd);
+    return !missing;
   }
 
  private:

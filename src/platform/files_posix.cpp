@@ -77,6 +77,27 @@ std::string FolderKey(std::string folder) {
   return folder.empty() ? std::string(".") : folder;
 }
 
+// Whether the file system on `device` keeps DOS attributes at `folder`.
+bool FileSystemKeepsAttributes(dev_t device, const char* folder) {
+  const StoreKind kind = StoreKindOfDevice(static_cast<std::uint64_t>(device), folder);
+  if (kind == StoreKind::None) return false;
+  AttributeStore& store = StoreOfKind(kind);
+  if (store.Holds(folder)) return true;
+  if (kind != StoreKind::Samba) return false;
+  // Samba's store is only there where a server (or Wine) wrote it.
+  DIR* dir = opendir(folder);
+  if (dir == nullptr) return true;
+  bool found = false;
+  while (!found) {
+    const dirent* e = readdir(dir);
+    if (e == nullptr) break;
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    found = store.Holds(JoinName(folder, e->d_name).c_str());
+  }
+  closedir(dir);
+  return found;
+}
+
 class PosixFiles final : public FileSystem, public FileIo {
  public:
   Handle FindFirstEntry(const char* search, FindEntry* entry, std::uint32_t* error) override {
@@ -181,25 +202,12 @@ class PosixFiles final : public FileSystem, public FileIo {
     return static_cast<std::uint32_t>(full.size());
   }
 
+  // The folder's own file system, or one mounted below it that the walk
+  // will reach.
   bool KeepsAttributes(const char* folder) override {
     struct stat st;
     if (stat(folder, &st) != 0) return true;  // unreadable is another story, told elsewhere
-    const StoreKind kind = StoreKindOfDevice(static_cast<std::uint64_t>(st.st_dev), folder);
-    if (kind != StoreKind::Samba) return kind != StoreKind::None;
-    // Samba's store is only there where a server (or Wine) wrote it.
-    AttributeStore& store = StoreOfKind(kind);
-    if (store.Holds(folder)) return true;
-    DIR* dir = opendir(folder);
-    if (dir == nullptr) return true;
-    bool found = false;
-    while (!found) {
-      const dirent* e = readdir(dir);
-      if (e == nullptr) break;
-      if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-      found = store.Holds(JoinName(folder, e->d_name).c_str());
-    }
-    closedir(dir);
-    return found;
+    return FileSystemKeepsAttributes(st.st_dev, folder) || DosStoreMountedBelow(folder);
   }
 
   Handle OpenFile(const char* path, std::uint32_t access, std::uint32_t share,

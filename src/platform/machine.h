@@ -83,7 +83,8 @@ class FileSystem {
   // nothing below it can carry a bit, so nothing can be selected. Windows
   // file systems always keep them; on Linux a file system without a store
   // does not, nor does Samba's store where neither the folder nor an entry
-  // directly in it holds a value.
+  // directly in it holds a value, nor exFAT on a kernel without its
+  // attribute ioctls (before Linux 6.7).
   virtual bool KeepsAttributes(const char* folder) { (void)folder; return true; }
   // GetFullPathNameA(path, size, buffer, NULL): the path completed from the
   // process's current folder (as the file calls complete it), "." and ".."

@@ -103,6 +103,22 @@ std::string FsTypeForMagic(std::uint64_t magic) {
   }
 }
 
+bool DosStoreMountedBelow(const std::vector<MountEntry>& mounts, const std::string& folder,
+                          const std::function<bool(const MountEntry&)>& answers_ntfs) {
+  std::string prefix = folder;
+  while (!prefix.empty() && prefix.back() == '/') prefix.pop_back();
+  prefix += '/';
+  for (const MountEntry& m : mounts) {
+    if (m.mount_point.size() <= prefix.size() || m.mount_point.compare(0, prefix.size(), prefix) != 0)
+      continue;
+    // Samba's store counts only where values were written, which a mount
+    // point does not tell.
+    const StoreKind kind = ChooseStore(m.fs_type, [&] { return answers_ntfs(m); });
+    if (kind != StoreKind::None && kind != StoreKind::Samba) return true;
+  }
+  return false;
+}
+
 std::vector<DriveMount> ChooseDrives(const std::vector<MountEntry>& mounts,
                                      const std::function<DiskKind(const MountEntry&)>& disk_of,
                                      const std::function<bool(const MountEntry&)>& answers_ntfs) {

@@ -42,6 +42,13 @@ StoreKind ChooseStore(const std::string& fs_type, const std::function<bool()>& a
 // (btrfs subvolumes have devices of their own); "" when unknown.
 std::string FsTypeForMagic(std::uint64_t magic);
 
+// Whether a file system that surely keeps DOS attributes (FAT, exFAT, NTFS,
+// an SMB share) is mounted anywhere below `folder` (an absolute path without
+// links): a walk of the folder goes on into it, as a walk of /media/user goes
+// into the stick mounted there. `answers_ntfs` as for ChooseStore.
+bool DosStoreMountedBelow(const std::vector<MountEntry>& mounts, const std::string& folder,
+                          const std::function<bool(const MountEntry&)>& answers_ntfs);
+
 enum class DiskKind { NoDisk, Removable, Fixed };
 
 struct DriveMount {

@@ -35,7 +35,8 @@ class AttributeStore {
   // (kSettableBits); every other bit stays as the file system has it. False
   // when the file system refuses.
   virtual bool Write(const char* path, std::uint32_t word) = 0;
-  // Whether the entry has a stored word at all (only Samba's store can lack it).
+  // Whether the entry has a stored word this system can reach at all:
+  // Samba's store can lack one, and a kernel can lack the FAT ioctls.
   virtual bool Holds(const char* path) {
     (void)path;
     return true;
@@ -52,6 +53,9 @@ AttributeStore& StoreOfKind(StoreKind kind);
 // (st_dev), chosen once per device; `path` is an entry on it, used once to
 // tell FUSE file systems apart.
 StoreKind StoreKindOfDevice(std::uint64_t device, const char* path);
+// volumes_posix.cpp: whether a file system with DOS attributes of its own is
+// mounted below `folder` now.
+bool DosStoreMountedBelow(const char* folder);
 // volumes_posix.cpp: the drives as they are mounted now.
 std::vector<DriveMount> MountedDrives();
 

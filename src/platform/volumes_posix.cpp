@@ -89,6 +89,15 @@ StoreKind StoreKindOfDevice(std::uint64_t device, const char* path) {
   return kind;
 }
 
+bool DosStoreMountedBelow(const char* folder) {
+  // Mount points are listed as the kernel resolved them.
+  char resolved[PATH_MAX];
+  if (realpath(folder, resolved) == nullptr) return false;
+  return DosStoreMountedBelow(CurrentMounts(), resolved, [](const MountEntry& m) {
+    return AnswersNtfs(m.mount_point.c_str());
+  });
+}
+
 std::vector<DriveMount> MountedDrives() {
   return ChooseDrives(CurrentMounts(), DiskOfMount,
                       [](const MountEntry& m) { return AnswersNtfs(m.mount_point.c_str()); });

@@ -67,5 +67,16 @@ TEST(MountTable, DrivesAreDosFileSystemsOnDisksOncePerVolumeInMountPointOrder) {
   EXPECT_EQ(drives[1].kind, DiskKind::Fixed);
 }
 
+TEST(MountTable, FindsFileSystemsWithDosAttributesMountedBelowAFolder) {
+  const std::vector<MountEntry> mounts = ParseMountInfo(kMountInfo);
+  auto answers_ntfs = [](const MountEntry& m) { return m.mount_point == "/mnt/ntfs"; };
+  EXPECT_TRUE(DosStoreMountedBelow(mounts, "/media/", answers_ntfs));  // the stick
+  EXPECT_TRUE(DosStoreMountedBelow(mounts, "/", answers_ntfs));
+  EXPECT_FALSE(DosStoreMountedBelow(mounts, "/med", answers_ntfs));          // a name, not a folder
+  EXPECT_FALSE(DosStoreMountedBelow(mounts, "/media/my stick", answers_ntfs));  // itself
+  auto none_answers = [](const MountEntry&) { return false; };
+  EXPECT_FALSE(DosStoreMountedBelow(mounts, "/mnt", none_answers));  // exfat-fuse, an image
+}
+
 }  // namespace
 }  // namespace zavero::platform

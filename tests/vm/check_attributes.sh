@@ -11,18 +11,6 @@ root=$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)
 source "$root/tools/vm/lib.sh"
 dir=$root/build/vm/attributes-$series
 probe=${VM_PROBE:-$dir/probe}
-failed=0
-
-# check WHAT EXPECTED ACTUAL
-check() {
-  if [ "$2" = "$3" ]; then
-    echo "ok   $1"
-  else
-    echo "FAIL $1 (- expected, + seen)"
-    diff <(echo "$2") <(echo "$3") | sed -n 's/^</     -/p; s/^>/     +/p'
-    failed=1
-  fi
-}
 
 kdir=$(vm_kernel "$series") || exit 1
 release=${kdir##*/}
@@ -38,8 +26,8 @@ echo "vm: $release booted in $(vm_boot_seconds "$dir/serial.log") s; the whole r
 
 # What the kernel offers: ntfs3 where it is built, the FAT ioctls on exFAT from Linux 6.7 on.
 ntfs3=0 exfat_ioctl=0
-grep -Eq '^CONFIG_NTFS3_FS=(y|m)' "$kdir/boot/config-$release" && ntfs3=1
-dpkg --compare-versions "${release%%-*}" ge 6.7 && exfat_ioctl=1
+vm_has_ntfs3 "$kdir" && ntfs3=1
+vm_exfat_ioctls "$kdir" && exfat_ioctl=1
 
 # word FS KIND BITS: the word the kernel reads for an entry staged with BITS. Files carry the
 # archive bit their creation set; vfat and exfat show folders with 0x10, ntfs3 with its own
@@ -90,7 +78,7 @@ expected=$(
     echo "intact $fs yes"
   done
 )
-check "$release: the machine read and wrote what was staged" \
+vm_check "$release: the machine read and wrote what was staged" \
   "$(sort <<<"$expected")" "$(vm_results "$dir/serial.log" | sort)"
 
 # On the host, once the machine is off: the one entry per disk lost its hidden bit, nothing else
@@ -110,7 +98,7 @@ host_expected=$(while read -r fs path w; do
   fi
   echo "$fs $path $w"
 done <<<"$host_before")
-check "$release: on the host only the cleared entries changed" "$host_expected" "$host_after"
-check "$release: fsck.exfat finds the exFAT disk clean" "0" "$(fsck.exfat -n "$dir/exfat.img" >"$dir/fsck.log" 2>&1; echo $?)"
+vm_check "$release: on the host only the cleared entries changed" "$host_expected" "$host_after"
+vm_check "$release: fsck.exfat finds the exFAT disk clean" "0" "$(fsck.exfat -n "$dir/exfat.img" >"$dir/fsck.log" 2>&1; echo $?)"
 
-exit "$failed"
+exit "$VM_FAILED"

@@ -136,6 +136,25 @@ vm_boot_seconds() { tr -d '\r' <"$1" | sed -n 's/^ZVM-BEGIN //p'; }
 # vm_status LOG: the run script's exit status.
 vm_status() { tr -d '\r' <"$1" | sed -n 's/^ZVM-END //p'; }
 
+# vm_check WHAT EXPECTED ACTUAL: prints "ok   WHAT", or "FAIL WHAT" and the lines that differ;
+# a failure sets VM_FAILED=1.
+VM_FAILED=0
+vm_check() {
+  if [ "$2" = "$3" ]; then
+    echo "ok   $1"
+  else
+    echo "FAIL $1 (- expected, + seen)"
+    diff <(echo "$2") <(echo "$3") | sed -n 's/^</     -/p; s/^>/     +/p'
+    VM_FAILED=1
+  fi
+}
+
+# vm_has_ntfs3 KDIR: the kernel has the ntfs3 driver (Debian builds it from 6.12 on, not in 6.1).
+vm_has_ntfs3() { grep -Eq '^CONFIG_NTFS3_FS=(y|m)' "$1/boot/config-${1##*/}"; }
+
+# vm_exfat_ioctls KDIR: the kernel's exfat has the FAT attribute ioctls (Linux 6.7 on).
+vm_exfat_ioctls() { local r=${1##*/}; dpkg --compare-versions "${r%%-*}" ge 6.7; }
+
 # ---------------------------------------------------------------- disk images
 
 # vm_images DIR: fresh images in DIR, each holding the entries of vm_tree with their bits set
