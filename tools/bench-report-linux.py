@@ -283,7 +283,7 @@ def write(results):
               f"{fmt(s['peak'], 1)} | {s['check']} |")
     w("")
     w("Load average (1, 5, 15 min) at the start → the end of each tree's rounds: "
-      + "; ".join(f"{size:,} folders, {store}: {read_load(results, f'{store}-{size}-start')} → "
+      + "; ".join(f"{size:,} folders, {SHORT[store]}: {read_load(results, f'{store}-{size}-start')} → "
                   f"{read_load(results, f'{store}-{size}-end')}" for size, store in fig.keys) + ".")
     w("")
 
