@@ -3,6 +3,9 @@
 
   bench-report.py RESULTS OUTPUT
 
+The Linux part of OUTPUT (from the line "## On Linux" on, written by
+bench-report-linux.py) is kept as it is.
+
 RESULTS holds runs.tsv (size build program round wall_ms cpu_ms all_cpu_ms peak_kb check),
 tree-SIZE.json, calls-BUILD-ROUND.tsv, the Google Benchmark JSON files,
 machine.txt and the load-* snapshots.
@@ -159,8 +162,10 @@ def main():
     w = md.append
     w("# Benchmarks")
     w("")
-    w("Written by `tools/bench`; every figure below comes from the run described here. "
-      "Run it again to refresh this page (`tools/bench --help` for sizes and rounds).")
+    w("Written by `tools/bench`; every figure comes from the run its part describes: zavero.exe "
+      "under Wine first, then the Linux program (*On Linux*). Run it again to refresh this page "
+      "(`tools/bench --help` for sizes and rounds; `--no-linux` and `--linux-only` refresh one part "
+      "and keep the other).")
     w("")
     w("## Machine and run")
     w("")
@@ -441,8 +446,14 @@ def main():
               + "; ".join(lines) + ". Pool chunks of 64 KiB included.")
         w("")
 
+    linux = ""
+    if os.path.exists(output):
+        text = open(output).read()
+        at = text.find("\n## On Linux\n")
+        if at >= 0:
+            linux = "\n" + text[at + 1:]
     with open(output, "w") as f:
-        f.write("\n".join(md).rstrip() + "\n")
+        f.write("\n".join(md).rstrip() + "\n" + linux)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 // The process side of the seam on POSIX: the argument vector, the program's
 // own file, pauses, the end of the process and its complaints.
+#include <sys/prctl.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -53,7 +54,11 @@ class PosixProcess final : public Process {
   }
 
   // A monotonic deadline, so a signal that interrupts the sleep does not
-  // stretch it.
+  // stretch it. The kernel may let a sleeper's wake-up slip by the thread's
+  // timer slack (50 us by default) to batch it with others; the walk pauses
+  // once per folder, so that slack alone adds a tenth of a second per 2,000
+  // folders. While the run works (BeginPreciseTiming to EndPreciseTiming)
+  // the slack is as small as the kernel allows.
   void Pause(std::uint32_t ms) override {
     timespec until;
     clock_gettime(CLOCK_MONOTONIC, &until);
@@ -67,10 +72,9 @@ class PosixProcess final : public Process {
     }
   }
 
-  // Linux timers are precise without asking.
-  // nanosleep is precise to well under a millisecond without any help.
-  void BeginPreciseTiming() override {}
-  void EndPreciseTiming() override {}
+  void BeginPreciseTiming() override { prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL); }
+  // Back to the default slack (the value 0 means the thread's default).
+  void EndPreciseTiming() override { prctl(PR_SET_TIMERSLACK, 0UL, 0UL, 0UL, 0UL); }
 
   // No kernel32 here: the redirection guard stays inactive.
   bool HasKernelFunction(const char*) override { return false; }
