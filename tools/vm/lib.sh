@@ -92,9 +92,9 @@ vm_initramfs() {
 # Fails unless the guest got to ZVM-END; VM_SECONDS is then the run's wall time.
 vm_run() {
   local kdir=$1 initrd=$2 log=$3; shift 3
-  local spec name type img args=() disks=() virtio=({a..z}) usb=({a..z}) nv=0 nu=0 start rc
-  for spec; do
-    name=${spec%%=*} type=${spec#*=} img=${type#*:} type=${type%%:*}
+  local given name type img args=() disks=() virtio=({a..z}) usb=({a..z}) nv=0 nu=0 start rc
+  for given; do
+    name=${given%%=*} type=${given#*=} img=${type#*:} type=${type%%:*}
     case $img in
       usb:*)
         img=${img#usb:}
