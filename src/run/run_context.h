@@ -38,18 +38,18 @@ struct RunContext {
   RunLog Log;
 };
 
-// One of the pauses of the working part of the run (5 ms per folder of the
-// walk, 1 ms per 251 entries of the clearing or listing). The first of them
-// takes the precise timer they need; a run that never pauses while it works
-// never takes it, and the idle loop, which pauses 10 ms at a time, never does.
-// Called before each step that changes the disk or writes the log: once the
-// close clean-up has closed the log the process is ending, and nothing more
-// may happen that the log would not record; the run waits for its end.
+// Called before each entry the clearing treats: once the close clean-up has
+// closed the log the process is ending, and nothing more may happen that the
+// log would not record; the run waits for its end.
 inline void StopIfEnding(RunContext& run) {
   if (!run.Log.Closed()) return;
   for (;;) run.Machine.process.Pause(10);
 }
 
+// One of the pauses of the working part of the run (5 ms per folder of the
+// walk, 1 ms per 251 entries of the clearing or listing). The first of them
+// takes the precise timer they need; a run that never pauses while it works
+// never takes it, and the idle loop, which pauses 10 ms at a time, never does.
 inline void PauseWhileWorking(RunContext& run, std::uint32_t ms) {
   if (!run.PreciseTiming) {
     run.Machine.process.BeginPreciseTiming();
