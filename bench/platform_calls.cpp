@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
   const std::string empty = folder + "\\empty";
   report.Time("listing of an empty folder", 200, [&](int) { ListOnce(files, empty + "\\*"); });
 
-  const platform::Handle out = console.StdHandle(platform::STD_OUTPUT);
+  const platform::Handle out = console.StdHandle(platform::kStdOutput);
   console.SetOutputMode(out, 0);
   char row[260];
   std::memset(row, ' ', sizeof row);
@@ -116,8 +116,8 @@ int main(int argc, char** argv) {
   const char line[] = "   Z:\\work\\main\\build\\bench\\t2000\\folder00012\\document-05.txt\r\n";
   report.Time("log line: open, size, seek, write, close", 200, [&](int) {
     const platform::Handle file =
-        io.OpenFile(log.c_str(), platform::GENERIC_READ_ACCESS | platform::GENERIC_WRITE_ACCESS,
-                    platform::SHARE_READ, platform::OPEN_ALWAYS_DISP, platform::ATTR_NORMAL);
+        io.OpenFile(log.c_str(), platform::kGenericRead | platform::kGenericWrite,
+                    platform::kShareRead, platform::kOpenAlways, platform::kAttrNormal);
     std::uint32_t high = 0;
     const std::uint32_t low = io.FileSize(file, &high);
     auto high_position = static_cast<std::int32_t>(high);
@@ -130,10 +130,10 @@ int main(int argc, char** argv) {
   std::uint32_t attributes = files.ReadAttributes(log.c_str());
   report.Time("attributes: read", 200, [&](int) { attributes = files.ReadAttributes(log.c_str()); });
   report.Time("attributes: write", 200, [&](int i) {
-    files.WriteAttributes(log.c_str(), i % 2 ? attributes & ~platform::ATTR_HIDDEN
-                                             : attributes | platform::ATTR_HIDDEN);
+    files.WriteAttributes(log.c_str(), i % 2 ? attributes & ~platform::kAttrHidden
+                                             : attributes | platform::kAttrHidden);
   });
-  files.WriteAttributes(log.c_str(), attributes & ~platform::ATTR_HIDDEN);
+  files.WriteAttributes(log.c_str(), attributes & ~platform::kAttrHidden);
 
   // Memory of the match list as this build lays its elements out: heap bytes
   // per element for 100,000 paths of 60 characters.

@@ -2,7 +2,7 @@
 // (ScanForMatches) and the clearing or listing (ProcessMatches): its lists,
 // path and row texts, number formatting, and the console and log code above
 // the seam. The system calls go to a machine on which they cost next to
-// nothing (free_machine.h), so the time measured is the program's; the
+// nothing (costless_machine.h), so the time measured is the program's; the
 // required pauses are counted there, not slept.
 //
 // The same runs over the unit tests' fake machine show what that fake costs
@@ -16,8 +16,8 @@
 #include <string>
 
 #include "fake/fake_machine.h"
-#include "free_machine.h"
-#include "run/run_context.h"
+#include "costless_machine.h"
+#include "state/run_context.h"
 #include "scan/process_matches.h"
 #include "scan/scan_for_matches.h"
 #include "support/element_pool.h"
@@ -211,7 +211,7 @@ struct FakeSetup {
   zavero::fake::FakeMachine m;
   explicit FakeSetup(const FreeTree& tree) {
     m.calls.SetEnabled(false);
-    m.files.AddDrive('C', platform::DRIVE_FIXED_TYPE);
+    m.files.AddDrive('C', platform::kDriveFixed);
     m.files.AddFolder(kRoot);
     m.files.AddFolder("C:\\Users\\someone");
     BuildFakeTree(m.files, tree, kRoot, 0);
@@ -253,7 +253,7 @@ void ListFakeTree(zavero::fake::FakeFiles& files, const std::string& folder, std
     do {
       ++seen;
       const bool dot = entry.name[0] == '.';
-      if (pass == 0 && !dot && (entry.attributes & platform::ATTR_DIRECTORY))
+      if (pass == 0 && !dot && (entry.attributes & platform::kAttrDirectory))
         ListFakeTree(files, folder + "\\" + entry.name, seen);
     } while (files.FindNextEntry(h, &entry));
     files.EndFind(h);

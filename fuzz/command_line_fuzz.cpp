@@ -10,7 +10,7 @@
 
 #include "fake/call_log.h"
 #include "fake/fake_process.h"
-#include "run/run_options.h"
+#include "run/read_run_options.h"
 
 namespace {
 

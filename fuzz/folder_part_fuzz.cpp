@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "run/run_options.h"
+#include "run/read_run_options.h"
 
 namespace {
 

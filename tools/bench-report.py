@@ -371,7 +371,7 @@ def main():
         w("## The program's own work (host, system calls free)")
         w("")
         w("`bench/scan_bench.cpp` (Google Benchmark, median of 3 repetitions, CPU time) runs the walk "
-          "and the clearing or listing phase over `bench/free_machine.h`, a machine whose system "
+          "and the clearing or listing phase over `bench/costless_machine.h`, a machine whose system "
           "calls cost nanoseconds: what remains is the program's own work (work lists, path and row "
           "texts, number formatting, the console and log code above the seam). The pauses are "
           "counted, not slept. Tree: 10 subfolders per folder over *d* levels and 10 files per "

@@ -95,7 +95,7 @@ ScreenLayout LayoutForHeight(std::int32_t height) {
 
 int ConsoleOpen(ConsoleWindow& window, platform::Machine& machine, CloseCleanup close_cleanup) {
   window.console = &machine.console;
-  window.output = window.console->StdHandle(platform::STD_OUTPUT);
+  window.output = window.console->StdHandle(platform::kStdOutput);
   window.utf8_text = window.console->TextCodePage() == 65001;
   platform::ScreenBufferInfo info;
   const bool terminal = window.console->ReadScreenBufferInfo(window.output, &info);
@@ -153,7 +153,7 @@ void ConsolePlainLine(ConsoleWindow& window, const std::string& text) {
 }
 
 int ConsoleControlHandler(std::uint32_t event) {
-  if (event == platform::CTRL_CLOSE) {
+  if (event == platform::kCtrlClose) {
     CloseCleanup cleanup = g_close_cleanup.load();
     if (cleanup != nullptr) cleanup();
   }

@@ -8,10 +8,10 @@ namespace {
 
 constexpr char kQuote = '"';
 
-constexpr std::uint32_t STARTF_USESHOWWINDOW_FLAG = 0x1;
-constexpr std::uint16_t SW_SHOWNORMAL_VALUE = 1;
-constexpr std::uint32_t NORMAL_PRIORITY_CLASS_FLAG = 0x20;
-constexpr std::uint32_t SEE_MASK_NOCLOSEPROCESS_FLAG = 0x40;
+constexpr std::uint32_t kStartfUseShowWindow = 0x1;
+constexpr std::uint16_t kShowNormal = 1;
+constexpr std::uint32_t kNormalPriorityClass = 0x20;
+constexpr std::uint32_t kSeeMaskNoCloseProcess = 0x40;
 
 bool StartDirectly(platform::Desktop& desktop, const std::string& program,
                    const std::string& parameter, const std::string& folder) {
@@ -21,9 +21,9 @@ bool StartDirectly(platform::Desktop& desktop, const std::string& program,
   block.push_back('\0');
 
   platform::ProcessStart start;
-  start.startup_flags = STARTF_USESHOWWINDOW_FLAG;
-  start.show_window = SW_SHOWNORMAL_VALUE;
-  start.creation_flags = NORMAL_PRIORITY_CLASS_FLAG;
+  start.startup_flags = kStartfUseShowWindow;
+  start.show_window = kShowNormal;
+  start.creation_flags = kNormalPriorityClass;
   start.inherit_handles = false;
 
   platform::Handle process = platform::kNoHandle;
@@ -40,14 +40,14 @@ bool StartDirectly(platform::Desktop& desktop, const std::string& program,
 
 bool StartThroughShell(platform::Desktop& desktop, const std::string& program,
                        const std::string& parameter, const std::string& folder) {
-  const std::string directory = folder.empty() ? ProgramFolder(program) : folder;
+  const std::string directory = folder.empty() ? FolderOfCommand(program) : folder;
   platform::ShellStart start;
-  start.mask = SEE_MASK_NOCLOSEPROCESS_FLAG;
+  start.mask = kSeeMaskNoCloseProcess;
   start.verb = "";  // an empty verb, not a missing one
   start.file = program.c_str();
   start.parameters = parameter.c_str();
   start.directory = directory.empty() ? nullptr : directory.c_str();
-  start.show = SW_SHOWNORMAL_VALUE;
+  start.show = kShowNormal;
 
   platform::Handle process = platform::kNoHandle;
   if (!desktop.ShellStartProgram(start, &process)) return false;
@@ -76,7 +76,7 @@ std::string LaunchCommandLine(const std::string& program, const std::string& par
   return line;
 }
 
-std::string ProgramFolder(const std::string& program) {
+std::string FolderOfCommand(const std::string& program) {
   const std::size_t start = !program.empty() && program[0] == kQuote ? 1 : 0;
   const std::size_t slash = program.rfind('\\');
   if (slash == std::string::npos || slash <= start) return {};

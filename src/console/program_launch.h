@@ -23,6 +23,6 @@ std::string LaunchCommandLine(const std::string& program, const std::string& par
 // The working folder the shell route derives from the program path: up to and
 // including its last backslash, or empty when there is none after the first
 // character. A leading double quote is not part of the folder.
-std::string ProgramFolder(const std::string& program);
+std::string FolderOfCommand(const std::string& program);
 
 }  // namespace zavero::console

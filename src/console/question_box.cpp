@@ -32,7 +32,7 @@ bool DisableIfOwnWindow(platform::Handle window, void* context) {
   record.thread_id = ctx.thread_id;
   record.window = window;
   // A topmost window would cover the box.
-  if (desktop.WindowExStyle(window) & platform::EXSTYLE_TOPMOST) {
+  if (desktop.WindowExStyle(window) & platform::kExStyleTopmost) {
     desktop.SetWindowTopmost(window, false);
     record.was_topmost = true;
   }

@@ -21,19 +21,19 @@ constexpr Handle kNoHandle = 0;
 constexpr Handle kInvalidHandle = ~static_cast<Handle>(0);
 
 // Windows values the layers above need, under their Windows names.
-constexpr std::uint32_t INVALID_FILE_ATTRIBUTES_VALUE = 0xFFFFFFFFu;
-constexpr std::uint32_t ATTR_READONLY = 0x1, ATTR_HIDDEN = 0x2, ATTR_SYSTEM = 0x4,
-                        ATTR_DIRECTORY = 0x10, ATTR_ARCHIVE = 0x20, ATTR_NORMAL = 0x80,
-                        ATTR_REPARSE_POINT = 0x400;
+constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFFu;
+constexpr std::uint32_t kAttrReadOnly = 0x1, kAttrHidden = 0x2, kAttrSystem = 0x4,
+                        kAttrDirectory = 0x10, kAttrArchive = 0x20, kAttrNormal = 0x80,
+                        kAttrReparsePoint = 0x400;
 // The bits SetFileAttributesA sets and clears: read-only, hidden, system,
 // archive, normal, temporary, offline, not content indexed and, on newer
 // systems, pinned and unpinned. The others (directory, device, sparse,
 // reparse point, compressed, encrypted, integrity, virtual ...) belong to the
 // file system; a write neither sets nor clears them.
-constexpr std::uint32_t ATTR_WRITABLE = 0x1 | 0x2 | 0x4 | 0x20 | 0x80 | 0x100 | 0x1000 | 0x2000 |
+constexpr std::uint32_t kAttrWritable = 0x1 | 0x2 | 0x4 | 0x20 | 0x80 | 0x100 | 0x1000 | 0x2000 |
                                         0x80000 | 0x100000;
-constexpr std::uint32_t ERROR_FILE_NOT_FOUND_CODE = 2;
-constexpr std::uint32_t DRIVE_REMOVABLE_TYPE = 2, DRIVE_FIXED_TYPE = 3;
+constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kDriveRemovable = 2, kDriveFixed = 3;
 
 // ---------------------------------------------------------------- file system
 
@@ -68,7 +68,7 @@ class FileSystem {
   virtual bool FindNextEntry(Handle find, FindEntry* entry) = 0;
   // FindClose.
   virtual void EndFind(Handle find) = 0;
-  // GetFileAttributes: the word, or INVALID_FILE_ATTRIBUTES_VALUE.
+  // GetFileAttributes: the word, or kInvalidAttributes.
   virtual std::uint32_t ReadAttributes(const char* path) = 0;
   // SetFileAttributes: the call's BOOL result.
   virtual bool WriteAttributes(const char* path, std::uint32_t attributes) = 0;
@@ -96,9 +96,9 @@ class FileSystem {
 // ---------------------------------------------------------------- plain files
 
 // CreateFileA parameters, with the Windows values.
-constexpr std::uint32_t GENERIC_READ_ACCESS = 0x80000000u, GENERIC_WRITE_ACCESS = 0x40000000u;
-constexpr std::uint32_t SHARE_READ = 0x1;
-constexpr std::uint32_t CREATE_ALWAYS_DISP = 2, OPEN_ALWAYS_DISP = 4, TRUNCATE_EXISTING_DISP = 5;
+constexpr std::uint32_t kGenericRead = 0x80000000u, kGenericWrite = 0x40000000u;
+constexpr std::uint32_t kShareRead = 0x1;
+constexpr std::uint32_t kCreateAlways = 2, kOpenAlways = 4, kTruncateExisting = 5;
 
 class FileIo {
  public:
@@ -121,9 +121,9 @@ class FileIo {
 
 // ---------------------------------------------------------------- console
 
-constexpr std::uint32_t STD_OUTPUT = static_cast<std::uint32_t>(-11);
-constexpr std::uint32_t CTRL_C = 0, CTRL_BREAK = 1, CTRL_CLOSE = 2, CTRL_LOGOFF = 5,
-                        CTRL_SHUTDOWN = 6;
+constexpr std::uint32_t kStdOutput = static_cast<std::uint32_t>(-11);
+constexpr std::uint32_t kCtrlC = 0, kCtrlBreak = 1, kCtrlClose = 2, kCtrlLogoff = 5,
+                        kCtrlShutdown = 6;
 
 // The fields of CONSOLE_SCREEN_BUFFER_INFO the program reads.
 struct ScreenBufferInfo {
@@ -166,8 +166,8 @@ class Console {
 
 // ---------------------------------------------------------------- desktop
 
-constexpr std::uint32_t EXSTYLE_TOPMOST = 0x8;
-constexpr int ANSWER_YES = 6, ANSWER_NO = 7;
+constexpr std::uint32_t kExStyleTopmost = 0x8;
+constexpr int kAnswerYes = 6, kAnswerNo = 7;
 
 // Receives each top-level window; returns false to stop the enumeration.
 using WindowVisitor = bool (*)(Handle window, void* context);

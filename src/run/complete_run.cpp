@@ -5,6 +5,7 @@
 #include "console/log_viewer.h"
 #include "console/program_launch.h"
 #include "console/question_box.h"
+#include "run/read_run_options.h"
 #include "support/text.h"
 
 namespace zavero {
@@ -34,7 +35,7 @@ std::uint32_t ExitStatus(const RunContext& run) {
   if (terminal && !run.Options.LogPath.empty() && run.LogHandle > 0) {
     const std::string question = "Open " + run.Options.LogPath + " ?";
     if (ShowQuestionBox(run.Machine.desktop, "A little question...", question, 0x24) ==
-        platform::ANSWER_YES)
+        platform::kAnswerYes)
       OpenInViewer(run.Machine.process, run.Machine.desktop, run.Options.LogPath);
   }
   run.Machine.process.Terminate(ExitStatus(run));
@@ -78,7 +79,7 @@ void CompleteRun(RunContext& run) {
   if (!run.Options.LogPath.empty() && run.LogHandle > 0) {
     const std::string question = "Open " + run.Options.LogPath + " ?";
     const int answer = ShowQuestionBox(run.Machine.desktop, "A little question...", question, 0x24);
-    if (answer == platform::ANSWER_YES) {
+    if (answer == platform::kAnswerYes) {
       static char buffer[1600];
       std::memset(buffer, 0, sizeof buffer);
       run.Machine.desktop.SystemDirectory(buffer, 260);

@@ -2,7 +2,7 @@
 // the log in notepad, then the idle loop that lasts until the console closes.
 #pragma once
 
-#include "run/run_context.h"
+#include "state/run_context.h"
 
 namespace zavero {
 

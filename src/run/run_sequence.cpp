@@ -3,6 +3,7 @@
 #include <new>
 
 #include "run/complete_run.h"
+#include "run/read_run_options.h"
 #include "scan/process_matches.h"
 #include "scan/scan_for_matches.h"
 
@@ -48,7 +49,7 @@ const char kUsage[] =
 
 // Standard output as a plain stream, before the console is taken over.
 void PrintPlain(platform::Machine& machine, const char* text, std::size_t size) {
-  machine.console.WriteStream(machine.console.StdHandle(platform::STD_OUTPUT), text,
+  machine.console.WriteStream(machine.console.StdHandle(platform::kStdOutput), text,
                               static_cast<std::uint32_t>(size));
 }
 

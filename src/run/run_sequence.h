@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/machine.h"
-#include "run/run_context.h"
+#include "state/run_context.h"
 
 namespace zavero {
 

@@ -11,7 +11,7 @@ bool FolderListing::Open(const std::string& folder, const std::string& pattern) 
   platform::Handle h = files_.FindFirstEntry(spec_.c_str(), &entry_, &error);
   if (h == platform::kInvalidHandle || h == platform::kNoHandle) {
     // Nothing matches: a listing without entries. Anything else: no listing.
-    return error == platform::ERROR_FILE_NOT_FOUND_CODE;
+    return error == platform::kErrorFileNotFound;
   }
   find_ = h;
   first_pending_ = true;

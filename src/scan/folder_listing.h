@@ -28,7 +28,7 @@ class FolderListing {
   bool NextEntry();
   const char* EntryName() const { return entry_.name; }
   EntryKind Kind() const {
-    return (entry_.attributes & platform::ATTR_DIRECTORY) ? KindFolder : KindFile;
+    return (entry_.attributes & platform::kAttrDirectory) ? KindFolder : KindFile;
   }
   std::uint32_t EntryAttributes() const { return entry_.attributes; }
   // True for the "." and ".." entries every folder but a drive root lists.

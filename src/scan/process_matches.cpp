@@ -10,8 +10,6 @@ namespace zavero {
 using namespace support;
 using namespace console;
 
-bool IsClearingMode(const std::string& mode) { return TextUpper(mode) == "CLEAR"; }
-
 namespace {
 
 std::uint32_t ReadGuarded(RunContext& run, const char* path) {
@@ -33,7 +31,7 @@ void WriteGuarded(RunContext& run, const char* path, std::uint32_t value) {
 // the expected word.
 bool ClearEntry(RunContext& run, const char* path, std::uint32_t mask) {
   std::uint32_t value = ReadGuarded(run, path);
-  if (value == platform::INVALID_FILE_ATTRIBUTES_VALUE) return false;
+  if (value == platform::kInvalidAttributes) return false;
   if (HasAllBits(value, mask)) {
     value -= mask;
     WriteGuarded(run, path, value);

@@ -6,12 +6,9 @@
 
 #include <cstdint>
 
-#include "run/run_context.h"
+#include "state/run_context.h"
 
 namespace zavero {
-
-// True when the mode selects clearing ("CLEAR" in any letter case).
-bool IsClearingMode(const std::string& mode);
 
 // Whether the attribute word read back after clearing shows what was asked
 // for. Only the bits a write can set or clear count: the file system keeps
@@ -19,10 +16,10 @@ bool IsClearingMode(const std::string& mode);
 // compressed file keeps 0x800). Windows reports an entry left without any
 // attribute as NORMAL (0x80), which counts as the computed 0.
 inline bool AttributesAsExpected(std::uint32_t check, std::uint32_t expected) {
-  if (check == platform::INVALID_FILE_ATTRIBUTES_VALUE) return false;
-  check &= platform::ATTR_WRITABLE;
-  expected &= platform::ATTR_WRITABLE;
-  return check == expected || (expected == 0 && check == platform::ATTR_NORMAL);
+  if (check == platform::kInvalidAttributes) return false;
+  check &= platform::kAttrWritable;
+  expected &= platform::kAttrWritable;
+  return check == expected || (expected == 0 && check == platform::kAttrNormal);
 }
 
 void ProcessMatches(RunContext& run);

@@ -64,7 +64,7 @@ bool QueueSubfolders(RunContext& run, FolderListing& listing, const std::string&
   while (listing.NextEntry()) {
     if (listing.Kind() != KindFolder || listing.IsDotEntry()) continue;
     JoinPathInto(path, folder, listing.EntryName(), separator);
-    if ((listing.EntryAttributes() & platform::ATTR_REPARSE_POINT) && LeadsToAncestor(run, path))
+    if ((listing.EntryAttributes() & platform::kAttrReparsePoint) && LeadsToAncestor(run, path))
       continue;
     run.FolderQueue.InsertAfterCurrent(path);
   }
@@ -121,7 +121,7 @@ void QueueMountRoots(RunContext& run) {
     std::string root = TextAt(buffer.data() + offset);
     offset += root.size() + 1;
     std::uint32_t type = run.Machine.files.DriveType(root.c_str());
-    if (type != platform::DRIVE_REMOVABLE_TYPE && type != platform::DRIVE_FIXED_TYPE) continue;
+    if (type != platform::kDriveRemovable && type != platform::kDriveFixed) continue;
     run.FolderQueue.InsertAfterCurrent(root);
   }
 }
@@ -139,7 +139,7 @@ void QueueDriveRoots(RunContext& run) {
     std::string root = TextAt(buffer.data() + offset);
     if (root.empty()) break;
     std::uint32_t type = run.Machine.files.DriveType(root.c_str());
-    if (type != platform::DRIVE_REMOVABLE_TYPE && type != platform::DRIVE_FIXED_TYPE) continue;
+    if (type != platform::kDriveRemovable && type != platform::kDriveFixed) continue;
     std::string upper = TextUpper(root);
     if (upper == "A:\\" || upper == "B:\\") continue;
     run.FolderQueue.InsertAfterCurrent(root);

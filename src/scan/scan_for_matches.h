@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "run/run_context.h"
+#include "state/run_context.h"
 
 namespace zavero {
 

@@ -16,21 +16,21 @@ BufferedFiles::~BufferedFiles() { CloseAll(); }
 
 std::uint32_t BufferedFiles::Create(TextRef path) {
   using namespace platform;
-  Handle os_handle = io_.OpenFile(path.data(), GENERIC_READ_ACCESS | GENERIC_WRITE_ACCESS,
-                                  SHARE_READ, CREATE_ALWAYS_DISP, ATTR_NORMAL);
+  Handle os_handle = io_.OpenFile(path.data(), kGenericRead | kGenericWrite,
+                                  kShareRead, kCreateAlways, kAttrNormal);
   // CREATE_ALWAYS is refused on a file with the hidden or system bit; emptying
   // it in place still works.
   if (os_handle == kInvalidHandle) {
-    os_handle = io_.OpenFile(path.data(), GENERIC_WRITE_ACCESS, SHARE_READ,
-                             TRUNCATE_EXISTING_DISP, 0);
+    os_handle = io_.OpenFile(path.data(), kGenericWrite, kShareRead,
+                             kTruncateExisting, 0);
   }
   return Enter(os_handle);
 }
 
 std::uint32_t BufferedFiles::Open(TextRef path) {
   using namespace platform;
-  return Enter(io_.OpenFile(path.data(), GENERIC_READ_ACCESS | GENERIC_WRITE_ACCESS, SHARE_READ,
-                            OPEN_ALWAYS_DISP, ATTR_NORMAL));
+  return Enter(io_.OpenFile(path.data(), kGenericRead | kGenericWrite, kShareRead,
+                            kOpenAlways, kAttrNormal));
 }
 
 bool BufferedFiles::IsOpen(std::uint32_t handle) const {

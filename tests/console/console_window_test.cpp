@@ -331,12 +331,12 @@ TEST_F(ConsoleWindowTest, ScreenWritesHoldTheLockAroundLineAndModeSwitches) {
 // ---- control events
 
 TEST_F(ConsoleWindowTest, CloseEventRunsTheCleanupAndEveryEventIsPassedOn) {
-  for (std::uint32_t event : {platform::CTRL_C, platform::CTRL_BREAK, platform::CTRL_LOGOFF,
-                              platform::CTRL_SHUTDOWN}) {
+  for (std::uint32_t event : {platform::kCtrlC, platform::kCtrlBreak, platform::kCtrlLogoff,
+                              platform::kCtrlShutdown}) {
     EXPECT_FALSE(console().DeliverControlEvent(event)) << event;
   }
   EXPECT_EQ(g_cleanups, 0);
-  EXPECT_FALSE(console().DeliverControlEvent(platform::CTRL_CLOSE));
+  EXPECT_FALSE(console().DeliverControlEvent(platform::kCtrlClose));
   EXPECT_EQ(g_cleanups, 1);
 }
 

@@ -73,10 +73,10 @@ TEST_F(ProgramLaunchTest, ShellFallbackDerivesTheFolderFromTheProgram) {
             std::optional<std::string>("C:\\Windows\\system32\\"));
   EXPECT_EQ(desktop.shell_starts[0].parameters, std::optional<std::string>(""));
 
-  EXPECT_EQ(ProgramFolder("notepad.exe"), "");
-  EXPECT_EQ(ProgramFolder("\\notepad.exe"), "");  // only a backslash at the start
-  EXPECT_EQ(ProgramFolder("a\\b.exe"), "a\\");
-  EXPECT_EQ(ProgramFolder("\"C:\\a b\\x.exe\""), "C:\\a b\\");
+  EXPECT_EQ(FolderOfCommand("notepad.exe"), "");
+  EXPECT_EQ(FolderOfCommand("\\notepad.exe"), "");  // only a backslash at the start
+  EXPECT_EQ(FolderOfCommand("a\\b.exe"), "a\\");
+  EXPECT_EQ(FolderOfCommand("\"C:\\a b\\x.exe\""), "C:\\a b\\");
 }
 
 TEST_F(ProgramLaunchTest, ShellStartWithoutProcessHandleClosesNothing) {

@@ -42,9 +42,9 @@ class QuestionBoxTest : public ::testing::Test {
 };
 
 TEST_F(QuestionBoxTest, PassesTheTextsAndReturnsTheAnswerUnchanged) {
-  EXPECT_EQ(Ask(), platform::ANSWER_YES);
-  desktop.answer = platform::ANSWER_NO;
-  EXPECT_EQ(Ask(), platform::ANSWER_NO);
+  EXPECT_EQ(Ask(), platform::kAnswerYes);
+  desktop.answer = platform::kAnswerNo;
+  EXPECT_EQ(Ask(), platform::kAnswerNo);
   ASSERT_EQ(desktop.questions.size(), 2u);
   EXPECT_EQ(desktop.questions[0].title, "A little question...");
   EXPECT_EQ(desktop.questions[0].text, "Open C:\\tools\\scan.log ?");
@@ -53,7 +53,7 @@ TEST_F(QuestionBoxTest, PassesTheTextsAndReturnsTheAnswerUnchanged) {
 
 TEST_F(QuestionBoxTest, ThreadWithoutWindowsDisablesAndRestoresNothing) {
   desktop.AddWindow(Me() + 1, Us());
-  EXPECT_EQ(Ask(), platform::ANSWER_YES);
+  EXPECT_EQ(Ask(), platform::kAnswerYes);
   EXPECT_EQ(calls.Count("EnableWindowInput"), 0);
   EXPECT_EQ(calls.Count("SetWindowTopmost"), 0);
 }
@@ -171,7 +171,7 @@ TEST_F(QuestionBoxTest, WindowThatVanishedDuringTheBoxIsStillDroppedFromTheList)
   desktop.before_call = [&](const std::string& call) {
     if (call == "AskQuestion") desktop.RemoveWindow(gone);
   };
-  EXPECT_EQ(Ask(), platform::ANSWER_YES);
+  EXPECT_EQ(Ask(), platform::kAnswerYes);
   EXPECT_EQ(calls.Calls().back().name, "SetWindowTopmost");
   EXPECT_EQ(calls.Calls().back().detail, std::to_string(gone) + ",topmost");
 }

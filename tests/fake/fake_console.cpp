@@ -80,7 +80,7 @@ platform::Handle FakeConsole::StdHandle(std::uint32_t which) {
   if (!Enter("StdHandle", std::to_string(static_cast<std::int32_t>(which)))) {
     return platform::kInvalidHandle;
   }
-  return which == platform::STD_OUTPUT ? kOutputHandle : platform::kInvalidHandle;
+  return which == platform::kStdOutput ? kOutputHandle : platform::kInvalidHandle;
 }
 
 bool FakeConsole::ReadScreenBufferInfo(platform::Handle out, platform::ScreenBufferInfo* info) {

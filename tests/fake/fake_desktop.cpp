@@ -25,7 +25,7 @@ platform::Handle FakeDesktop::AddWindow(std::uint32_t thread, std::uint32_t proc
   w.process_id = process;
   w.visible = visible;
   w.enabled = enabled;
-  w.ex_style = topmost ? platform::EXSTYLE_TOPMOST : 0;
+  w.ex_style = topmost ? platform::kExStyleTopmost : 0;
   windows.push_back(w);
   return w.handle;
 }
@@ -102,9 +102,9 @@ void FakeDesktop::SetWindowTopmost(platform::Handle window, bool topmost) {
   Enter("SetWindowTopmost", HandleText(window) + (topmost ? ",topmost" : ",notopmost"));
   if (FakeWindow* w = Window(window)) {
     if (topmost) {
-      w->ex_style |= platform::EXSTYLE_TOPMOST;
+      w->ex_style |= platform::kExStyleTopmost;
     } else {
-      w->ex_style &= ~platform::EXSTYLE_TOPMOST;
+      w->ex_style &= ~platform::kExStyleTopmost;
     }
   }
 }

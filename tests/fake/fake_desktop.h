@@ -26,7 +26,7 @@ struct FakeWindow {
   bool visible = true;
   bool enabled = true;
   std::uint32_t ex_style = 0;
-  bool topmost() const { return (ex_style & platform::EXSTYLE_TOPMOST) != 0; }
+  bool topmost() const { return (ex_style & platform::kExStyleTopmost) != 0; }
 };
 
 class FakeDesktop : public platform::Desktop {
@@ -47,7 +47,7 @@ class FakeDesktop : public platform::Desktop {
   platform::Handle foreground = platform::kNoHandle;
 
   // The message box's answer; 0 models a box that could not be shown.
-  int answer = platform::ANSWER_YES;
+  int answer = platform::kAnswerYes;
   struct Question {
     platform::Handle owner;
     std::string text;

@@ -79,7 +79,7 @@ bool Matches(const char* pattern, const char* name) {
 }
 
 std::uint32_t Reported(std::uint32_t attributes, bool normal_for_zero) {
-  return attributes == 0 && normal_for_zero ? platform::ATTR_NORMAL : attributes;
+  return attributes == 0 && normal_for_zero ? platform::kAttrNormal : attributes;
 }
 
 }  // namespace
@@ -159,21 +159,21 @@ void FakeFiles::AddDrive(char letter, std::uint32_t type) {
 
 void FakeFiles::AddFolder(const std::string& path, std::uint32_t attributes) {
   Node* n = MakeFolder(path);
-  n->attributes = attributes | platform::ATTR_DIRECTORY;
+  n->attributes = attributes | platform::kAttrDirectory;
 }
 
 void FakeFiles::AddFile(const std::string& path, std::uint32_t attributes,
                         const std::string& content) {
   Node* n = MakeFolder(path);
   n->folder = false;
-  n->attributes = attributes & ~platform::ATTR_DIRECTORY;
+  n->attributes = attributes & ~platform::kAttrDirectory;
   *n->content = content;
 }
 
 void FakeFiles::AddLink(const std::string& path, const std::string& target,
                         std::uint32_t attributes) {
   Node* n = MakeFolder(path);
-  n->attributes = attributes | platform::ATTR_DIRECTORY;
+  n->attributes = attributes | platform::kAttrDirectory;
   n->link_target = target;
 }
 
@@ -190,7 +190,7 @@ bool FakeFiles::Exists(const std::string& path) const { return Lookup(path, fals
 
 std::uint32_t FakeFiles::Attributes(const std::string& path) const {
   Node* n = Lookup(path, false);
-  return n ? n->attributes : platform::INVALID_FILE_ATTRIBUTES_VALUE;
+  return n ? n->attributes : platform::kInvalidAttributes;
 }
 
 void FakeFiles::SetAttributes(const std::string& path, std::uint32_t attributes) {
@@ -256,12 +256,12 @@ Handle FakeFiles::FindFirstEntry(const char* search, platform::FindEntry* entry,
   };
   bool drive_root = dir->parent == root_.get();
   if (!drive_root) {
-    add(".", platform::ATTR_DIRECTORY);
-    add("..", platform::ATTR_DIRECTORY);
+    add(".", platform::kAttrDirectory);
+    add("..", platform::kAttrDirectory);
   }
   for (auto& child : dir->children) add(child->name, child->attributes);
   if (find->entries.empty()) {
-    *error = platform::ERROR_FILE_NOT_FOUND_CODE;
+    *error = platform::kErrorFileNotFound;
     return platform::kInvalidHandle;
   }
   *entry = find->entries[0];
@@ -286,7 +286,7 @@ void FakeFiles::EndFind(Handle h) {
 std::uint32_t FakeFiles::ReadAttributes(const char* path) {
   Hook("ReadAttributes", path);
   Node* n = Lookup(path, false);
-  return n ? Reported(n->attributes, normal_for_zero_) : platform::INVALID_FILE_ATTRIBUTES_VALUE;
+  return n ? Reported(n->attributes, normal_for_zero_) : platform::kInvalidAttributes;
 }
 
 bool FakeFiles::WriteAttributes(const char* path, std::uint32_t attributes) {
@@ -296,8 +296,8 @@ bool FakeFiles::WriteAttributes(const char* path, std::uint32_t attributes) {
   // Only the bits SetFileAttributesA can set change; the others (directory,
   // compressed, encrypted, reparse point ...) are the file system's and stay
   // as they are. NORMAL stands for "no attributes".
-  const std::uint32_t writable = platform::ATTR_WRITABLE;
-  n->attributes = (attributes & writable & ~platform::ATTR_NORMAL) | (n->attributes & ~writable);
+  const std::uint32_t writable = platform::kAttrWritable;
+  n->attributes = (attributes & writable & ~platform::kAttrNormal) | (n->attributes & ~writable);
   return true;
 }
 
@@ -356,32 +356,32 @@ Handle FakeFiles::OpenFile(const char* path, std::uint32_t access, std::uint32_t
   if (!dir || !dir->folder) return platform::kInvalidHandle;
   Node* n = Lookup(p, true);
   if (n && (n->folder || n->locked)) return platform::kInvalidHandle;
-  bool wants_write = (access & platform::GENERIC_WRITE_ACCESS) != 0;
-  if (n && wants_write && (n->attributes & platform::ATTR_READONLY)) return platform::kInvalidHandle;
+  bool wants_write = (access & platform::kGenericWrite) != 0;
+  if (n && wants_write && (n->attributes & platform::kAttrReadOnly)) return platform::kInvalidHandle;
   switch (disposition) {
-    case platform::CREATE_ALWAYS_DISP:
+    case platform::kCreateAlways:
       // Windows refuses to replace a hidden or system file unless the caller
       // asks for those attributes.
-      if (n && (n->attributes & (platform::ATTR_HIDDEN | platform::ATTR_SYSTEM)) &&
-          (flags & (platform::ATTR_HIDDEN | platform::ATTR_SYSTEM)) !=
-              (n->attributes & (platform::ATTR_HIDDEN | platform::ATTR_SYSTEM)))
+      if (n && (n->attributes & (platform::kAttrHidden | platform::kAttrSystem)) &&
+          (flags & (platform::kAttrHidden | platform::kAttrSystem)) !=
+              (n->attributes & (platform::kAttrHidden | platform::kAttrSystem)))
         return platform::kInvalidHandle;
       if (!n) {
-        AddFile(p, platform::ATTR_ARCHIVE);
+        AddFile(p, platform::kAttrArchive);
         n = Lookup(p, true);
       }
-      n->attributes = platform::ATTR_ARCHIVE;
+      n->attributes = platform::kAttrArchive;
       n->content->clear();
       n->sparse_prefix = 0;
       break;
-    case platform::TRUNCATE_EXISTING_DISP:
+    case platform::kTruncateExisting:
       if (!n) return platform::kInvalidHandle;
       n->content->clear();
       n->sparse_prefix = 0;
       break;
-    case platform::OPEN_ALWAYS_DISP:
+    case platform::kOpenAlways:
       if (!n) {
-        AddFile(p, platform::ATTR_ARCHIVE);
+        AddFile(p, platform::kAttrArchive);
         n = Lookup(p, true);
       }
       break;

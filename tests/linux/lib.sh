@@ -10,8 +10,8 @@
 #
 # ctest sets ZAVERO_BIN and ZAVERO_BUILD.
 
-# shellcheck source=tests/e2e/lib.sh
-. "$(dirname "${BASH_SOURCE[0]}")/../e2e/lib.sh"
+# shellcheck source=tests/wine/lib.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../wine/lib.sh"
 export LC_ALL=C.UTF-8
 
 lx_begin() {

@@ -6,7 +6,7 @@
 # from the image with ntfsinfo, and again after a new mount: the hidden bit gone where it was
 # selected, every other bit (read-only, system, archive, the folder flag) kept.
 . "$(dirname "$0")/lib.sh"
-. "$(dirname "$0")/../e2e/scan_checks.sh"
+. "$(dirname "$0")/../wine/scan_checks.sh"
 lx_begin ntfs
 
 img=$LX_DIR/n.img mnt=$LX_DIR/mnt

@@ -11,7 +11,7 @@
 #      other byte kept, and nothing else changed;
 #   3. LIST with a tmpfs folder holding no values: one line on standard error, nothing.
 . "$(dirname "$0")/lib.sh"
-. "$(dirname "$0")/../e2e/scan_checks.sh"
+. "$(dirname "$0")/../wine/scan_checks.sh"
 lx_begin samba_store
 here=$(cd "$(dirname "$0")" && pwd)
 dos() { /usr/bin/python3 "$here/dosattrib.py" "$@"; }

@@ -10,7 +10,7 @@
 
 #include "fake/fake_machine.h"
 #include "run/run_harness.h"
-#include "run/run_options.h"
+#include "run/read_run_options.h"
 
 namespace zavero {
 namespace {

@@ -18,10 +18,10 @@ struct RunHarness {
   std::unique_ptr<RunContext> run;
 
   RunHarness() {
-    m.files.AddDrive('C', platform::DRIVE_FIXED_TYPE);
+    m.files.AddDrive('C', platform::kDriveFixed);
     m.files.AddFolder("C:\\Tools");
     m.process.module_file_name = "C:\\Tools\\zavero.exe";
-    m.desktop.answer = platform::ANSWER_NO;
+    m.desktop.answer = platform::kAnswerNo;
   }
 
   // Runs with the parameters after the program's name, up to the idle loop.

@@ -137,7 +137,7 @@ TEST(RunLog, CloseEventNeverTearsALine) {
     if (call == "OpenFile" && ++opens == 3) {
       // The line of the first entry is in progress: the clean-up must wait
       // for it. Give it time to start waiting.
-      closer = std::thread([&] { h.m.console.DeliverControlEvent(platform::CTRL_CLOSE); });
+      closer = std::thread([&] { h.m.console.DeliverControlEvent(platform::kCtrlClose); });
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     } else if (call == "ReadAttributes" && opens == 3 && !waited) {
       // Between two lines: let the clean-up take its turn.

@@ -1,4 +1,4 @@
-#include "run/run_options.h"
+#include "run/read_run_options.h"
 
 #include <gtest/gtest.h>
 

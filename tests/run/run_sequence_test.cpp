@@ -63,7 +63,7 @@ TEST(CompleteRun, NoLogPathNoQuestion) {
 TEST(CompleteRun, AnswerYesOpensTheLogInNotepad) {
   RunHarness h;
   h.m.files.AddFolder("C:\\E");
-  h.m.desktop.answer = platform::ANSWER_YES;
+  h.m.desktop.answer = platform::kAnswerYes;
   h.Run("list C:\\Tools\\scan.log C:\\E");
   ASSERT_EQ(h.m.desktop.questions.size(), 1u);
   const auto& q = h.m.desktop.questions[0];
@@ -84,7 +84,7 @@ TEST(CompleteRun, RelativeLogPathReachesTheViewerInFull) {
   h.m.files.current_folder = "C:\\Work\\";
   h.m.files.AddFolder("C:\\Work\\logs");
   h.m.files.AddFolder("C:\\E");
-  h.m.desktop.answer = platform::ANSWER_YES;
+  h.m.desktop.answer = platform::kAnswerYes;
   h.Run("list logs\\scan.log C:\\E");
   ASSERT_EQ(h.m.desktop.questions.size(), 1u);
   EXPECT_EQ(h.m.desktop.questions[0].text, "Open logs\\scan.log ?");
@@ -95,7 +95,7 @@ TEST(CompleteRun, RelativeLogPathReachesTheViewerInFull) {
 }
 
 TEST(CompleteRun, AnswerNoOrNoBoxLaunchesNothing) {
-  for (int answer : {platform::ANSWER_NO, 0}) {
+  for (int answer : {platform::kAnswerNo, 0}) {
     RunHarness h;
     h.m.files.AddFolder("C:\\E");
     h.m.desktop.answer = answer;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fake/fake_machine.h"
+#include "run/read_run_options.h"
 #include "run/run_sequence.h"
 
 namespace zavero {
@@ -20,7 +21,7 @@ struct UnixHarness {
   UnixHarness() {
     m.machine.conventions = {'/', "\n", true};
     m.files.unix_paths = true;
-    m.desktop.answer = platform::ANSWER_NO;
+    m.desktop.answer = platform::kAnswerNo;
     m.process.module_file_name = "/usr/bin/zavero";
   }
   void Run(std::vector<std::string> arguments) {
@@ -92,7 +93,7 @@ TEST(UnixRun, YesOpensTheLogInTheFirstViewerThatStarts) {
   UnixHarness h;
   h.m.files.AddFolder("/data");
   h.m.files.AddFolder("/work");
-  h.m.desktop.answer = platform::ANSWER_YES;
+  h.m.desktop.answer = platform::kAnswerYes;
   h.m.process.environment = {{"EDITOR", "nano -w"}, {"DISPLAY", ":0"}};
   h.m.desktop.run_status = {{"sh", 127}, {"xdg-open", -1}, {"less", 0}};
   h.Run({"list", "/work/scan.log", "/data"});

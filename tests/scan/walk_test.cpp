@@ -148,7 +148,7 @@ TEST(StartFolder, TrailingSeparatorAndDriveForms) {
     EXPECT_EQ(h.LogLines(kLog)[4], std::string("search in folder: ") + start);
   }
   RunHarness h;
-  h.m.files.AddDrive('D', platform::DRIVE_FIXED_TYPE);
+  h.m.files.AddDrive('D', platform::kDriveFixed);
   h.m.files.AddFolder("D:\\X");
   h.m.files.AddFile("D:\\n.txt", 0x2);
   h.Run("list \"\" D:");
@@ -184,10 +184,10 @@ TEST(StartFolder, MissingOrAFileYieldsNothing) {
 TEST(DriveRoots, OnlyFixedAndRemovableButAAndB) {
   RunHarness h;
   auto& f = h.m.files;
-  f.AddDrive('A', platform::DRIVE_REMOVABLE_TYPE);
-  f.AddDrive('B', platform::DRIVE_REMOVABLE_TYPE);
+  f.AddDrive('A', platform::kDriveRemovable);
+  f.AddDrive('B', platform::kDriveRemovable);
   f.AddDrive('D', 5);  // CD-ROM
-  f.AddDrive('E', platform::DRIVE_REMOVABLE_TYPE);
+  f.AddDrive('E', platform::kDriveRemovable);
   f.AddDrive('R', 6);  // RAM disk
   f.AddDrive('Y', 1);  // no root folder
   f.AddDrive('Z', 4);  // remote
@@ -199,8 +199,8 @@ TEST(DriveRoots, OnlyFixedAndRemovableButAAndB) {
 
 TEST(DriveRoots, ListIsSteppedInFoursAndStopsAtTheFirstEmptyText) {
   RunHarness h;
-  h.m.files.AddDrive('E', platform::DRIVE_FIXED_TYPE);
-  h.m.files.AddDrive('F', platform::DRIVE_FIXED_TYPE);
+  h.m.files.AddDrive('E', platform::kDriveFixed);
+  h.m.files.AddDrive('F', platform::kDriveFixed);
   h.m.files.drive_strings = std::string("c:\\\0e:\\\0\0f:\\\0", 13);
   h.Run("");
   EXPECT_EQ(h.WalkedFolders(), (Lines{"c:\\", "c:\\Tools", "e:\\"}));

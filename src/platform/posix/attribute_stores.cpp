@@ -1,0 +1,221 @@
+// The places where Linux file systems keep the DOS attribute word, one store
+// per place. Every call works on the entry itself, never on the target of a
+// symbolic link (the l*xattr calls, O_NOFOLLOW).
+#include <fcntl.h>
+#include <linux/msdos_fs.h>
+#include <sys/ioctl.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/posix/dos_attrib_blob.h"
+#include "platform/posix/attribute_store.h"
+#include "platform/posix/posix.h"
+
+namespace zavero::platform {
+
+namespace {
+
+// The word the entry carries after a write of `word`: the settable bits from
+// the caller, every other bit as the file system reported it. The folder
+// bit the layers above see is never sent from their word.
+std::uint32_t Merge(std::uint32_t current, std::uint32_t word) {
+  return (current & ~kSettableBits) | (word & kSettableBits);
+}
+
+// xattr errors that mean "this entry has no such value", not a failure:
+// no value, no user attributes on this file system, or none allowed on this
+// kind of entry (user.* on links and devices).
+bool MeansAbsent(int error) {
+  return error == ENODATA || error == ENOTSUP || error == EOPNOTSUPP || error == EPERM;
+}
+
+// ntfs-3g and ntfs3: the whole word, big-endian. ntfs3 marks folders with
+// 0x10000000 (the flag of the folder's name index) rather than 0x10.
+class NtfsStore final : public AttributeStore {
+ public:
+  bool Read(const char* path, std::uint32_t* word) override {
+    std::uint32_t raw = 0;
+    if (!ReadRaw(path, &raw)) return false;
+    *word = (raw & ~kNtfsFolder) | ((raw & kNtfsFolder) ? kAttrDirectory : 0);
+    return true;
+  }
+  // A write replaces the whole word, so the bits this program does not
+  // change (compression, sparse, reparse) are read first and sent back as
+  // they were: ntfs3 would otherwise act on them. Neither folder flag is
+  // sent: they describe the entry, not its attributes. ntfs-3g drops 0x10,
+  // ntfs3 stores 0x10 as given (even on a file) and puts its own flag back
+  // on folders by itself.
+  bool Write(const char* path, std::uint32_t word) override {
+    std::uint32_t raw = 0;
+    if (!ReadRaw(path, &raw)) return false;
+    const std::uint32_t kept = raw & ~(kNtfsFolder | kAttrDirectory);
+    const std::uint32_t wanted = Merge(kept, word);
+    if (wanted == kept) return true;
+    const unsigned char bytes[4] = {
+        static_cast<unsigned char>(wanted >> 24), static_cast<unsigned char>(wanted >> 16),
+        static_cast<unsigned char>(wanted >> 8), static_cast<unsigned char>(wanted)};
+    return lsetxattr(path, kName, bytes, sizeof bytes, 0) == 0;
+  }
+
+ private:
+  static constexpr const char* kName = "system.ntfs_attrib_be";
+  static constexpr std::uint32_t kNtfsFolder = 0x10000000;
+
+  static bool ReadRaw(const char* path, std::uint32_t* raw) {
+    unsigned char bytes[4];
+    if (lgetxattr(path, kName, bytes, sizeof bytes) != 4) return false;
+    *raw = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+           (std::uint32_t{bytes[2]} << 8) | bytes[3];
+    return true;
+  }
+};
+
+// Samba's own store on the server's disk. Entries without it (or with a
+// value this program cannot read) carry no bits.
+class SambaStore final : public AttributeStore {
+ public:
+  bool Read(const char* path, std::uint32_t* word) override {
+    std::string value;
+    const int state = Load(path, &value);
+    if (state < 0) return false;
+    *word = 0;
+    if (state > 0) ReadDosAttrib(value, word);
+    return true;
+  }
+  bool Write(const char* path, std::uint32_t word) override {
+    std::string value;
+    const int state = Load(path, &value);
+    if (state < 0) return false;
+    std::uint32_t current = 0;
+    const bool understood = state > 0 && ReadDosAttrib(value, &current);
+    const std::uint32_t wanted = Merge(current, word);
+    if (wanted == current) return true;  // nothing to store; no value is created
+    if (state == 0) {
+      // Wine's form: the one every reader of this store understands.
+      value = NewDosAttrib(wanted);
+    } else if (!understood || !EditDosAttrib(value, wanted)) {
+      return false;  // never replace a record this program cannot read
+    }
+    return lsetxattr(path, kName, value.data(), value.size(), 0) == 0;
+  }
+  bool Holds(const char* path) override { return lgetxattr(path, kName, nullptr, 0) >= 0; }
+
+ private:
+  static constexpr const char* kName = "user.DOSATTRIB";
+
+  // 1 with the value, 0 when the entry has none, -1 on failure.
+  static int Load(const char* path, std::string* value) {
+    value->resize(256);
+    for (;;) {
+      const ssize_t n = lgetxattr(path, kName, &(*value)[0], value->size());
+      if (n >= 0) {
+        value->resize(static_cast<std::size_t>(n));
+        return 1;
+      }
+      if (MeansAbsent(errno)) return 0;
+      if (errno != ERANGE) return -1;
+      const ssize_t needed = lgetxattr(path, kName, nullptr, 0);
+      if (needed < 0) return MeansAbsent(errno) ? 0 : -1;
+      value->resize(static_cast<std::size_t>(needed) + 1);
+    }
+  }
+};
+
+// The SMB client: the server's word, 4 bytes in the CPU's order. The client
+// sends it as FILE_BASIC_INFO.Attributes, where 0 means "leave unchanged":
+// an entry without bits is sent as FILE_ATTRIBUTE_NORMAL, as Windows does.
+class CifsStore final : public AttributeStore {
+ public:
+  bool Read(const char* path, std::uint32_t* word) override {
+    std::uint32_t value = 0;
+    if (lgetxattr(path, kName, &value, sizeof value) != sizeof value) return false;
+    *word = value;
+    return true;
+  }
+  bool Write(const char* path, std::uint32_t word) override {
+    std::uint32_t value = word & (kSettableBits | kAttrDirectory);
+    if (value == 0) value = kAttrNormal;
+    return lsetxattr(path, kName, &value, sizeof value, 0) == 0;
+  }
+
+ private:
+  static constexpr const char* kName = "user.cifs.dosattrib";
+};
+
+// vfat, msdos and exfat (Linux 6.7 on): the attribute byte through ioctls on
+// a read-only descriptor, which works for files and folders alike. The
+// kernel forces the folder bit itself.
+class FatStore final : public AttributeStore {
+ public:
+  bool Read(const char* path, std::uint32_t* word) override {
+    const int fd = Open(path);
+    if (fd < 0) return false;
+    std::uint32_t value = 0;
+    const bool ok = ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &value) == 0;
+    close(fd);
+    if (ok) *word = value;
+    return ok;
+  }
+  bool Write(const char* path, std::uint32_t word) override {
+    const int fd = Open(path);
+    if (fd < 0) return false;
+    std::uint32_t value = 0;
+    bool ok = ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &value) == 0;
+    if (ok) {
+      const std::uint32_t wanted = Merge(value, word);
+      ok = wanted == value || ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &wanted) == 0;
+    }
+    close(fd);
+    return ok;
+  }
+  // Whether the kernel offers the attribute byte here at all: exfat has the
+  // ioctls only from Linux 6.7 on and says ENOTTY before, for every entry.
+  bool Holds(const char* path) override {
+    const int fd = Open(path);
+    if (fd < 0) return true;  // an unreadable entry is another story
+    std::uint32_t value = 0;
+    const bool missing = ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &value) != 0 && errno == ENOTTY;
+    close(fd);
+    return !missing;
+  }
+
+ private:
+  static int Open(const char* path) {
+    return open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  }
+};
+
+// A file system that keeps no DOS attributes: nothing to select, nothing to
+// change.
+class NoStore final : public AttributeStore {
+ public:
+  bool Read(const char*, std::uint32_t* word) override {
+    *word = 0;
+    return true;
+  }
+  bool Write(const char*, std::uint32_t) override { return false; }
+  bool Holds(const char*) override { return false; }
+};
+
+}  // namespace
+
+AttributeStore& StoreOfKind(StoreKind kind) {
+  static NtfsStore ntfs;
+  static SambaStore samba;
+  static CifsStore cifs;
+  static FatStore fat;
+  static NoStore none;
+  switch (kind) {
+    case StoreKind::Ntfs: return ntfs;
+    case StoreKind::Samba: return samba;
+    case StoreKind::Cifs: return cifs;
+    case StoreKind::Fat: return fat;
+    case StoreKind::None: break;
+  }
+  return none;
+}
+
+}  // namespace zavero::platform

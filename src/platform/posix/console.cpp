@@ -1,0 +1,211 @@
+// The console side of the seam on POSIX: the terminal on standard output,
+// driven by escape sequences, and the signals that stand for the console's
+// control events.
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include "platform/posix/posix.h"
+#include "platform/posix/terminal_codes.h"
+
+namespace zavero::platform {
+
+namespace {
+
+std::atomic<bool> g_terminal_changed{false};
+std::atomic<bool> g_child_in_foreground{false};
+std::atomic<ControlRoutine> g_control_routine{nullptr};
+
+bool WriteAll(int fd, const char* bytes, std::size_t count) {
+  while (count > 0) {
+    const ssize_t n = write(fd, bytes, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes += n;
+    count -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// One write per sequence: a sequence never interleaves with text another
+// thread writes, such as the clean-up's last words.
+bool Send(int fd, const std::string& sequence) {
+  return WriteAll(fd, sequence.data(), sequence.size());
+}
+
+// isatty once per standard descriptor: every screen write asks.
+bool IsTerminal(int fd) {
+  static std::atomic<int> known[3] = {{-1}, {-1}, {-1}};
+  if (fd < 0 || fd > 2) return isatty(fd) == 1;
+  int state = known[fd].load();
+  if (state < 0) {
+    state = isatty(fd) == 1 ? 1 : 0;
+    known[fd].store(state);
+  }
+  return state == 1;
+}
+
+void RestoreAtExit() { RestoreTerminal(); }
+
+void RestoreOnFatalSignal(int signal_number) {
+  RestoreTerminal();
+  raise(signal_number);  // the default action now: SA_RESETHAND
+}
+
+// From the first change on, every way out that can be caught puts the
+// terminal back: a normal exit, a crash, and (below) the ending signals.
+void NoteTerminalChanged() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    std::atexit(RestoreAtExit);
+    struct sigaction action = {};
+    action.sa_handler = RestoreOnFatalSignal;
+    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    sigemptyset(&action.sa_mask);
+    for (int s : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) sigaction(s, &action, nullptr);
+  });
+  g_terminal_changed.store(true);
+}
+
+// The console's close event on Linux: SIGINT (Ctrl+C), SIGTERM and SIGHUP
+// (the terminal went away). They are taken off every thread and waited for
+// on one of their own, so the clean-up runs as ordinary code: it may take
+// the log's lock and let the line being written finish, which a signal
+// handler could not.
+bool StartSignalThread() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
+  if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return false;
+  try {
+    std::thread([set] {
+      for (;;) {
+        int signal_number = 0;
+        if (sigwait(&set, &signal_number) != 0) continue;
+        if (signal_number == SIGINT && g_child_in_foreground.load()) continue;
+        const ControlRoutine routine = g_control_routine.load();
+        if (routine != nullptr) routine(kCtrlClose);
+        RestoreTerminal();
+        _exit(128 + signal_number);
+      }
+    }).detach();
+  } catch (const std::system_error&) {
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    return false;
+  }
+  return true;
+}
+
+class PosixConsole final : public Console {
+ public:
+  Handle StdHandle(std::uint32_t which) override {
+    switch (which) {
+      case static_cast<std::uint32_t>(-10): return FromFd(STDIN_FILENO);
+      case kStdOutput: return FromFd(STDOUT_FILENO);
+      case static_cast<std::uint32_t>(-12): return FromFd(STDERR_FILENO);
+      default: return kInvalidHandle;
+    }
+  }
+
+  bool ReadScreenBufferInfo(Handle out, ScreenBufferInfo* info) override {
+    const int fd = ToFd(out);
+    if (!IsTerminal(fd)) return false;
+    struct winsize size = {};
+    if (ioctl(fd, TIOCGWINSZ, &size) != 0) return false;
+    // A terminal that never learnt its size (a bare serial line) is taken
+    // as the classic 80 x 24.
+    info->width = static_cast<std::int16_t>(size.ws_col != 0 ? size.ws_col : 80);
+    info->height = static_cast<std::int16_t>(size.ws_row != 0 ? size.ws_row : 24);
+    info->cursor_x = cursor_x_;
+    info->cursor_y = cursor_y_;
+    info->attributes = attribute_;
+    return true;
+  }
+
+  bool SetOutputMode(Handle out, std::uint32_t mode) override {
+    const int fd = ToFd(out);
+    if (!IsTerminal(fd)) return false;
+    const bool wrap = (mode & 0x2) != 0;  // ENABLE_WRAP_AT_EOL_OUTPUT
+    if (!wrap) NoteTerminalChanged();
+    // The rows of the run are placed from the top of the screen: the first
+    // time the screen is drawn on, it is cleared and the cursor goes home, as
+    // a console window of the program's own would start.
+    if (!wrap && !screen_taken_) {
+      screen_taken_ = true;
+      if (!Send(fd, "\x1b[H\x1b[2J")) return false;
+    }
+    return Send(fd, wrap ? kAutowrapOn : kAutowrapOff);
+  }
+
+  bool SetTextAttribute(Handle out, std::uint16_t attribute) override {
+    const int fd = ToFd(out);
+    if (!IsTerminal(fd)) return false;
+    if (attribute != 0x07) NoteTerminalChanged();
+    attribute_ = attribute;
+    return Send(fd, ColourSequence(attribute));
+  }
+
+  bool SetTitle(const char* title) override {
+    if (!IsTerminal(STDOUT_FILENO)) return false;
+    return Send(STDOUT_FILENO, TitleSequence(title));
+  }
+
+  bool SetCursor(Handle out, std::int16_t x, std::int16_t y) override {
+    const int fd = ToFd(out);
+    if (!IsTerminal(fd)) return false;
+    cursor_x_ = x;
+    cursor_y_ = y;
+    return Send(fd, CursorSequence(x, y));
+  }
+
+  bool WriteChars(Handle out, const char* bytes, std::uint32_t count) override {
+    const int fd = ToFd(out);
+    return IsTerminal(fd) && WriteAll(fd, bytes, count);
+  }
+
+  bool WriteStream(Handle out, const char* bytes, std::uint32_t count) override {
+    return WriteAll(ToFd(out), bytes, count);
+  }
+
+  bool AddControlRoutine(ControlRoutine routine) override {
+    g_control_routine.store(routine);
+    static const bool started = StartSignalThread();
+    return started;
+  }
+
+  // Linux names are bytes that nearly every system today spells in UTF-8, and
+  // so does its terminal.
+  std::uint32_t TextCodePage() override { return 65001; }
+
+ private:
+  bool screen_taken_ = false;
+  std::int16_t cursor_x_ = 0, cursor_y_ = 0;
+  std::uint16_t attribute_ = 0x07;
+};
+
+}  // namespace
+
+void RestoreTerminal() {
+  if (g_terminal_changed.exchange(false))
+    WriteAll(STDOUT_FILENO, kTerminalRestore, sizeof kTerminalRestore - 1);
+}
+
+void SetChildInForeground(bool running) { g_child_in_foreground.store(running); }
+
+Console& RealConsole() {
+  static PosixConsole console;
+  return console;
+}
+
+}  // namespace zavero::platform

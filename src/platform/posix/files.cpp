@@ -1,0 +1,360 @@
+// The file system and plain-file sides of the seam on POSIX: folder listings
+// with Windows name patterns, the attribute word from each device's store,
+// drives from the mount table, files through descriptors.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <memory>
+
+#include "platform/posix/name_pattern.h"
+#include "platform/posix/attribute_store.h"
+#include "platform/posix/posix.h"
+#include "platform/posix/volumes.h"
+
+namespace zavero::platform {
+
+namespace {
+
+// Windows error codes the listing reports, by the errno behind them.
+std::uint32_t FindError(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR: return 3;  // ERROR_PATH_NOT_FOUND
+    case EACCES:
+    case EPERM: return 5;           // ERROR_ACCESS_DENIED
+    case ENAMETOOLONG: return 206;  // ERROR_FILENAME_EXCED_RANGE
+    default: return 31;             // ERROR_GEN_FAILURE
+  }
+}
+
+// A folder as one reading of it found it. The words are read only for the
+// entries a listing hands out, once each.
+struct FolderContents {
+  struct Entry {
+    std::string name;
+    std::uint32_t type_bits = 0;  // kAttrDirectory for folders, kAttrReparsePoint for links
+    bool word_read = false;
+    std::uint32_t word = 0;
+  };
+  std::string folder;
+  AttributeStore* store = nullptr;
+  std::vector<Entry> entries;
+};
+
+struct Find {
+  std::shared_ptr<FolderContents> contents;
+  std::string pattern;
+  std::size_t next = 0;
+};
+
+std::uint32_t TypeBits(mode_t mode) {
+  if (S_ISDIR(mode)) return kAttrDirectory;
+  if (S_ISLNK(mode)) return kAttrReparsePoint;
+  return 0;
+}
+
+// lstat, asked twice when FUSE says EIO. ntfs-3g shows an empty file with
+// the system bit as a FIFO (Interix's convention), so a write of that bit
+// changes the entry's type; the kernel's FUSE then fails the next look at the
+// old inode with EIO, and the look after it finds the entry as it now is.
+bool LookAt(const char* path, struct stat* st) {
+  if (lstat(path, st) == 0) return true;
+  return errno == EIO && lstat(path, st) == 0;
+}
+
+std::string JoinName(const std::string& folder, const std::string& name) {
+  return folder == "/" ? folder + name : folder + '/' + name;
+}
+
+// "a/b//" and "a/b" are one folder; "/" stays "/".
+std::string FolderKey(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder.empty() ? std::string(".") : folder;
+}
+
+// Whether the file system on `device` keeps DOS attributes at `folder`.
+bool FileSystemKeepsAttributes(dev_t device, const char* folder) {
+  const StoreKind kind = StoreKindOfDevice(static_cast<std::uint64_t>(device), folder);
+  if (kind == StoreKind::None) return false;
+  AttributeStore& store = StoreOfKind(kind);
+  if (store.Holds(folder)) return true;
+  if (kind != StoreKind::Samba) return false;
+  // Samba's store is only there where a server (or Wine) wrote it.
+  DIR* dir = opendir(folder);
+  if (dir == nullptr) return true;
+  bool found = false;
+  while (!found) {
+    const dirent* e = readdir(dir);
+    if (e == nullptr) break;
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    found = store.Holds(JoinName(folder, e->d_name).c_str());
+  }
+  closedir(dir);
+  return found;
+}
+
+class PosixFiles final : public FileSystem, public FileIo {
+ public:
+  Handle FindFirstEntry(const char* search, FindEntry* entry, std::uint32_t* error) override {
+    const char* slash = std::strrchr(search, '/');
+    const std::string folder =
+        slash == nullptr ? "."
+                         : FolderKey(std::string(search, slash == search ? 1 : slash - search));
+    const char* pattern = slash == nullptr ? search : slash + 1;
+
+    // The walk lists each folder twice in a row (its subfolders, then the
+    // user's pattern): the second listing takes the first one's reading and
+    // the words it read, instead of asking the file system for them again.
+    std::shared_ptr<FolderContents> contents;
+    if (last_ && last_->folder == folder) {
+      contents.swap(last_);
+    } else {
+      contents = ReadFolder(folder, error);
+      if (!contents) return kInvalidHandle;
+      last_ = contents;
+    }
+    auto find = std::make_unique<Find>();
+    find->contents = std::move(contents);
+    find->pattern = pattern;
+    if (!HandOut(*find, entry)) {
+      *error = kErrorFileNotFound;
+      return kInvalidHandle;
+    }
+    return reinterpret_cast<Handle>(find.release());
+  }
+
+  bool FindNextEntry(Handle find, FindEntry* entry) override {
+    return HandOut(*reinterpret_cast<Find*>(find), entry);
+  }
+
+  void EndFind(Handle find) override { delete reinterpret_cast<Find*>(find); }
+
+  std::uint32_t ReadAttributes(const char* path) override {
+    struct stat st;
+    if (!LookAt(path, &st)) return kInvalidAttributes;
+    std::uint32_t word = 0;
+    if (!StoreOf(st.st_dev, path).Read(path, &word)) return kInvalidAttributes;
+    return word | TypeBits(st.st_mode);
+  }
+
+  bool WriteAttributes(const char* path, std::uint32_t attributes) override {
+    last_.reset();  // a kept reading may now be out of date
+    struct stat st;
+    if (!LookAt(path, &st)) return false;
+    return StoreOf(st.st_dev, path).Write(path, attributes);
+  }
+
+  std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) override {
+    drives_ = MountedDrives();
+    std::string list;
+    for (const DriveMount& drive : drives_) {
+      list += drive.mount_point;
+      list += '\0';
+    }
+    // GetLogicalDriveStringsA: the length without the final NUL, or the
+    // size needed when the buffer is too small.
+    const auto length = static_cast<std::uint32_t>(list.size());
+    if (size < length + 1) return length + 1;
+    std::memcpy(buffer, list.data(), length);
+    buffer[length] = 0;
+    return length;
+  }
+
+  std::uint32_t DriveType(const char* root) override {
+    if (drives_.empty()) drives_ = MountedDrives();
+    const std::string key = FolderKey(root);
+    for (const DriveMount& drive : drives_) {
+      if (drive.mount_point == key)
+        return drive.kind == DiskKind::Removable ? kDriveRemovable : kDriveFixed;
+    }
+    return 1;  // DRIVE_NO_ROOT_DIR
+  }
+
+  bool ReadFolderId(const char* path, FolderId* id) override {
+    struct stat st;
+    if (stat(path, &st) != 0) return false;
+    const auto device = static_cast<std::uint64_t>(st.st_dev);
+    id->volume = static_cast<std::uint32_t>(device ^ (device >> 32));
+    id->index = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+  }
+
+  // The path from the current folder, as the kernel would take it; "." and
+  // ".." are left to the kernel too (a folder reached through a link keeps
+  // its way back). The Windows call's contract on sizes and results.
+  std::uint32_t FullPathName(const char* path, std::uint32_t size, char* buffer) override {
+    std::string full;
+    if (path == nullptr || *path == 0) return 0;
+    if (*path != '/') {
+      char here[PATH_MAX];
+      if (getcwd(here, sizeof here) == nullptr) return 0;
+      full = here;
+      if (full.back() != '/') full += '/';
+    }
+    full += path;
+    if (full.size() + 1 > size) return static_cast<std::uint32_t>(full.size() + 1);
+    std::memcpy(buffer, full.c_str(), full.size() + 1);
+    return static_cast<std::uint32_t>(full.size());
+  }
+
+  // The folder's own file system, or one mounted below it that the walk
+  // will reach.
+  bool KeepsAttributes(const char* folder) override {
+    struct stat st;
+    if (stat(folder, &st) != 0) return true;  // unreadable is another story, told elsewhere
+    return FileSystemKeepsAttributes(st.st_dev, folder) || DosStoreMountedBelow(folder);
+  }
+
+  Handle OpenFile(const char* path, std::uint32_t access, std::uint32_t share,
+                  std::uint32_t disposition, std::uint32_t flags) override {
+    (void)share;  // POSIX opens share everything
+    (void)flags;
+    int mode = O_RDONLY;
+    if ((access & kGenericWrite) != 0)
+      mode = (access & kGenericRead) != 0 ? O_RDWR : O_WRONLY;
+    switch (disposition) {
+      case 1: mode |= O_CREAT | O_EXCL; break;  // CREATE_NEW
+      case kCreateAlways: mode |= O_CREAT | O_TRUNC; break;
+      case kOpenAlways: mode |= O_CREAT; break;
+      case kTruncateExisting: mode |= O_TRUNC; break;
+      default: break;  // OPEN_EXISTING
+    }
+    int fd;
+    do {
+      fd = open(path, mode | O_CLOEXEC | O_NOCTTY, 0644);  // the umask has its say
+    } while (fd < 0 && errno == EINTR);
+    return FromFd(fd);
+  }
+
+  bool WriteBytes(Handle file, const void* bytes, std::uint32_t count,
+                  std::uint32_t* written) override {
+    const char* p = static_cast<const char*>(bytes);
+    std::uint32_t done = 0;
+    while (done < count) {
+      const ssize_t n = write(ToFd(file), p + done, count - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<std::uint32_t>(n);
+    }
+    if (written) *written = done;
+    return done == count;
+  }
+
+  std::uint32_t FileSize(Handle file, std::uint32_t* high) override {
+    struct stat st;
+    if (fstat(ToFd(file), &st) != 0) {
+      if (high) *high = 0;
+      return 0xFFFFFFFFu;
+    }
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (high) *high = static_cast<std::uint32_t>(size >> 32);
+    return static_cast<std::uint32_t>(size);
+  }
+
+  void SeekFromStart(Handle file, std::int32_t low, std::int32_t* high) override {
+    const std::uint64_t upper = high ? static_cast<std::uint32_t>(*high) : 0;
+    const off_t at = lseek(
+        ToFd(file), static_cast<off_t>((upper << 32) | static_cast<std::uint32_t>(low)), SEEK_SET);
+    if (high && at >= 0) *high = static_cast<std::int32_t>(static_cast<std::uint64_t>(at) >> 32);
+  }
+
+  void CloseFile(Handle file) override { close(ToFd(file)); }
+
+ private:
+  AttributeStore& StoreOf(dev_t device, const char* path) {
+    return StoreOfKind(StoreKindOfDevice(static_cast<std::uint64_t>(device), path));
+  }
+
+  // Every entry of the folder but "." and "..", in the file system's order.
+  // Those two name no entry of the folder, and ".." of a mount point lies
+  // on another file system.
+  std::shared_ptr<FolderContents> ReadFolder(const std::string& folder, std::uint32_t* error) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat st;
+    DIR* dir = nullptr;
+    if (fd < 0 || fstat(fd, &st) != 0 || (dir = fdopendir(fd)) == nullptr) {
+      *error = FindError(errno);
+      if (fd >= 0) close(fd);
+      return nullptr;
+    }
+    auto contents = std::make_shared<FolderContents>();
+    contents->folder = folder;
+    contents->store = &StoreOf(st.st_dev, folder.c_str());
+    while (const dirent* e = readdir(dir)) {
+      if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+      FolderContents::Entry entry;
+      entry.name = e->d_name;
+      if (e->d_type == DT_DIR) {
+        entry.type_bits = kAttrDirectory;
+      } else if (e->d_type == DT_LNK) {
+        entry.type_bits = kAttrReparsePoint;
+      } else if (e->d_type == DT_UNKNOWN) {
+        struct stat entry_st;
+        if (fstatat(fd, e->d_name, &entry_st, AT_SYMLINK_NOFOLLOW) == 0)
+          entry.type_bits = TypeBits(entry_st.st_mode);
+      }
+      contents->entries.push_back(std::move(entry));
+    }
+    closedir(dir);
+    // In name order, letter case aside, as NTFS and Windows list a folder:
+    // ext4 and others give a hash order, and a walk and its log should come
+    // out the same on every file system and in every run.
+    std::sort(contents->entries.begin(), contents->entries.end(),
+              [](const FolderContents::Entry& a, const FolderContents::Entry& b) {
+                const int folded = CompareFolded(a.name, b.name);
+                return folded != 0 ? folded < 0 : a.name < b.name;
+              });
+    return contents;
+  }
+
+  // a and b compared byte by byte with ASCII letters folded to lower case.
+  static int CompareFolded(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+      const int x = std::tolower(static_cast<unsigned char>(a[i]));
+      const int y = std::tolower(static_cast<unsigned char>(b[i]));
+      if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  }
+
+  // The next entry that matches the find's pattern, with its word.
+  static bool HandOut(Find& find, FindEntry* out) {
+    FolderContents& c = *find.contents;
+    while (find.next < c.entries.size()) {
+      FolderContents::Entry& e = c.entries[find.next++];
+      if (!MatchesNamePattern(find.pattern.c_str(), e.name.c_str())) continue;
+      if (!e.word_read) {
+        // An entry whose word cannot be read is listed without bits, as a
+        // listing always has a word.
+        if (!c.store->Read(JoinName(c.folder, e.name).c_str(), &e.word)) e.word = 0;
+        e.word_read = true;
+      }
+      out->attributes = e.word | e.type_bits;
+      const std::size_t n = std::min(e.name.size(), sizeof out->name - 1);
+      std::memcpy(out->name, e.name.data(), n);
+      out->name[n] = 0;
+      return true;
+    }
+    return false;
+  }
+
+  std::shared_ptr<FolderContents> last_;  // the last reading, for the listing right after it
+  std::vector<DriveMount> drives_;
+};
+
+PosixFiles g_files;
+
+}  // namespace
+
+FileSystem& RealFileSystem() { return g_files; }
+FileIo& RealFileIo() { return g_files; }
+
+}  // namespace zavero::platform

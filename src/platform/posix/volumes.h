@@ -1,0 +1,22 @@
+// What the mounts of this machine say about DOS attributes: the store of a
+// device, mounts below a folder, the drives a run without a start folder
+// walks (volumes.cpp).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/posix/mount_table.h"
+
+namespace zavero::platform {
+
+// The store of the file system on device `device` (st_dev), chosen once per
+// device; `path` is an entry on it, used once to tell FUSE file systems apart.
+StoreKind StoreKindOfDevice(std::uint64_t device, const char* path);
+// Whether a file system with DOS attributes of its own is mounted below
+// `folder` now.
+bool DosStoreMountedBelow(const char* folder);
+// The drives as they are mounted now.
+std::vector<DriveMount> MountedDrives();
+
+}  // namespace zavero::platform

@@ -1,0 +1,125 @@
+// The desktop side of the seam: top-level windows, the message box, starting
+// programs, the system folder and the desktop services set up at start.
+#include "platform/win32/win32.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+namespace zavero::platform {
+
+namespace {
+
+struct EnumContext {
+  WindowVisitor visit;
+  void* context;
+};
+
+// EnumWindows wants a CALLBACK routine with an LPARAM; the seam's visitor is
+// a plain routine with its own context.
+BOOL CALLBACK EnumTrampoline(HWND window, LPARAM param) {
+  const auto* ctx = reinterpret_cast<const EnumContext*>(param);
+  return ctx->visit(FromHandle(window), ctx->context) ? TRUE : FALSE;
+}
+
+class Win32Desktop final : public Desktop {
+ public:
+  void EnumTopLevelWindows(WindowVisitor visit, void* context) override {
+    EnumContext ctx{visit, context};
+    EnumWindows(&EnumTrampoline, reinterpret_cast<LPARAM>(&ctx));
+  }
+
+  std::uint32_t WindowThreadProcess(Handle window, std::uint32_t* process) override {
+    DWORD process_id = 0;
+    const DWORD thread_id =
+        GetWindowThreadProcessId(ToWindow(window), process != nullptr ? &process_id : nullptr);
+    if (process != nullptr) *process = process_id;
+    return thread_id;
+  }
+
+  bool WindowVisible(Handle window) override { return IsWindowVisible(ToWindow(window)) != FALSE; }
+
+  bool WindowEnabled(Handle window) override { return IsWindowEnabled(ToWindow(window)) != FALSE; }
+
+  Handle ForegroundWindow() override { return FromHandle(GetForegroundWindow()); }
+
+  std::uint32_t WindowExStyle(Handle window) override {
+    return static_cast<std::uint32_t>(GetWindowLongA(ToWindow(window), GWL_EXSTYLE));
+  }
+
+  void SetWindowTopmost(Handle window, bool topmost) override {
+    SetWindowPos(ToWindow(window), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE);
+  }
+
+  void EnableWindowInput(Handle window, bool enable) override {
+    EnableWindow(ToWindow(window), enable ? TRUE : FALSE);
+  }
+
+  int AskQuestion(Handle owner, const char* text, const char* title,
+                  std::uint32_t style) override {
+    return MessageBoxA(ToWindow(owner), text, title, style);
+  }
+
+  std::uint32_t CurrentThreadId() override { return GetCurrentThreadId(); }
+
+  std::uint32_t CurrentProcessId() override { return GetCurrentProcessId(); }
+
+  bool StartProcess(char* command_line, const char* directory, const ProcessStart& start,
+                    Handle* process, Handle* thread) override {
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = start.startup_flags;
+    startup.wShowWindow = start.show_window;
+    PROCESS_INFORMATION info;
+    ZeroMemory(&info, sizeof info);
+    if (!CreateProcessA(nullptr, command_line, nullptr, nullptr,
+                        start.inherit_handles ? TRUE : FALSE, start.creation_flags, nullptr,
+                        directory, &startup, &info)) {
+      return false;
+    }
+    *process = FromHandle(info.hProcess);
+    *thread = FromHandle(info.hThread);
+    return true;
+  }
+
+  bool ShellStartProgram(const ShellStart& start, Handle* process) override {
+    SHELLEXECUTEINFOA info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = start.mask;
+    info.lpVerb = start.verb;
+    info.lpFile = start.file;
+    info.lpParameters = start.parameters;
+    info.lpDirectory = start.directory;
+    info.nShow = start.show;
+    if (!ShellExecuteExA(&info)) return false;
+    *process = FromHandle(info.hProcess);
+    return true;
+  }
+
+  void CloseObject(Handle handle) override { CloseHandle(ToHandle(handle)); }
+
+  std::uint32_t SystemDirectory(char* buffer, std::uint32_t size) override {
+    return GetSystemDirectoryA(buffer, size);
+  }
+
+  void InitCommonControls(std::uint32_t classes) override {
+    INITCOMMONCONTROLSEX init;
+    init.dwSize = sizeof init;
+    init.dwICC = classes;
+    InitCommonControlsEx(&init);
+  }
+
+  void InitCom() override { CoInitialize(nullptr); }
+};
+
+}  // namespace
+
+Desktop& RealDesktop() {
+  static Win32Desktop desktop;
+  return desktop;
+}
+
+}  // namespace zavero::platform

@@ -1,0 +1,29 @@
+// Assembles the real machine from the Win32 implementations of each
+// interface, with the few calls that belong to no single interface.
+#include "platform/win32/win32.h"
+
+namespace zavero::platform {
+
+Machine& RealMachine() {
+  static Machine machine{RealFileSystem(), RealFileIo(), RealConsole(), RealDesktop(),
+                         RealProcess()};
+  return machine;
+}
+
+// Windows reads the command line from the system (GetCommandLineA), with its
+// own quoting rules; main's argument vector is not needed.
+void SetArguments(int, char**) {}
+
+void UpperCaseAnsi(char* text, std::size_t length) {
+  // CharUpperBuffA counts in DWORDs; a text never comes near that on the
+  // 32-bit target, but take it in pieces rather than truncate the count.
+  const std::size_t kMaxPiece = 0x7FFFFFFF;
+  while (length > 0) {
+    const std::size_t piece = length < kMaxPiece ? length : kMaxPiece;
+    CharUpperBuffA(text, static_cast<DWORD>(piece));
+    text += piece;
+    length -= piece;
+  }
+}
+
+}  // namespace zavero::platform

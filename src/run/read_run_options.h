@@ -1,0 +1,48 @@
+// Reading the run's settings: the command line split by this program's own
+// rules, the defaults and the normalisation, and the two text operations the
+// parameters need first (the folder part of a path, numbers in three
+// notations).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/machine.h"
+#include "state/run_options.h"
+
+namespace zavero {
+
+// Parameter `index` (0 = the first after the program's name) of the command
+// line, split by this program's own rules: blanks separate, a token that
+// starts with a double quote runs to the next one, no escapes. Missing
+// parameters are empty.
+std::string GetRunParameter(const char* commandLine, int index);
+
+// The folder of the program's own file, "\\?\" prefix removed, ending in "\".
+std::string GetProgramFolder(platform::Process& process);
+
+// The folder part of a path up to and including its last separator (before a
+// first "|"); a leading double quote is left out. Empty when there is none.
+// With the separator "\" a "/" counts as one too; with "/" only "/" does.
+std::string FolderPart(const std::string& path, char separator = '\\');
+
+// A number in decimal, "$" hexadecimal or "%" base-2 notation, with optional
+// leading blanks/tabs and sign; stops at the first non-digit; wraps modulo
+// 2^64; 0 when there are no digits.
+std::int64_t ParseNumber(const char* text);
+
+// Reads all eight parameters from the process's command line.
+RunOptions ReadRunOptions(platform::Process& process);
+
+// The same on a platform with its own conventions: where the platform hands
+// the arguments over one by one they are taken as they are, and in a
+// Unix-style run a log path without a folder is taken from the current folder
+// rather than placed beside the program.
+RunOptions ReadRunOptions(platform::Process& process, const platform::Conventions& conventions);
+
+// Parameter `index` (0 = the first after the program's name): from the
+// platform's argument list where it gives one, else split from the command
+// line by GetRunParameter.
+std::string RunParameterOfProcess(platform::Process& process, int index);
+
+}  // namespace zavero

@@ -1,0 +1,61 @@
+// The run-wide state, owned by the run sequence and handed to each phase.
+#pragma once
+
+#include <cstdint>
+
+#include "console/console_window.h"
+#include "platform/machine.h"
+#include "state/run_log.h"
+#include "state/run_options.h"
+#include "state/redirection_guard.h"
+#include "support/buffered_file.h"
+#include "support/work_list.h"
+
+namespace zavero {
+
+using console::ConsoleWindow;
+using support::BufferedFiles;
+using support::WorkList;
+
+struct RunContext {
+  explicit RunContext(platform::Machine& machine)
+      : Machine(machine), Files(machine.io, machine.conventions.line_end), Log(Files, Options) {}
+
+  platform::Machine& Machine;
+  RunOptions Options;               // filled once, never changed afterwards
+  WorkList FolderQueue;             // folders still to walk
+  WorkList MatchList;               // selected paths, in selection order
+  RedirectionGuard Guard;
+  std::int32_t ScreenRow = 0;       // row of the last per-entry line
+  std::int32_t PacingCount = 0;     // per-entry rows since the last pause
+  std::uint32_t LogHandle = 0;      // result of the last opening of the log (0: failed/none)
+  // For the exit status of a Unix-style run.
+  bool StartFolderUnreadable = false;  // the start folder could not be listed
+  std::int32_t NotChangedCount = 0;    // entries that ended "...not changed!"
+  bool PreciseTiming = false;       // the working pauses took the precise timer
+  BufferedFiles Files;              // the set of open files
+  ConsoleWindow Console;
+  RunLog Log;
+};
+
+// Called before each entry the clearing treats: once the close clean-up has
+// closed the log the process is ending, and nothing more may happen that the
+// log would not record; the run waits for its end.
+inline void StopIfEnding(RunContext& run) {
+  if (!run.Log.Closed()) return;
+  for (;;) run.Machine.process.Pause(10);
+}
+
+// One of the pauses of the working part of the run (5 ms per folder of the
+// walk, 1 ms per 251 entries of the clearing or listing). The first of them
+// takes the precise timer they need; a run that never pauses while it works
+// never takes it, and the idle loop, which pauses 10 ms at a time, never does.
+inline void PauseWhileWorking(RunContext& run, std::uint32_t ms) {
+  if (!run.PreciseTiming) {
+    run.Machine.process.BeginPreciseTiming();
+    run.PreciseTiming = true;
+  }
+  run.Machine.process.Pause(ms);
+}
+
+}  // namespace zavero

@@ -1,0 +1,48 @@
+// The run log: a plain text file created anew by each run's header, then one
+// line per opening: open, go to the end, write the line, close. Nothing stays
+// open between lines, so a run ended from outside keeps every finished line.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "state/run_options.h"
+#include "support/buffered_file.h"
+
+namespace zavero {
+
+using support::BufferedFiles;
+
+class RunLog {
+ public:
+  RunLog(BufferedFiles& files, const RunOptions& options) : files_(files), options_(options) {}
+
+  // Creates (or empties) the log and writes the header lines. Returns the
+  // handle of that opening, 0 when the log could not be created.
+  std::uint32_t WriteLogHeader();
+  // Appends one line through an opening of its own. Returns that opening's
+  // handle (0: the line was lost). Does nothing and returns 0 without a log.
+  std::uint32_t AppendLogLine(const char* text);
+  std::uint32_t AppendLogLine(const std::string& text) { return AppendLogLine(text.c_str()); }
+
+  // The close-event clean-up, on the thread the system starts for the event.
+  // Waits a short while for a line that is being written, then closes every
+  // open file and keeps later lines from starting, so a line reaches the file
+  // whole or not at all. If the line does not finish in time the file is left
+  // to the writer rather than closed under it.
+  void ReleaseForClose();
+  // True once ReleaseForClose has closed the log: the process is ending.
+  bool Closed() const { return closed_.load(); }
+
+ private:
+  // Held for the whole of one opening, from open to close.
+  std::timed_mutex lock_;
+  // Set by the close clean-up: the process is ending, no line starts any more.
+  std::atomic<bool> closed_{false};
+  BufferedFiles& files_;
+  const RunOptions& options_;
+};
+
+}  // namespace zavero

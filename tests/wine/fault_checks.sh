@@ -1,0 +1,256 @@
+# shellcheck shell=bash
+# Helpers shared by the fault scenarios (test_faults_*.sh): a Win32 helper that holds a file
+# the way another program would, pausing the program at a known point of its walk, trees of
+# many entries made quickly, and checks of a log against the lines it should hold. Source it
+# after lib.sh and scan_checks.sh.
+#
+# Pausing: where a check needs to know exactly which line the program was writing when
+# something happened to its log, the scenario freezes the program's process, makes the change,
+# reads the walk's row 3 once the console has drawn everything the program wrote, and lets it
+# go on. The program cannot tell. SIGSTOP does not stop a 32-bit Wine program on this machine
+# (the process stays running under its emulator), so the freezer of the control groups does
+# it: the program alone is moved into a group of its own, which is frozen and thawed.
+
+# fc_tool NAME: compiles tests/wine/tools/NAME.c into E2E_DIR/tools/NAME.exe (64-bit when
+# the 64-bit cross compiler is there: it runs natively under wine64, the 32-bit side of this
+# machine runs emulated) and prints its path. Ends the scenario when it cannot.
+fc_tool() {
+  local src=$E2E_LIB_DIR/tools/$1.c out=$E2E_DIR/tools/$1.exe cc
+  mkdir -p "$E2E_DIR/tools"
+  for cc in x86_64-w64-mingw32-gcc i686-w64-mingw32-gcc; do
+    command -v "$cc" >/dev/null || continue
+    "$cc" -O2 -Wall -Wextra -o "$out" "$src" >"$E2E_DIR/tools/$1.build.log" 2>&1 && break
+  done
+  [ -f "$out" ] || wl_die "cannot compile $src (see $E2E_DIR/tools/$1.build.log)"
+  printf '%s\n' "$out"
+}
+
+# ---------------------------------------------------------------- holding a file
+
+declare -A FC_HOLD_PID=()
+
+# fc_hold_start LABEL FILE: another program (holdfile.exe, see tools/holdfile.c) opens FILE
+# for reading and writing without sharing and keeps it; returns once the file is held (it
+# waits while the program being tested has the file open for a line). FC_HOLDFILE names
+# the helper (fc_tool holdfile).
+fc_hold_start() {
+  local label=$1 file=$2 base=$E2E_DIR/hold-$1
+  rm -f "$base".{go,held,out}
+  wine "$FC_HOLDFILE" "$(wl_winpath "$file")" "$(wl_winpath "$base.go")" \
+    "$(wl_winpath "$base.held")" >"$base.out" 2>&1 &
+  FC_HOLD_PID[$label]=$!
+  wl_track "$!"
+  wl_wait_until 60 test -e "$base.held"
+}
+
+# fc_hold_end LABEL: tells the holder to let go and waits until it has closed the file;
+# fails unless it held and released the file as asked.
+fc_hold_end() {
+  local label=$1 base=$E2E_DIR/hold-$1 pid=${FC_HOLD_PID[$1]}
+  : >"$base.go"
+  wait "$pid"
+  local rc=$?
+  [ "$rc" = 0 ] && grep -q released "$base.out"
+}
+
+# fc_file_free FILE: true when nobody holds FILE: an opening without sharing succeeds (and is
+# closed at once). Creates FILE when it is missing.
+fc_file_free() { wine "$FC_HOLDFILE" "$(wl_winpath "$1")" - >/dev/null 2>&1; }
+
+# ---------------------------------------------------------------- pausing the program
+
+FC_FREEZER_ROOT=/sys/fs/cgroup/freezer
+
+# fc_freezer_ready: true when this machine lets the scenario freeze a process.
+fc_freezer_ready() { [ -w "$FC_FREEZER_ROOT/cgroup.procs" ]; }
+
+# fc_freezable PID: moves the process PID (all its threads) into a freezer group of its own;
+# the group is thawed and removed when the scenario ends.
+fc_freezable() {
+  local group=$FC_FREEZER_ROOT/zavero-e2e-$$-$1
+  mkdir -p "$group" && echo "$1" >"$group/cgroup.procs" || return 1
+  wl_on_exit _fc_freezer_remove "$group"
+}
+_fc_freezer_remove() {
+  local p
+  echo THAWED >"$1/freezer.state"
+  while read -r p; do echo "$p" >"$FC_FREEZER_ROOT/cgroup.procs"; done <"$1/cgroup.procs"
+  rmdir "$1"
+}
+
+# fc_freeze PID / fc_thaw PID: stops the process PID (made fc_freezable first) where it is,
+# and lets it go on. fc_freeze returns once every thread is stopped.
+fc_freeze() {
+  local group=$FC_FREEZER_ROOT/zavero-e2e-$$-$1
+  echo FROZEN >"$group/freezer.state" || return 1
+  wl_wait_until 10 grep -qx FROZEN "$group/freezer.state"
+}
+fc_thaw() { echo THAWED >"$FC_FREEZER_ROOT/zavero-e2e-$$-$1/freezer.state"; }
+
+# fc_row_settled CONSOLE ROW: the row once it has stopped changing (the console draws what
+# the program wrote a moment later; with the program stopped it catches up and stays).
+fc_row_settled() {
+  local a b i
+  a=$(wl_row "$1" "$2")
+  for i in $(seq 1 25); do
+    sleep 0.3
+    b=$(wl_row "$1" "$2")
+    [ "$a" = "$b" ] && { printf '%s\n' "$a"; return 0; }
+    a=$b
+  done
+  printf '%s\n' "$a"
+}
+
+# fc_freeze_between_lines PID LOG: stops the program at a moment when it does not have LOG
+# open (it opens it for each line for a few microseconds): stops it, and while the log is
+# busy lets it run a little and stops it again.
+fc_freeze_between_lines() {
+  local i
+  for i in $(seq 1 50); do
+    fc_freeze "$1"
+    fc_file_free "$2" && return 0
+    fc_thaw "$1"
+    sleep 0.05
+  done
+  return 1
+}
+
+# ---------------------------------------------------------------- the walk's progress
+
+# fc_walk_index CONSOLE PREFIX: the number N of the folder PREFIX\N that row 3 shows being
+# walked (" scanning folder ...\PREFIX\NNN"), without leading zeros; -1 when row 3 shows
+# something else.
+fc_walk_index() { _fc_index "$(wl_row "$1" 3)" "$2"; }
+_fc_index() {
+  local re="\\\\$2\\\\0*([0-9]+)\$"
+  if [[ $1 == " scanning folder "* && $1 =~ $re ]]; then echo "${BASH_REMATCH[1]}"; else echo -1; fi
+}
+
+# fc_wait_index CONSOLE PREFIX N SECONDS: waits until the walk has got to PREFIX\N or beyond.
+fc_wait_index() { wl_wait_until "$4" _fc_index_at_least "$1" "$2" "$3"; }
+_fc_index_at_least() { [ "$(fc_walk_index "$1" "$2")" -ge "$3" ]; }
+
+# fc_settled_index CONSOLE PREFIX: fc_walk_index once the console has caught up with a
+# stopped program.
+fc_settled_index() { _fc_index "$(fc_row_settled "$1" 3)" "$2"; }
+
+# ---------------------------------------------------------------- trees
+
+# fc_attrs ROOT BITS REL...: gives the entries ROOT/REL the hidden/system BITS (0x2, 0x4,
+# 0x6) in one call of setfattr, for trees of thousands of entries.
+fc_attrs() {
+  local root=$1 bits=$2 rel name; shift 2
+  for rel in "$@"; do
+    _fc_octal "$rel"
+    printf '# file: %s\nuser.DOSATTRIB="%s"\n\n' "$name" "$bits"
+  done | (cd "$root" && setfattr --restore=-)
+}
+# _fc_octal NAME: sets `name` to NAME as getfattr writes it in a dump (and setfattr reads it
+# back): every byte but letters, digits and ._/- as a backslash and three octal digits, so
+# that blanks at either end and bytes beyond ASCII survive.
+_fc_octal() {
+  local LC_ALL=C s=$1 c i o
+  name=$s
+  [[ $s == *[!A-Za-z0-9._/-]* ]] || return 0
+  name=''
+  for ((i = 0; i < ${#s}; i++)); do
+    c=${s:i:1}
+    case $c in [A-Za-z0-9._/-]) name+=$c ;; *) printf -v o '\\%03o' "'$c"; name+=$o ;; esac
+  done
+}
+
+# fc_bits_of ROOT REL...: the hidden/system bits of each ROOT/REL, blank-separated.
+fc_bits_of() {
+  local root=$1 rel out=''; shift
+  for rel in "$@"; do out+="$(wl_attr_get "$root/$rel") "; done
+  printf '%s\n' "${out% }"
+}
+
+# ---------------------------------------------------------------- logs
+
+# fc_lines FILE: the lines of FILE (CR LF ends) into the array FC_LINES, without the CR; fails
+# unless every line ends in CR LF, the last one included, and no byte stands after it.
+fc_lines() {
+  FC_LINES=()
+  [ -s "$1" ] || return 0
+  [ "$(tail -c 2 "$1" | od -An -tx1 | tr -d ' \n')" = 0d0a ] || return 1
+  # A CR anywhere else than before a LF, or a LF without its CR, is a torn line.
+  if LC_ALL=C grep -q $'\r.' "$1" || LC_ALL=C grep -qv $'\r$' "$1"; then return 1; fi
+  mapfile -t FC_LINES < <(LC_ALL=C sed 's/\r$//' "$1")
+}
+
+# fc_index_of LINE ARRAY: the first index of LINE in the named array, -1 when absent.
+fc_index_of() {
+  local -n _a=$2
+  local i
+  for i in "${!_a[@]}"; do [ "${_a[i]}" = "$1" ] && { echo "$i"; return; }; done
+  echo -1
+}
+
+# fc_slice_file FILE ARRAY FROM TO: writes the lines FROM..TO-1 of the named array to FILE as
+# the log writes them (CR LF); appends when FILE exists.
+fc_slice_file() {
+  local -n _s=$2
+  local i
+  for ((i = $3; i < $4; i++)); do printf '%s\r\n' "${_s[i]}"; done >>"$1"
+}
+
+# ---------------------------------------------------------------- staged refusals
+
+# fc_release_leftovers NAME: a scenario that stages read-only mounts or immutable files
+# calls this before e2e_begin: what an earlier, interrupted run of scenario NAME left in its
+# folder (mounts, immutable entries) is undone, so that the folder can be emptied.
+fc_release_leftovers() {
+  local build=${ZAVERO_BUILD:-$(wl_build_dir "$PWD")} dir m
+  [ -n "$build" ] || return 0
+  dir=$(readlink -m "$build/e2e/$1")
+  [ -d "$dir" ] || return 0
+  findmnt -rn -o TARGET | LC_ALL=C sort -r | while read -r m; do
+    case $m in "$dir"/*) umount "$m" 2>/dev/null ;; esac
+  done
+  chattr -R -i "$dir" 2>/dev/null
+  return 0
+}
+
+# fc_immutable FILE: makes FILE immutable (chattr +i: even root cannot change it, its
+# extended attributes included); undone when the scenario ends. Fails where the file system
+# or the rights do not allow it.
+fc_immutable() {
+  chattr +i "$1" 2>/dev/null || return 1
+  wl_on_exit chattr -i "$1"
+}
+
+# fc_mount_ro SOURCE TARGET: shows the folder SOURCE at TARGET through a read-only bind
+# mount; undone when the scenario ends. Fails without the rights to mount.
+fc_mount_ro() {
+  mkdir -p "$2"
+  mount --bind -o ro "$1" "$2" 2>/dev/null || return 1
+  wl_on_exit umount "$2"
+}
+
+# ---------------------------------------------------------------- interrupted runs
+
+# fc_check_cut_log DESC LOG EXPECTED_FILE: the log of a run ended from outside: whole lines
+# only (each ends in CR LF, the last one included, nothing after it), and byte for byte the
+# beginning of the log the whole run would have written (no line lost, torn or doubled).
+fc_check_cut_log() {
+  local desc=$1 log=$2 expected=$3 size
+  if ! fc_lines "$log"; then
+    e2e_result 1 "$desc"
+    echo "#   not whole lines; the last bytes:"; tail -c 120 "$log" | od -c | sed 's/^/#   /' | tail -n 6
+    return 1
+  fi
+  size=$(stat -c %s "$log")
+  if cmp -s "$log" <(head -c "$size" "$expected"); then e2e_result 0 "$desc"; return 0; fi
+  e2e_result 1 "$desc"
+  echo "#   differs from the run's expected log at:"
+  cmp "$log" <(head -c "$size" "$expected") | sed 's/^/#   /'
+  return 1
+}
+
+# fc_hidden_files ROOT: the entries below ROOT that carry the hidden bit, relative, sorted.
+fc_hidden_files() {
+  (cd "$1" && getfattr -R -n user.DOSATTRIB --absolute-names . 2>/dev/null) | awk '
+    sub(/^# file: \.\//, "") { name = $0; next }
+    /^user\.DOSATTRIB="0x[26]"/ { print name }' | LC_ALL=C sort
+}
