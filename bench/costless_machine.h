@@ -23,7 +23,7 @@
 
 namespace zavero::bench {
 
-struct FreeTree {
+struct CostlessTree {
   int fanout = 10;  // subfolders of a folder above the deepest level
   int depth = 3;    // levels of folders below the start folder
   int files = 10;   // files in every folder
@@ -42,14 +42,14 @@ struct FreeTree {
   std::int64_t Selected() const { return marked && files > 0 ? Folders() + 1 : 0; }
 };
 
-class FreeMachine final : public platform::FileSystem,
+class CostlessMachine final : public platform::FileSystem,
                           public platform::FileIo,
                           public platform::Console,
                           public platform::Desktop,
                           public platform::Process {
  public:
   // `root` is the start folder as the program is given it ("C:\Data").
-  FreeMachine(const FreeTree& tree, std::string root) : tree_(tree), root_(std::move(root)) {}
+  CostlessMachine(const CostlessTree& tree, std::string root) : tree_(tree), root_(std::move(root)) {}
 
   platform::Machine& machine() { return machine_; }
   const std::string& root() const { return root_; }
@@ -134,8 +134,8 @@ class FreeMachine final : public platform::FileSystem,
   platform::Handle StdHandle(std::uint32_t) override { return kConsoleHandle; }
   bool ReadScreenBufferInfo(platform::Handle, platform::ScreenBufferInfo* info) override {
     ++calls.buffer_infos;
-    info->width = 200;
-    info->height = 160;
+    info->Width = 200;
+    info->Height = 160;
     return true;
   }
   bool SetOutputMode(platform::Handle, std::uint32_t) override { return true; }
@@ -226,16 +226,16 @@ class FreeMachine final : public platform::FileSystem,
                                                       std::uint32_t first, std::uint32_t rest) {
     std::vector<platform::FindEntry> out(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
-      out[i].attributes = i == 0 ? first : rest;
-      std::snprintf(out[i].name, sizeof out[i].name, format, i);
+      out[i].Attributes = i == 0 ? first : rest;
+      std::snprintf(out[i].Name, sizeof out[i].Name, format, i);
     }
     return out;
   }
   static std::vector<platform::FindEntry> DotEntries() {
     std::vector<platform::FindEntry> out(2);
-    out[0].attributes = out[1].attributes = platform::kAttrDirectory;
-    std::memcpy(out[0].name, ".", 2);
-    std::memcpy(out[1].name, "..", 3);
+    out[0].Attributes = out[1].Attributes = platform::kAttrDirectory;
+    std::memcpy(out[0].Name, ".", 2);
+    std::memcpy(out[1].Name, "..", 3);
     return out;
   }
 
@@ -243,7 +243,7 @@ class FreeMachine final : public platform::FileSystem,
     int depth = 0, next = 0, folders = 0, dots = 0;
   };
 
-  FreeTree tree_;
+  CostlessTree tree_;
   std::string root_;
   OpenFind find_;
   std::vector<platform::FindEntry> dots_ = DotEntries();

@@ -78,10 +78,10 @@ int main(int argc, char** argv) {
   if (!report.ok()) return 1;
 
   platform::Machine& m = platform::RealMachine();
-  platform::Process& process = m.process;
-  platform::FileSystem& files = m.files;
-  platform::FileIo& io = m.io;
-  platform::Console& console = m.console;
+  platform::Process& process = m.Process;
+  platform::FileSystem& files = m.Files;
+  platform::FileIo& io = m.Io;
+  platform::Console& console = m.Console;
 
   // The pauses as the run's working part makes them.
   process.BeginPreciseTiming();

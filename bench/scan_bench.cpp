@@ -26,8 +26,8 @@
 namespace {
 
 using zavero::RunContext;
-using zavero::bench::FreeMachine;
-using zavero::bench::FreeTree;
+using zavero::bench::CostlessMachine;
+using zavero::bench::CostlessTree;
 namespace platform = zavero::platform;
 
 // A start folder as deep as a data folder on a user's disk, so the paths the
@@ -39,7 +39,7 @@ const char kLogPath[] = "C:\\Users\\someone\\scan.log";
 // options read, console open in screen mode. Without `log_path` no log.
 std::unique_ptr<RunContext> MakeRun(platform::Machine& machine, bool clearing, bool logging) {
   auto run = std::make_unique<RunContext>(machine);
-  run->Guard.Setup(machine.process);
+  run->Guard.Setup(machine.Process);
   run->ScreenRow = 3;
   run->Options.Mode = clearing ? "CLEAR" : "LIST";
   run->Options.LogPath = logging ? kLogPath : "";
@@ -54,8 +54,8 @@ zavero::ScanArguments ArgumentsOf(const RunContext& run) {
   return {o.StartFolder, o.Pattern, o.SelectFiles, o.SelectFolders, o.SkipMask, o.IncludeMask};
 }
 
-FreeTree TreeOf(const benchmark::State& state) {
-  FreeTree tree;
+CostlessTree TreeOf(const benchmark::State& state) {
+  CostlessTree tree;
   tree.depth = static_cast<int>(state.range(0));
   tree.files = static_cast<int>(state.range(1));
   return tree;
@@ -67,7 +67,7 @@ benchmark::Counter Per(double units) {
                                        benchmark::Counter::kInvert);
 }
 
-void ReportTree(benchmark::State& state, const FreeTree& tree) {
+void ReportTree(benchmark::State& state, const CostlessTree& tree) {
   state.counters["folders"] = static_cast<double>(tree.Folders());
   state.counters["entries"] = static_cast<double>(tree.Entries());
   state.counters["per_folder"] = Per(static_cast<double>(tree.Folders()));
@@ -76,7 +76,7 @@ void ReportTree(benchmark::State& state, const FreeTree& tree) {
 
 // Platform calls per unit (folder, selected entry) as counters: the calls
 // made in all iterations over `units` per iteration.
-void ReportCalls(benchmark::State& state, const FreeMachine::Calls& calls, double units,
+void ReportCalls(benchmark::State& state, const CostlessMachine::Calls& calls, double units,
                  const char* unit) {
   const auto add = [&](const char* name, std::int64_t count) {
     state.counters[std::string(name) + "_per_" + unit] =
@@ -96,9 +96,9 @@ void ReportCalls(benchmark::State& state, const FreeMachine::Calls& calls, doubl
 // The platform calls of a walk over folders with nothing to select or skip:
 // what a folder costs by itself.
 void BM_CallsPerFolder(benchmark::State& state) {
-  FreeTree tree = TreeOf(state);
+  CostlessTree tree = TreeOf(state);
   tree.marked = false;
-  FreeMachine machine(tree, kRoot);
+  CostlessMachine machine(tree, kRoot);
   auto run = MakeRun(machine.machine(), false, true);
   const auto args = ArgumentsOf(*run);
   for (auto _ : state) zavero::ScanForMatches(*run, args);
@@ -108,8 +108,8 @@ void BM_CallsPerFolder(benchmark::State& state) {
 
 // The walk alone, with a log (so every skipped entry costs its log line).
 void BM_Scan(benchmark::State& state) {
-  const FreeTree tree = TreeOf(state);
-  FreeMachine machine(tree, kRoot);
+  const CostlessTree tree = TreeOf(state);
+  CostlessMachine machine(tree, kRoot);
   auto run = MakeRun(machine.machine(), false, true);
   const auto args = ArgumentsOf(*run);
   for (auto _ : state) {
@@ -122,9 +122,9 @@ void BM_Scan(benchmark::State& state) {
 
 // The clearing or listing phase alone over the matches of one walk.
 void BM_Process(benchmark::State& state) {
-  const FreeTree tree = TreeOf(state);
+  const CostlessTree tree = TreeOf(state);
   const bool clearing = state.range(2) != 0;
-  FreeMachine machine(tree, kRoot);
+  CostlessMachine machine(tree, kRoot);
   auto run = MakeRun(machine.machine(), clearing, true);
   zavero::ScanForMatches(*run, ArgumentsOf(*run));
   const double matches = run->MatchList.Count();
@@ -139,9 +139,9 @@ void BM_Process(benchmark::State& state) {
 // The whole of both phases, as a run with a log does them: the program's own
 // work per folder and per entry listed.
 void BM_ScanAndProcess(benchmark::State& state) {
-  const FreeTree tree = TreeOf(state);
+  const CostlessTree tree = TreeOf(state);
   const bool clearing = state.range(2) != 0;
-  FreeMachine machine(tree, kRoot);
+  CostlessMachine machine(tree, kRoot);
   auto run = MakeRun(machine.machine(), clearing, true);
   const auto args = ArgumentsOf(*run);
   for (auto _ : state) {
@@ -156,8 +156,8 @@ void BM_ScanAndProcess(benchmark::State& state) {
 // The free machine's own share: the two listings per folder that a walk
 // asks for, with nothing done with the entries.
 void BM_FreeMachineListingOnly(benchmark::State& state) {
-  const FreeTree tree = TreeOf(state);
-  FreeMachine machine(tree, kRoot);
+  const CostlessTree tree = TreeOf(state);
+  CostlessMachine machine(tree, kRoot);
   for (auto _ : state) {
     std::int64_t seen = 0;
     std::string search;
@@ -190,7 +190,7 @@ void BM_FreeMachineListingOnly(benchmark::State& state) {
 // ---------------------------------------------------------------- the fake
 
 // The same tree on the unit tests' fake machine.
-void BuildFakeTree(zavero::fake::FakeFiles& files, const FreeTree& tree, const std::string& folder,
+void BuildFakeTree(zavero::fake::FakeFiles& files, const CostlessTree& tree, const std::string& folder,
                    int level) {
   if (level < tree.depth) {
     for (int i = 0; i < tree.fanout; ++i) {
@@ -209,22 +209,22 @@ void BuildFakeTree(zavero::fake::FakeFiles& files, const FreeTree& tree, const s
 
 struct FakeSetup {
   zavero::fake::FakeMachine m;
-  explicit FakeSetup(const FreeTree& tree) {
-    m.calls.SetEnabled(false);
-    m.files.AddDrive('C', platform::kDriveFixed);
-    m.files.AddFolder(kRoot);
-    m.files.AddFolder("C:\\Users\\someone");
-    BuildFakeTree(m.files, tree, kRoot, 0);
+  explicit FakeSetup(const CostlessTree& tree) {
+    m.Calls.SetEnabled(false);
+    m.Files.AddDrive('C', platform::kDriveFixed);
+    m.Files.AddFolder(kRoot);
+    m.Files.AddFolder("C:\\Users\\someone");
+    BuildFakeTree(m.Files, tree, kRoot, 0);
   }
   // Brings the disk and the console back to where a run starts.
   void Reset() {
-    m.console.writes.clear();
-    m.files.AddFile(kLogPath, 0x20);
+    m.Console.Writes.clear();
+    m.Files.AddFile(kLogPath, 0x20);
   }
 };
 
 void BM_FakeScanAndProcess(benchmark::State& state) {
-  const FreeTree tree = TreeOf(state);
+  const CostlessTree tree = TreeOf(state);
   FakeSetup fake(tree);
   auto run = MakeRun(fake.m, false, true);
   const auto args = ArgumentsOf(*run);
@@ -252,20 +252,20 @@ void ListFakeTree(zavero::fake::FakeFiles& files, const std::string& folder, std
     if (h == platform::kInvalidHandle) return;
     do {
       ++seen;
-      const bool dot = entry.name[0] == '.';
-      if (pass == 0 && !dot && (entry.attributes & platform::kAttrDirectory))
-        ListFakeTree(files, folder + "\\" + entry.name, seen);
+      const bool dot = entry.Name[0] == '.';
+      if (pass == 0 && !dot && (entry.Attributes & platform::kAttrDirectory))
+        ListFakeTree(files, folder + "\\" + entry.Name, seen);
     } while (files.FindNextEntry(h, &entry));
     files.EndFind(h);
   }
 }
 
 void BM_FakeListingOnly(benchmark::State& state) {
-  const FreeTree tree = TreeOf(state);
+  const CostlessTree tree = TreeOf(state);
   FakeSetup fake(tree);
   for (auto _ : state) {
     std::int64_t seen = 0;
-    ListFakeTree(fake.m.files, kRoot, seen);
+    ListFakeTree(fake.m.Files, kRoot, seen);
     benchmark::DoNotOptimize(seen);
   }
   ReportTree(state, tree);
@@ -279,8 +279,8 @@ void BM_FakeListingOnly(benchmark::State& state) {
 // that the part-used last chunk of the pool weighs as little as it does in a
 // large run.
 void BM_MatchListBytesForWalkPaths(benchmark::State& state) {
-  const FreeTree tree = TreeOf(state);
-  FreeMachine machine(tree, kRoot);
+  const CostlessTree tree = TreeOf(state);
+  CostlessMachine machine(tree, kRoot);
   auto run = MakeRun(machine.machine(), false, false);
   zavero::ScanForMatches(*run, ArgumentsOf(*run));
   constexpr int kElements = 100000;

@@ -72,8 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   zavero::fake::CallLog calls;
   zavero::fake::FakeProcess process(calls);
-  process.command_line = line;
-  process.module_file_name = module;
+  process.CommandLineText = line;
+  process.ModuleFileNameText = module;
   const zavero::RunOptions o = zavero::ReadRunOptions(process);
 
   const std::vector<std::string> tokens = Tokens(line);

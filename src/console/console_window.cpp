@@ -25,8 +25,8 @@ std::uint32_t LengthOf(const char* text) { return static_cast<std::uint32_t>(std
 
 // WriteConsoleA, or WriteFile when the output is a file or pipe.
 void StreamOut(ConsoleWindow& window, const char* bytes, std::uint32_t count) {
-  if (!window.console->WriteChars(window.output, bytes, count)) {
-    window.console->WriteStream(window.output, bytes, count);
+  if (!window.Console->WriteChars(window.Output, bytes, count)) {
+    window.Console->WriteStream(window.Output, bytes, count);
   }
 }
 
@@ -49,17 +49,17 @@ void StreamWriteLine(ConsoleWindow& window, const char* text) {
 // The cut at the buffer width, with OutputLock already held.
 void ScreenWriteLocked(ConsoleWindow& window, const char* text) {
   platform::ScreenBufferInfo info;
-  window.console->ReadScreenBufferInfo(window.output, &info);
+  window.Console->ReadScreenBufferInfo(window.Output, &info);
   std::uint32_t n = LengthOf(text);
-  const std::uint32_t width = info.width > 0 ? static_cast<std::uint32_t>(info.width) : 0;
-  if (window.utf8_text) {
+  const std::uint32_t width = info.Width > 0 ? static_cast<std::uint32_t>(info.Width) : 0;
+  if (window.Utf8Text) {
     // Characters of one to four bytes, some of them two cells wide: the cut
     // counts cells and never splits a character.
     n = static_cast<std::uint32_t>(support::Utf8BytesForColumns(text, n, width));
   } else if (n > width) {
     n = width;
   }
-  window.console->WriteChars(window.output, text, n);
+  window.Console->WriteChars(window.Output, text, n);
 }
 
 void ScreenWrite(ConsoleWindow& window, const char* text) {
@@ -75,81 +75,81 @@ void ScreenWriteLine(ConsoleWindow& window, const char* text) {
   if (text != nullptr) ScreenWriteLocked(window, text);
   // The text was written with wrap off, so a full-width line left the cursor
   // on its row: CR LF now gives exactly one line break.
-  window.console->SetOutputMode(window.output, kStreamOutputMode);
-  window.console->WriteChars(window.output, "\r\n", 2);
-  window.console->SetOutputMode(window.output, kScreenOutputMode);
+  window.Console->SetOutputMode(window.Output, kStreamOutputMode);
+  window.Console->WriteChars(window.Output, "\r\n", 2);
+  window.Console->SetOutputMode(window.Output, kScreenOutputMode);
 }
 
 }  // namespace
 
 ScreenLayout LayoutForHeight(std::int32_t height) {
   ScreenLayout layout;
-  layout.height = height;
+  layout.Height = height;
   if (height <= 0 || height >= 152) return layout;
-  layout.entry_rows = height >= 8;
-  layout.last_entry_row = height - 2;
-  layout.finished_row = height - 1;
-  layout.clear_finished_row = true;
+  layout.EntryRows = height >= 8;
+  layout.LastEntryRow = height - 2;
+  layout.FinishedRow = height - 1;
+  layout.ClearFinishedRow = true;
   return layout;
 }
 
 int ConsoleOpen(ConsoleWindow& window, platform::Machine& machine, CloseCleanup close_cleanup) {
-  window.console = &machine.console;
-  window.output = window.console->StdHandle(platform::kStdOutput);
-  window.utf8_text = window.console->TextCodePage() == 65001;
+  window.Console = &machine.Console;
+  window.Output = window.Console->StdHandle(platform::kStdOutput);
+  window.Utf8Text = window.Console->TextCodePage() == 65001;
   platform::ScreenBufferInfo info;
-  const bool terminal = window.console->ReadScreenBufferInfo(window.output, &info);
-  window.layout = LayoutForHeight(terminal ? info.height : 0);
-  window.plain_lines = machine.conventions.unix_run && !terminal;
-  window.close_cleanup = close_cleanup;
+  const bool terminal = window.Console->ReadScreenBufferInfo(window.Output, &info);
+  window.Layout = LayoutForHeight(terminal ? info.Height : 0);
+  window.PlainLines = machine.Conventions.UnixRun && !terminal;
+  window.CloseCleanup = close_cleanup;
   g_close_cleanup.store(close_cleanup);
-  window.console->AddControlRoutine(&ConsoleControlHandler);
-  window.screen_mode = 0;
-  window.write = &StreamWrite;
-  window.write_line = &StreamWriteLine;
+  window.Console->AddControlRoutine(&ConsoleControlHandler);
+  window.ScreenMode = 0;
+  window.Write = &StreamWrite;
+  window.WriteLine = &StreamWriteLine;
   return 1;
 }
 
 void ConsoleSetScreenMode(ConsoleWindow& window, int enable) {
-  if (window.console == nullptr || window.plain_lines) return;
-  window.console->SetOutputMode(window.output, enable ? kScreenOutputMode : kStreamOutputMode);
-  window.write = enable ? &ScreenWrite : &StreamWrite;
-  window.write_line = enable ? &ScreenWriteLine : &StreamWriteLine;
-  window.screen_mode = enable;
+  if (window.Console == nullptr || window.PlainLines) return;
+  window.Console->SetOutputMode(window.Output, enable ? kScreenOutputMode : kStreamOutputMode);
+  window.Write = enable ? &ScreenWrite : &StreamWrite;
+  window.WriteLine = enable ? &ScreenWriteLine : &StreamWriteLine;
+  window.ScreenMode = enable;
 }
 
 void ConsoleSetColors(ConsoleWindow& window, int foreground, int background) {
-  if (window.console == nullptr || window.plain_lines) return;
+  if (window.Console == nullptr || window.PlainLines) return;
   // Negative numbers are no colours either.
   if (foreground < 0 || foreground >= 16 || background < 0 || background >= 16) return;
-  window.console->SetTextAttribute(window.output,
+  window.Console->SetTextAttribute(window.Output,
                                    static_cast<std::uint16_t>(background * 16 + foreground));
 }
 
 void ConsoleSetTitle(ConsoleWindow& window, const char* title) {
-  if (window.console == nullptr || window.plain_lines) return;
-  window.console->SetTitle(title ? title : "");
+  if (window.Console == nullptr || window.PlainLines) return;
+  window.Console->SetTitle(title ? title : "");
 }
 
 void ConsoleMoveCursor(ConsoleWindow& window, int column, int row) {
-  if (window.console == nullptr || !window.screen_mode) return;
-  window.console->SetCursor(window.output,
+  if (window.Console == nullptr || !window.ScreenMode) return;
+  window.Console->SetCursor(window.Output,
                             static_cast<std::int16_t>(static_cast<std::uint16_t>(column)),
                             static_cast<std::int16_t>(static_cast<std::uint16_t>(row)));
 }
 
 void ConsoleWrite(ConsoleWindow& window, const char* text) {
-  if (window.write != nullptr && !window.plain_lines) window.write(window, text);
+  if (window.Write != nullptr && !window.PlainLines) window.Write(window, text);
 }
 
 void ConsoleWriteLine(ConsoleWindow& window, const char* text) {
-  if (window.write_line != nullptr && !window.plain_lines) window.write_line(window, text);
+  if (window.WriteLine != nullptr && !window.PlainLines) window.WriteLine(window, text);
 }
 
 void ConsolePlainLine(ConsoleWindow& window, const std::string& text) {
-  if (!window.plain_lines) return;
+  if (!window.PlainLines) return;
   const std::string line = text + '\n';
-  window.console->WriteStream(window.output, line.data(), static_cast<std::uint32_t>(line.size()));
+  window.Console->WriteStream(window.Output, line.data(), static_cast<std::uint32_t>(line.size()));
 }
 
 int ConsoleControlHandler(std::uint32_t event) {

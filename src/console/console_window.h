@@ -30,11 +30,11 @@ using CloseCleanup = void (*)();
 // Below 8 rows the band would hold three rows or fewer and only flicker:
 // per-entry rows are left out (the log has them).
 struct ScreenLayout {
-  std::int32_t height = 0;             // rows of the buffer; 0 when unknown
-  bool entry_rows = true;              // whether per-entry rows are drawn
-  std::int32_t last_entry_row = 150;   // per-entry rows cycle through 3..this
-  std::int32_t finished_row = 151;     // the row of "finished!"
-  bool clear_finished_row = false;     // blank that row before "finished!"
+  std::int32_t Height = 0;             // rows of the buffer; 0 when unknown
+  bool EntryRows = true;              // whether per-entry rows are drawn
+  std::int32_t LastEntryRow = 150;   // per-entry rows cycle through 3..this
+  std::int32_t FinishedRow = 151;     // the row of "finished!"
+  bool ClearFinishedRow = false;     // blank that row before "finished!"
 };
 
 // The layout for a buffer of `height` rows; 0 (unknown, as when the output is
@@ -43,7 +43,7 @@ ScreenLayout LayoutForHeight(std::int32_t height);
 
 // Whether `row` lies inside the buffer (always, when its height is unknown).
 inline bool LayoutHasRow(const ScreenLayout& layout, std::int32_t row) {
-  return layout.height <= 0 || row < layout.height;
+  return layout.Height <= 0 || row < layout.Height;
 }
 
 // One per process, set up by ConsoleOpen. Every operation before ConsoleOpen
@@ -51,18 +51,18 @@ inline bool LayoutHasRow(const ScreenLayout& layout, std::int32_t row) {
 struct ConsoleWindow {
   using WriteRoutine = void (*)(ConsoleWindow& window, const char* text);
 
-  platform::Console* console = nullptr;
-  platform::Handle output = platform::kNoHandle;  // standard output
-  int screen_mode = 0;                            // 0 stream mode, else screen mode
-  WriteRoutine write = nullptr;                   // ConsoleWrite of the current mode
-  WriteRoutine write_line = nullptr;              // ConsoleWriteLine of the current mode
+  platform::Console* Console = nullptr;
+  platform::Handle Output = platform::kNoHandle;  // standard output
+  int ScreenMode = 0;                            // 0 stream mode, else screen mode
+  WriteRoutine Write = nullptr;                   // ConsoleWrite of the current mode
+  WriteRoutine WriteLine = nullptr;              // ConsoleWriteLine of the current mode
   std::mutex OutputLock;                          // held around every screen-mode write
-  CloseCleanup close_cleanup = nullptr;
-  bool utf8_text = false;                         // texts are UTF-8: cut at characters
-  ScreenLayout layout;                            // from the buffer's height at ConsoleOpen
+  console::CloseCleanup CloseCleanup = nullptr;
+  bool Utf8Text = false;                         // texts are UTF-8: cut at characters
+  ScreenLayout Layout;                            // from the buffer's height at ConsoleOpen
   // A Unix-style run whose standard output is no terminal (a pipe, a file):
   // nothing is drawn, the run writes plain lines instead.
-  bool plain_lines = false;
+  bool PlainLines = false;
 };
 
 // Takes the standard output handle, keeps the close clean-up, registers

@@ -21,10 +21,10 @@ bool StartDirectly(platform::Desktop& desktop, const std::string& program,
   block.push_back('\0');
 
   platform::ProcessStart start;
-  start.startup_flags = kStartfUseShowWindow;
-  start.show_window = kShowNormal;
-  start.creation_flags = kNormalPriorityClass;
-  start.inherit_handles = false;
+  start.StartupFlags = kStartfUseShowWindow;
+  start.ShowWindow = kShowNormal;
+  start.CreationFlags = kNormalPriorityClass;
+  start.InheritHandles = false;
 
   platform::Handle process = platform::kNoHandle;
   platform::Handle thread = platform::kNoHandle;
@@ -42,12 +42,12 @@ bool StartThroughShell(platform::Desktop& desktop, const std::string& program,
                        const std::string& parameter, const std::string& folder) {
   const std::string directory = folder.empty() ? FolderOfCommand(program) : folder;
   platform::ShellStart start;
-  start.mask = kSeeMaskNoCloseProcess;
-  start.verb = "";  // an empty verb, not a missing one
-  start.file = program.c_str();
-  start.parameters = parameter.c_str();
-  start.directory = directory.empty() ? nullptr : directory.c_str();
-  start.show = kShowNormal;
+  start.Mask = kSeeMaskNoCloseProcess;
+  start.Verb = "";  // an empty verb, not a missing one
+  start.File = program.c_str();
+  start.Parameters = parameter.c_str();
+  start.Directory = directory.empty() ? nullptr : directory.c_str();
+  start.Show = kShowNormal;
 
   platform::Handle process = platform::kNoHandle;
   if (!desktop.ShellStartProgram(start, &process)) return false;

@@ -16,25 +16,25 @@ std::list<DisabledWindow> g_disabled;
 std::mutex g_disabled_lock;
 
 struct DisableContext {
-  platform::Desktop* desktop;
-  std::uint32_t thread_id;
+  platform::Desktop* Desktop;
+  std::uint32_t ThreadId;
 };
 
 bool DisableIfOwnWindow(platform::Handle window, void* context) {
   auto& ctx = *static_cast<DisableContext*>(context);
-  platform::Desktop& desktop = *ctx.desktop;
-  if (desktop.WindowThreadProcess(window, nullptr) != ctx.thread_id) return true;
+  platform::Desktop& desktop = *ctx.Desktop;
+  if (desktop.WindowThreadProcess(window, nullptr) != ctx.ThreadId) return true;
   if (!desktop.WindowVisible(window) || !desktop.WindowEnabled(window)) return true;
   // The foreground window will own the box; it stays usable.
   if (window == desktop.ForegroundWindow()) return true;
 
   DisabledWindow record;
-  record.thread_id = ctx.thread_id;
-  record.window = window;
+  record.ThreadId = ctx.ThreadId;
+  record.Window = window;
   // A topmost window would cover the box.
   if (desktop.WindowExStyle(window) & platform::kExStyleTopmost) {
     desktop.SetWindowTopmost(window, false);
-    record.was_topmost = true;
+    record.WasTopmost = true;
   }
   {
     std::lock_guard<std::mutex> hold(g_disabled_lock);
@@ -77,14 +77,14 @@ void RestoreThreadWindows(platform::Desktop& desktop) {
     std::lock_guard<std::mutex> hold(g_disabled_lock);
     for (auto it = g_disabled.begin(); it != g_disabled.end();) {
       auto next = std::next(it);
-      if (it->thread_id == thread_id) mine.splice(mine.end(), g_disabled, it);
+      if (it->ThreadId == thread_id) mine.splice(mine.end(), g_disabled, it);
       it = next;
     }
   }
   // A window that is gone by now gets the calls all the same; they fail quietly.
   for (const DisabledWindow& record : mine) {
-    desktop.EnableWindowInput(record.window, true);
-    if (record.was_topmost) desktop.SetWindowTopmost(record.window, true);
+    desktop.EnableWindowInput(record.Window, true);
+    if (record.WasTopmost) desktop.SetWindowTopmost(record.Window, true);
   }
 }
 

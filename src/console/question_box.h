@@ -14,9 +14,9 @@ namespace zavero::console {
 // One window that DisableThreadWindows disabled and RestoreThreadWindows must
 // give back.
 struct DisabledWindow {
-  std::uint32_t thread_id = 0;  // the thread that disabled it
-  platform::Handle window = platform::kNoHandle;
-  bool was_topmost = false;     // lowered from topmost for the time of the box
+  std::uint32_t ThreadId = 0;  // the thread that disabled it
+  platform::Handle Window = platform::kNoHandle;
+  bool WasTopmost = false;     // lowered from topmost for the time of the box
 };
 
 // Shows MessageBoxA(owner, text, title, style) between DisableThreadWindows and

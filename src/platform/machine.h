@@ -1,12 +1,36 @@
 // The one seam between zavero and the operating system.
 //
+// Terms: Win32's, on every host. Handles are opaque integers, attribute words
+// carry FILE_ATTRIBUTE_* bits, errors are Win32 error codes, results are
+// BOOL-style, texts are the program's own 8-bit texts (UTF-8 where the
+// program runs with that code page, as on Linux and on Windows 10 1903 and
+// later). src/platform/win32 passes them through to the system (converting
+// texts to UTF-16 and paths to their "\\?\" form where needed);
+// src/platform/posix translates: errno to Win32 codes, each file system's
+// attribute store to the DOS word, the terminal to a console screen buffer.
+//
 // Every method wraps a single platform call (or, where noted, the short fixed
-// sequence that one call needs), in the platform's own terms: handles, attribute
-// words, BOOL-style results. No behaviour of the program lives here; the console
-// cut at the buffer width, the log buffer, the command-line rules and the
-// redirection bookkeeping all sit above the seam, where tests/fake_machine can
-// exercise them. Method names avoid the Win32 A/W macros (CreateFile, MessageBox,
-// GetFileAttributes ...), which would otherwise rename them in *_win32.cpp.
+// sequence that one call needs). No behaviour of the program lives here: the
+// console cut at the buffer width, the log buffer, the command-line rules and
+// the redirection bookkeeping all sit above the seam, where the fake machine
+// (tests/fake) exercises them.
+//
+// Methods with a body are the Linux side's extensions; Windows keeps the
+// default, which is what Windows does: KeepsAttributes (true), RunAndWait
+// (-1: not started), ArgumentVector (null: split the command line),
+// ReportProblem (nothing), Environment (null). TextCodePage also has a
+// default (0: one byte, one cell) for a machine that cannot tell; both real
+// sides answer it.
+//
+// Threads: the run calls every method from its one thread, except that the
+// console's close event (Console::AddControlRoutine's routine) runs on a
+// thread the system starts for it; that routine only closes files
+// (FileIo::CloseFile) and may write to the console, so no method may keep
+// state that a CloseFile racing with it could break.
+//
+// Names avoid the Win32 A/W macros (CreateFile, MessageBox, GetFileAttributes
+// ...), which would otherwise rename them in src/platform/win32; constants are
+// k-constants, which no system header defines.
 #pragma once
 
 #include <cstddef>
@@ -20,7 +44,7 @@ constexpr Handle kNoHandle = 0;
 // INVALID_HANDLE_VALUE as the seam reports it.
 constexpr Handle kInvalidHandle = ~static_cast<Handle>(0);
 
-// Windows values the layers above need, under their Windows names.
+// Windows values the layers above need.
 constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 constexpr std::uint32_t kAttrReadOnly = 0x1, kAttrHidden = 0x2, kAttrSystem = 0x4,
                         kAttrDirectory = 0x10, kAttrArchive = 0x20, kAttrNormal = 0x80,
@@ -39,18 +63,18 @@ constexpr std::uint32_t kDriveRemovable = 2, kDriveFixed = 3;
 
 // The two fields of WIN32_FIND_DATA the scan uses.
 struct FindEntry {
-  std::uint32_t attributes = 0;  // dwFileAttributes
+  std::uint32_t Attributes = 0;  // dwFileAttributes
   // cFileName in the program's code page, zero-terminated: 255 UTF-16 units
   // take up to 765 bytes in UTF-8.
-  char name[1024] = {};
+  char Name[1024] = {};
 };
 
 // Volume serial and file index of a folder: equal for two paths that reach the
 // same folder (through a junction or a symbolic link, for instance).
 struct FolderId {
-  std::uint32_t volume = 0;
-  std::uint64_t index = 0;
-  bool operator==(const FolderId& o) const { return volume == o.volume && index == o.index; }
+  std::uint32_t Volume = 0;
+  std::uint64_t Index = 0;
+  bool operator==(const FolderId& o) const { return Volume == o.Volume && Index == o.Index; }
 };
 
 class FileSystem {
@@ -127,9 +151,9 @@ constexpr std::uint32_t kCtrlC = 0, kCtrlBreak = 1, kCtrlClose = 2, kCtrlLogoff 
 
 // The fields of CONSOLE_SCREEN_BUFFER_INFO the program reads.
 struct ScreenBufferInfo {
-  std::int16_t width = 0, height = 0;             // dwSize
-  std::int16_t cursor_x = 0, cursor_y = 0;        // dwCursorPosition
-  std::uint16_t attributes = 0;                   // wAttributes
+  std::int16_t Width = 0, Height = 0;             // dwSize
+  std::int16_t CursorX = 0, CursorY = 0;        // dwCursorPosition
+  std::uint16_t Attributes = 0;                   // wAttributes
 };
 
 // The routine the system calls for a console control event; returns BOOL.
@@ -177,18 +201,18 @@ using WindowVisitor = bool (*)(Handle window, void* context);
 // side fills with the size of the record as it is built (it differs between
 // the 32-bit and the 64-bit build).
 struct ProcessStart {
-  std::uint32_t startup_flags = 0;    // dwFlags
-  std::uint16_t show_window = 0;      // wShowWindow
-  std::uint32_t creation_flags = 0;   // CreateProcessA dwCreationFlags
-  bool inherit_handles = false;
+  std::uint32_t StartupFlags = 0;    // dwFlags
+  std::uint16_t ShowWindow = 0;      // wShowWindow
+  std::uint32_t CreationFlags = 0;   // CreateProcessA dwCreationFlags
+  bool InheritHandles = false;
 };
 struct ShellStart {
-  std::uint32_t mask = 0;             // fMask
-  const char* verb = nullptr;         // lpVerb
-  const char* file = nullptr;         // lpFile
-  const char* parameters = nullptr;   // lpParameters
-  const char* directory = nullptr;    // lpDirectory (nullptr: none)
-  int show = 0;                       // nShow
+  std::uint32_t Mask = 0;             // fMask
+  const char* Verb = nullptr;         // lpVerb
+  const char* File = nullptr;         // lpFile
+  const char* Parameters = nullptr;   // lpParameters
+  const char* Directory = nullptr;    // lpDirectory (nullptr: none)
+  int Show = 0;                       // nShow
 };
 
 class Desktop {
@@ -277,35 +301,37 @@ class Process {
 
 // What the layers above may know of the platform they run on.
 struct Conventions {
-  char separator = '\\';          // between a folder and a name
-  const char* line_end = "\r\n";  // ends every log line
+  char Separator = '\\';          // between a folder and a name
+  const char* LineEnd = "\r\n";  // ends every log line
   // Unix habits: plain lines when standard output is no terminal, the
   // question asked on the terminal, exit statuses, --help, no idle loop.
-  bool unix_run = false;
+  bool UnixRun = false;
 };
 
 // Everything the program touches of the operating system.
+// Each part is named for its interface (qualified, so that the names can be
+// the same).
 struct Machine {
-  FileSystem& files;
-  FileIo& io;
-  Console& console;
-  Desktop& desktop;
-  Process& process;
-  Conventions conventions{};
+  platform::FileSystem& Files;
+  platform::FileIo& Io;
+  platform::Console& Console;
+  platform::Desktop& Desktop;
+  platform::Process& Process;
+  platform::Conventions Conventions{};
 };
 
 // The first thing the program does: later loads of DLLs search the system
 // folder only, not the program's folder nor the current folder, so a DLL
-// planted beside the exe never runs (libraries_win32.cpp; nothing on POSIX).
+// planted beside the exe never runs (win32/libraries.cpp; nothing on POSIX).
 void RestrictLibrarySearch();
 
-// The real machine: src/platform/*_win32.cpp on Windows, *_posix.cpp elsewhere.
+// The real machine: src/platform/win32 on Windows, src/platform/posix elsewhere.
 Machine& RealMachine();
 FileSystem& RealFileSystem();
 FileIo& RealFileIo();
 Process& RealProcess();
-Console& RealConsole();  // console_win32.cpp
-Desktop& RealDesktop();  // desktop_win32.cpp
+Console& RealConsole();
+Desktop& RealDesktop();
 
 // Hands main's arguments to the platform before RealMachine is first used.
 // POSIX keeps them for ArgumentVector; Windows reads its command line from

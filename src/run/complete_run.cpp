@@ -26,7 +26,7 @@ std::uint32_t ExitStatus(const RunContext& run) {
 // to open the log asked on the terminal, then the program ends with its
 // status; a Unix program that idled until killed would hold its terminal.
 [[noreturn]] void EndUnixRun(RunContext& run) {
-  const bool terminal = !run.Console.plain_lines;
+  const bool terminal = !run.Console.PlainLines;
   if (terminal) {
     ConsoleSetColors(run.Console, 7, 0);
     ConsoleSetScreenMode(run.Console, 0);
@@ -34,12 +34,12 @@ std::uint32_t ExitStatus(const RunContext& run) {
   }
   if (terminal && !run.Options.LogPath.empty() && run.LogHandle > 0) {
     const std::string question = "Open " + run.Options.LogPath + " ?";
-    if (ShowQuestionBox(run.Machine.desktop, "A little question...", question, 0x24) ==
+    if (ShowQuestionBox(run.Host.Desktop, "A little question...", question, 0x24) ==
         platform::kAnswerYes)
-      OpenInViewer(run.Machine.process, run.Machine.desktop, run.Options.LogPath);
+      OpenInViewer(run.Host.Process, run.Host.Desktop, run.Options.LogPath);
   }
-  run.Machine.process.Terminate(ExitStatus(run));
-  for (;;) run.Machine.process.Pause(10);  // not reached: the call above ends the process
+  run.Host.Process.Terminate(ExitStatus(run));
+  for (;;) run.Host.Process.Pause(10);  // not reached: the call above ends the process
 }
 
 // The log path as the viewer must get it. The viewer starts in the log's
@@ -61,10 +61,10 @@ std::string FullPath(platform::FileSystem& files, const std::string& path) {
 }  // namespace
 
 void CompleteRun(RunContext& run) {
-  const ScreenLayout& layout = run.Console.layout;
+  const ScreenLayout& layout = run.Console.Layout;
   ConsoleSetColors(run.Console, 12, 0);
-  run.ScreenRow = layout.finished_row;
-  if (layout.clear_finished_row) {
+  run.ScreenRow = layout.FinishedRow;
+  if (layout.ClearFinishedRow) {
     // In a short buffer the last row may still hold the banner or the prompt
     // the program was started from.
     ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
@@ -73,26 +73,26 @@ void CompleteRun(RunContext& run) {
   ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
   ConsoleWrite(run.Console, "finished!");
   if (!run.Options.LogPath.empty()) run.LogHandle = run.Log.AppendLogLine("finished!");
-  if (run.Machine.conventions.unix_run) EndUnixRun(run);
+  if (run.Host.Conventions.UnixRun) EndUnixRun(run);
 
   // Only a log that took the last line is worth offering.
   if (!run.Options.LogPath.empty() && run.LogHandle > 0) {
     const std::string question = "Open " + run.Options.LogPath + " ?";
-    const int answer = ShowQuestionBox(run.Machine.desktop, "A little question...", question, 0x24);
+    const int answer = ShowQuestionBox(run.Host.Desktop, "A little question...", question, 0x24);
     if (answer == platform::kAnswerYes) {
       static char buffer[1600];
       std::memset(buffer, 0, sizeof buffer);
-      run.Machine.desktop.SystemDirectory(buffer, 260);
+      run.Host.Desktop.SystemDirectory(buffer, 260);
       const std::string viewer = TextFromBuffer(buffer, 1600) + "\\notepad.exe";
-      const std::string log = FullPath(run.Machine.files, run.Options.LogPath);
-      LaunchProgram(run.Machine.desktop, viewer, log, FolderPart(log));
+      const std::string log = FullPath(run.Host.Files, run.Options.LogPath);
+      LaunchProgram(run.Host.Desktop, viewer, log, FolderPart(log));
     }
   }
 
   // Idle until the console is closed or interrupted; the precise timer the
   // working pauses took, if any, is given back first.
-  run.Machine.process.EndPreciseTiming();
-  for (;;) run.Machine.process.Pause(10);
+  run.Host.Process.EndPreciseTiming();
+  for (;;) run.Host.Process.Pause(10);
 }
 
 }  // namespace zavero

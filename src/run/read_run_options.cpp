@@ -117,12 +117,12 @@ RunOptions ReadRunOptions(platform::Process& process, const platform::Convention
   // A portable exe keeps a bare log name beside itself; an installed Unix
   // program would write into its own system folder, so there the name stays
   // relative to the current folder, as every Unix tool takes it.
-  if (!o.LogPath.empty() && !conventions.unix_run &&
-      FolderPart(o.LogPath, conventions.separator).empty())
+  if (!o.LogPath.empty() && !conventions.UnixRun &&
+      FolderPart(o.LogPath, conventions.Separator).empty())
     o.LogPath = GetProgramFolder(process) + o.LogPath;
   o.StartFolder = parameters[2];
   // One character names no Windows folder, but "." and "/" are Unix ones.
-  if (!conventions.unix_run && o.StartFolder.size() < 2) o.StartFolder.clear();
+  if (!conventions.UnixRun && o.StartFolder.size() < 2) o.StartFolder.clear();
   o.Pattern = parameters[3];
   if (o.Pattern.empty()) o.Pattern = "*";
   o.SelectFolders = NumberParameter(parameters[4], 1);

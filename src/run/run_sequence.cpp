@@ -23,7 +23,7 @@ RunContext* g_run = nullptr;
 // A log line reaches its file in one write at its close, so the line in
 // progress is lost whole, never torn; the disk keeps every attribute already
 // written.
-void OutOfMemory() { g_run->Machine.process.Terminate(8 /* ERROR_NOT_ENOUGH_MEMORY */); }
+void OutOfMemory() { g_run->Host.Process.Terminate(8 /* ERROR_NOT_ENOUGH_MEMORY */); }
 
 constexpr std::uint32_t kDesktopClasses = 0xB48;  // tab, hotkey, date, userex, internet classes
 
@@ -49,7 +49,7 @@ const char kUsage[] =
 
 // Standard output as a plain stream, before the console is taken over.
 void PrintPlain(platform::Machine& machine, const char* text, std::size_t size) {
-  machine.console.WriteStream(machine.console.StdHandle(platform::kStdOutput), text,
+  machine.Console.WriteStream(machine.Console.StdHandle(platform::kStdOutput), text,
                               static_cast<std::uint32_t>(size));
 }
 
@@ -63,18 +63,18 @@ void RunProgram(RunContext& run) {
   g_run = &run;
   std::set_new_handler(OutOfMemory);
 
-  run.Machine.desktop.InitCommonControls(kDesktopClasses);
-  run.Machine.desktop.InitCom();
-  run.Guard.Setup(run.Machine.process);
+  run.Host.Desktop.InitCommonControls(kDesktopClasses);
+  run.Host.Desktop.InitCom();
+  run.Guard.Setup(run.Host.Process);
   run.ScreenRow = 3;
-  const platform::Conventions& conventions = run.Machine.conventions;
-  run.Options = ReadRunOptions(run.Machine.process, conventions);
-  if (conventions.unix_run && run.Options.Mode == "--help") {
-    PrintPlain(run.Machine, kUsage, sizeof kUsage - 1);
-    run.Machine.process.Terminate(0);
+  const platform::Conventions& conventions = run.Host.Conventions;
+  run.Options = ReadRunOptions(run.Host.Process, conventions);
+  if (conventions.UnixRun && run.Options.Mode == "--help") {
+    PrintPlain(run.Host, kUsage, sizeof kUsage - 1);
+    run.Host.Process.Terminate(0);
   }
 
-  ConsoleOpen(run.Console, run.Machine, ReleaseRuntime);
+  ConsoleOpen(run.Console, run.Host, ReleaseRuntime);
   ConsoleSetScreenMode(run.Console, 1);
   ConsoleSetColors(run.Console, 12, 0);
   ConsoleSetTitle(run.Console, "ZAVERO von QOR");
@@ -83,21 +83,21 @@ void RunProgram(RunContext& run) {
     ConsoleSetColors(run.Console, 15, 0);
     ConsoleWriteLine(run.Console, ("Writing to: " + run.Options.LogPath).c_str());
     run.LogHandle = run.Log.WriteLogHeader();
-    if (conventions.unix_run && run.LogHandle == 0)
-      run.Machine.process.ReportProblem(("zavero: cannot write the log " + run.Options.LogPath +
+    if (conventions.UnixRun && run.LogHandle == 0)
+      run.Host.Process.ReportProblem(("zavero: cannot write the log " + run.Options.LogPath +
                                          "; the run goes on without it").c_str());
   }
 
   const RunOptions& o = run.Options;
-  if (conventions.unix_run && !o.StartFolder.empty() &&
-      !run.Machine.files.KeepsAttributes(o.StartFolder.c_str()))
-    run.Machine.process.ReportProblem(("zavero: " + o.StartFolder +
+  if (conventions.UnixRun && !o.StartFolder.empty() &&
+      !run.Host.Files.KeepsAttributes(o.StartFolder.c_str()))
+    run.Host.Process.ReportProblem(("zavero: " + o.StartFolder +
                                        " is on a file system that keeps no DOS attributes;"
                                        " nothing there can be selected").c_str());
   ScanForMatches(run, {o.StartFolder, o.Pattern, o.SelectFiles, o.SelectFolders, o.SkipMask,
                        o.IncludeMask});
-  if (conventions.unix_run && run.StartFolderUnreadable)
-    run.Machine.process.ReportProblem(("zavero: cannot read the start folder " + o.StartFolder).c_str());
+  if (conventions.UnixRun && run.StartFolderUnreadable)
+    run.Host.Process.ReportProblem(("zavero: cannot read the start folder " + o.StartFolder).c_str());
   ProcessMatches(run);
   CompleteRun(run);
 }

@@ -26,15 +26,15 @@ class FolderListing {
   // The first call hands out the entry of the find-first call; later calls
   // ask the system for the next one. False at the end.
   bool NextEntry();
-  const char* EntryName() const { return entry_.name; }
+  const char* EntryName() const { return entry_.Name; }
   EntryKind Kind() const {
-    return (entry_.attributes & platform::kAttrDirectory) ? KindFolder : KindFile;
+    return (entry_.Attributes & platform::kAttrDirectory) ? KindFolder : KindFile;
   }
-  std::uint32_t EntryAttributes() const { return entry_.attributes; }
+  std::uint32_t EntryAttributes() const { return entry_.Attributes; }
   // True for the "." and ".." entries every folder but a drive root lists.
   bool IsDotEntry() const {
-    return entry_.name[0] == '.' &&
-           (entry_.name[1] == 0 || (entry_.name[1] == '.' && entry_.name[2] == 0));
+    return entry_.Name[0] == '.' &&
+           (entry_.Name[1] == 0 || (entry_.Name[1] == '.' && entry_.Name[2] == 0));
   }
   // Ends the system's find, if there is one.
   void Close();

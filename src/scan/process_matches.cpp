@@ -15,7 +15,7 @@ namespace {
 std::uint32_t ReadGuarded(RunContext& run, const char* path) {
   void* scratch = nullptr;
   run.Guard.Disable(&scratch);
-  std::uint32_t value = run.Machine.files.ReadAttributes(path);
+  std::uint32_t value = run.Host.Files.ReadAttributes(path);
   run.Guard.Enable();
   return value;
 }
@@ -23,7 +23,7 @@ std::uint32_t ReadGuarded(RunContext& run, const char* path) {
 void WriteGuarded(RunContext& run, const char* path, std::uint32_t value) {
   void* scratch = nullptr;
   run.Guard.Disable(&scratch);
-  run.Machine.files.WriteAttributes(path, value);
+  run.Host.Files.WriteAttributes(path, value);
   run.Guard.Enable();
 }
 
@@ -48,7 +48,7 @@ void ProcessMatches(RunContext& run) {
   const std::uint32_t mask = static_cast<std::uint32_t>(run.Options.IncludeMask);
   const bool logging = !run.Options.LogPath.empty();
 
-  const ScreenLayout& layout = run.Console.layout;
+  const ScreenLayout& layout = run.Console.Layout;
 
   run.MatchList.MoveFirst();
   ConsoleSetColors(run.Console, 9, 0);
@@ -69,15 +69,15 @@ void ProcessMatches(RunContext& run) {
       run.LogHandle = run.Log.AppendLogLine(line);
     }
     ++run.PacingCount;
-    if (layout.entry_rows) {
+    if (layout.EntryRows) {
       ++run.ScreenRow;
-      if (run.ScreenRow > layout.last_entry_row) run.ScreenRow = 3;
+      if (run.ScreenRow > layout.LastEntryRow) run.ScreenRow = 3;
     }
     if (run.PacingCount > 250) {
       PauseWhileWorking(run, 1);
       run.PacingCount = 0;
     }
-    if (layout.entry_rows) {
+    if (layout.EntryRows) {
       ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
       row.assign("  ").append(path).append(260, ' ');
       ConsoleWrite(run.Console, row.c_str());
@@ -88,9 +88,9 @@ void ProcessMatches(RunContext& run) {
       if (!ok) ++run.NotChangedCount;
       if (logging)
         run.LogHandle = run.Log.AppendLogLine(ok ? "     ...sucsess!" : "     ...not changed!");
-      if (run.Console.plain_lines)
+      if (run.Console.PlainLines)
         ConsolePlainLine(run.Console, std::string(path) + (ok ? "\t...sucsess!" : "\t...not changed!"));
-    } else if (run.Console.plain_lines) {
+    } else if (run.Console.PlainLines) {
       ConsolePlainLine(run.Console, path);
     }
     run.MatchList.MoveNext();

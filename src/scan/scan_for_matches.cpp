@@ -28,7 +28,7 @@ bool OpenGuarded(RunContext& run, FolderListing& listing, const std::string& fol
 bool FolderIdGuarded(RunContext& run, const std::string& path, platform::FolderId* id) {
   void* scratch = nullptr;
   run.Guard.Disable(&scratch);
-  bool known = run.Machine.files.ReadFolderId(path.c_str(), id);
+  bool known = run.Host.Files.ReadFolderId(path.c_str(), id);
   run.Guard.Enable();
   return known;
 }
@@ -40,7 +40,7 @@ bool FolderIdGuarded(RunContext& run, const std::string& path, platform::FolderI
 bool LeadsToAncestor(RunContext& run, const std::string& path) {
   platform::FolderId target;
   if (!FolderIdGuarded(run, path, &target)) return false;
-  const char separator = run.Machine.conventions.separator;
+  const char separator = run.Host.Conventions.Separator;
   const bool windows = separator == '\\';
   // Every proper prefix of the path that ends at a separator is an ancestor.
   for (std::size_t i = path.size(); i-- > 0;) {
@@ -60,7 +60,7 @@ bool LeadsToAncestor(RunContext& run, const std::string& path) {
 bool QueueSubfolders(RunContext& run, FolderListing& listing, const std::string& folder,
                      std::string& path) {
   if (!OpenGuarded(run, listing, folder, "*")) return false;
-  const char separator = run.Machine.conventions.separator;
+  const char separator = run.Host.Conventions.Separator;
   while (listing.NextEntry()) {
     if (listing.Kind() != KindFolder || listing.IsDotEntry()) continue;
     JoinPathInto(path, folder, listing.EntryName(), separator);
@@ -76,19 +76,19 @@ bool QueueSubfolders(RunContext& run, FolderListing& listing, const std::string&
 // never for the start folder's own entries.
 void SelectCandidates(RunContext& run, FolderListing& listing, const std::string& folder,
                       const ScanArguments& args, bool log_skips, std::string& path) {
-  if (!OpenGuarded(run, listing, folder, args.pattern)) return;
-  const char separator = run.Machine.conventions.separator;
+  if (!OpenGuarded(run, listing, folder, args.Pattern)) return;
+  const char separator = run.Host.Conventions.Separator;
   while (listing.NextEntry()) {
     bool candidate;
     if (listing.Kind() == KindFile) {
-      candidate = args.filesFlag == 1;
+      candidate = args.FilesFlag == 1;
     } else {
       if (listing.IsDotEntry()) continue;
-      candidate = args.foldersFlag == 1;
+      candidate = args.FoldersFlag == 1;
     }
     if (!candidate) continue;
-    switch (SelectionTest(listing.EntryAttributes(), static_cast<std::uint32_t>(args.includeMask),
-                          static_cast<std::uint32_t>(args.skipMask))) {
+    switch (SelectionTest(listing.EntryAttributes(), static_cast<std::uint32_t>(args.IncludeMask),
+                          static_cast<std::uint32_t>(args.SkipMask))) {
       case Selection::Selected:
         JoinPathInto(path, folder, listing.EntryName(), separator);
         run.MatchList.InsertAfterCurrent(path);
@@ -96,7 +96,7 @@ void SelectCandidates(RunContext& run, FolderListing& listing, const std::string
       case Selection::Skipped:
         if (log_skips && !run.Options.LogPath.empty()) {
           JoinPathInto(path, folder, listing.EntryName(), separator);
-          run.Log.AppendLogLine(" skipped (attributes $" + HexText(args.skipMask) + "): " + path);
+          run.Log.AppendLogLine(" skipped (attributes $" + HexText(args.SkipMask) + "): " + path);
         }
         break;
       case Selection::NotIncluded:
@@ -111,34 +111,34 @@ void SelectCandidates(RunContext& run, FolderListing& listing, const std::string
 // asks for and the list is stepped by its texts.
 void QueueMountRoots(RunContext& run) {
   std::vector<char> buffer(512, 0);
-  std::uint32_t need = run.Machine.files.LogicalDriveStrings(510, buffer.data());
+  std::uint32_t need = run.Host.Files.LogicalDriveStrings(510, buffer.data());
   if (need > 510) {
     buffer.assign(need + 2, 0);
-    need = run.Machine.files.LogicalDriveStrings(need, buffer.data());
+    need = run.Host.Files.LogicalDriveStrings(need, buffer.data());
     if (need >= buffer.size()) return;  // the mounts changed in between
   }
   for (std::size_t offset = 0; offset < buffer.size() && buffer[offset] != 0;) {
     std::string root = TextAt(buffer.data() + offset);
     offset += root.size() + 1;
-    std::uint32_t type = run.Machine.files.DriveType(root.c_str());
+    std::uint32_t type = run.Host.Files.DriveType(root.c_str());
     if (type != platform::kDriveRemovable && type != platform::kDriveFixed) continue;
     run.FolderQueue.InsertAfterCurrent(root);
   }
 }
 
 void QueueDriveRoots(RunContext& run) {
-  if (run.Machine.conventions.unix_run) {
+  if (run.Host.Conventions.UnixRun) {
     QueueMountRoots(run);
     return;
   }
   std::vector<char> buffer(510, 0);
-  run.Machine.files.LogicalDriveStrings(500, buffer.data());
+  run.Host.Files.LogicalDriveStrings(500, buffer.data());
   // Each entry is a drive root of three characters and its terminator: the
   // list is stepped in fours, not by text lengths.
   for (std::size_t offset = 0; offset + 4 <= buffer.size(); offset += 4) {
     std::string root = TextAt(buffer.data() + offset);
     if (root.empty()) break;
-    std::uint32_t type = run.Machine.files.DriveType(root.c_str());
+    std::uint32_t type = run.Host.Files.DriveType(root.c_str());
     if (type != platform::kDriveRemovable && type != platform::kDriveFixed) continue;
     std::string upper = TextUpper(root);
     if (upper == "A:\\" || upper == "B:\\") continue;
@@ -149,18 +149,18 @@ void QueueDriveRoots(RunContext& run) {
 }  // namespace
 
 void ScanForMatches(RunContext& run, const ScanArguments& args) {
-  const char separator = run.Machine.conventions.separator;
-  FolderListing listing(run.Machine.files, separator);
+  const char separator = run.Host.Conventions.Separator;
+  FolderListing listing(run.Host.Files, separator);
   std::string path;
   run.FolderQueue.Clear();
 
-  if (args.startFolder.empty()) {
+  if (args.StartFolder.empty()) {
     QueueDriveRoots(run);
   } else {
     // The start folder is handled once, here: its subfolders seed the queue,
     // its own entries are tested directly; it gets no pause, no progress rows
     // and no skip lines, and it is never queued itself.
-    std::string start = args.startFolder;
+    std::string start = args.StartFolder;
     run.StartFolderUnreadable = !QueueSubfolders(run, listing, start, path);
     // From here on the start folder ends in a separator; the listing asks for
     // the same search path either way.
@@ -175,12 +175,12 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
     const std::string folder = run.FolderQueue.Current()->Text();
 
     // Rows 2 and 3 exist in every buffer but the tiniest.
-    const bool row2 = LayoutHasRow(run.Console.layout, 2);
+    const bool row2 = LayoutHasRow(run.Console.Layout, 2);
     if (row2) ConsoleMoveCursor(run.Console, 0, 2);
     ConsoleSetColors(run.Console, 15, 0);
     if (row2)
       ConsoleWrite(run.Console, (" files found: " + DecimalText(run.MatchList.Count())).c_str());
-    if (LayoutHasRow(run.Console.layout, 3)) {
+    if (LayoutHasRow(run.Console.Layout, 3)) {
       ConsoleMoveCursor(run.Console, 0, 3);
       ConsoleWrite(run.Console, (" scanning folder " + folder + spaces).c_str());
     }

@@ -11,12 +11,12 @@
 namespace zavero {
 
 struct ScanArguments {
-  std::string startFolder;  // empty: all eligible drives
-  std::string pattern;      // name pattern of the candidate pass
-  std::int32_t filesFlag;   // only 1 makes files candidates
-  std::int32_t foldersFlag; // only 1 makes folders candidates
-  std::int32_t skipMask;
-  std::int32_t includeMask;
+  std::string StartFolder;  // empty: all eligible drives
+  std::string Pattern;      // name pattern of the candidate pass
+  std::int32_t FilesFlag;   // only 1 makes files candidates
+  std::int32_t FoldersFlag; // only 1 makes folders candidates
+  std::int32_t SkipMask;
+  std::int32_t IncludeMask;
 };
 
 // Runs once per run, after the log header and before the clearing phase.

@@ -19,9 +19,9 @@ using support::WorkList;
 
 struct RunContext {
   explicit RunContext(platform::Machine& machine)
-      : Machine(machine), Files(machine.io, machine.conventions.line_end), Log(Files, Options) {}
+      : Host(machine), OpenFiles(machine.Io, machine.Conventions.LineEnd), Log(OpenFiles, Options) {}
 
-  platform::Machine& Machine;
+  platform::Machine& Host;        // the operating system, behind the seam
   RunOptions Options;               // filled once, never changed afterwards
   WorkList FolderQueue;             // folders still to walk
   WorkList MatchList;               // selected paths, in selection order
@@ -33,7 +33,7 @@ struct RunContext {
   bool StartFolderUnreadable = false;  // the start folder could not be listed
   std::int32_t NotChangedCount = 0;    // entries that ended "...not changed!"
   bool PreciseTiming = false;       // the working pauses took the precise timer
-  BufferedFiles Files;              // the set of open files
+  BufferedFiles OpenFiles;          // the set of open files
   ConsoleWindow Console;
   RunLog Log;
 };
@@ -43,7 +43,7 @@ struct RunContext {
 // log would not record; the run waits for its end.
 inline void StopIfEnding(RunContext& run) {
   if (!run.Log.Closed()) return;
-  for (;;) run.Machine.process.Pause(10);
+  for (;;) run.Host.Process.Pause(10);
 }
 
 // One of the pauses of the working part of the run (5 ms per folder of the
@@ -52,10 +52,10 @@ inline void StopIfEnding(RunContext& run) {
 // never takes it, and the idle loop, which pauses 10 ms at a time, never does.
 inline void PauseWhileWorking(RunContext& run, std::uint32_t ms) {
   if (!run.PreciseTiming) {
-    run.Machine.process.BeginPreciseTiming();
+    run.Host.Process.BeginPreciseTiming();
     run.PreciseTiming = true;
   }
-  run.Machine.process.Pause(ms);
+  run.Host.Process.Pause(ms);
 }
 
 }  // namespace zavero

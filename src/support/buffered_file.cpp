@@ -35,7 +35,7 @@ std::uint32_t BufferedFiles::Open(TextRef path) {
 
 bool BufferedFiles::IsOpen(std::uint32_t handle) const {
   for (const File& file : files_)
-    if (file.handle == handle) return true;
+    if (file.Handle == handle) return true;
   return false;
 }
 
@@ -52,7 +52,7 @@ std::int64_t BufferedFiles::Length(std::uint32_t handle) {
   if (file == nullptr) return -1;
   Flush(*file);
   std::uint32_t high = 0;
-  const std::uint32_t low = io_.FileSize(file->os_handle, &high);
+  const std::uint32_t low = io_.FileSize(file->OsHandle, &high);
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
 }
 
@@ -60,10 +60,10 @@ void BufferedFiles::Seek(std::uint32_t handle, std::int64_t position) {
   File* file = Find(handle);
   if (file == nullptr) return;
   Flush(*file);
-  file->writing = false;
+  file->Writing = false;
   const auto bits = static_cast<std::uint64_t>(position);
   auto high = static_cast<std::int32_t>(static_cast<std::uint32_t>(bits >> 32));
-  io_.SeekFromStart(file->os_handle, static_cast<std::int32_t>(static_cast<std::uint32_t>(bits)),
+  io_.SeekFromStart(file->OsHandle, static_cast<std::int32_t>(static_cast<std::uint32_t>(bits)),
                     &high);
 }
 
@@ -71,8 +71,8 @@ void BufferedFiles::Close(std::uint32_t handle) {
   File* file = Find(handle);
   if (file == nullptr) return;
   Flush(*file);
-  delete[] file->buffer;
-  const platform::Handle os_handle = file->os_handle;
+  delete[] file->Buffer;
+  const platform::Handle os_handle = file->OsHandle;
   // Out of the set before the platform call, so the number is dead even if
   // the close itself misbehaves.
   *file = files_.back();
@@ -81,7 +81,7 @@ void BufferedFiles::Close(std::uint32_t handle) {
 }
 
 void BufferedFiles::CloseAll() {
-  while (!files_.empty()) Close(files_.back().handle);
+  while (!files_.empty()) Close(files_.back().Handle);
 }
 
 char* BufferedFiles::TakeBuffer() { return new (std::nothrow) char[kBufferSize]; }
@@ -99,41 +99,41 @@ std::uint32_t BufferedFiles::Enter(platform::Handle os_handle) {
 
 BufferedFiles::File* BufferedFiles::Find(std::uint32_t handle) {
   for (File& file : files_)
-    if (file.handle == handle) return &file;
+    if (file.Handle == handle) return &file;
   return nullptr;
 }
 
 // The buffer never fills completely: a write that would fill it exactly
 // flushes first. A write of a whole buffer or more goes straight through.
 void BufferedFiles::Put(File& file, const char* bytes, std::size_t count) {
-  if (file.buffer == nullptr) {
+  if (file.Buffer == nullptr) {
     WriteThrough(file, bytes, count);
     return;
   }
-  if (!file.writing) {
-    file.writing = true;
-    file.free_count = kBufferSize;
+  if (!file.Writing) {
+    file.Writing = true;
+    file.FreeCount = kBufferSize;
   }
-  if (file.free_count > count) {
-    std::memcpy(file.buffer + (kBufferSize - file.free_count), bytes, count);
-    file.free_count -= static_cast<std::uint32_t>(count);
+  if (file.FreeCount > count) {
+    std::memcpy(file.Buffer + (kBufferSize - file.FreeCount), bytes, count);
+    file.FreeCount -= static_cast<std::uint32_t>(count);
     return;
   }
   Flush(file);
   if (count >= kBufferSize) {
     WriteThrough(file, bytes, count);
   } else {
-    std::memcpy(file.buffer, bytes, count);
-    file.free_count -= static_cast<std::uint32_t>(count);
+    std::memcpy(file.Buffer, bytes, count);
+    file.FreeCount -= static_cast<std::uint32_t>(count);
   }
 }
 
 void BufferedFiles::Flush(File& file) {
-  if (!file.writing || file.buffer == nullptr) return;
-  const std::uint32_t pending = kBufferSize - file.free_count;
+  if (!file.Writing || file.Buffer == nullptr) return;
+  const std::uint32_t pending = kBufferSize - file.FreeCount;
   // An empty buffer has nothing to say; a zero-byte WriteFile would only cost.
-  if (pending > 0) WriteThrough(file, file.buffer, pending);
-  file.free_count = kBufferSize;
+  if (pending > 0) WriteThrough(file, file.Buffer, pending);
+  file.FreeCount = kBufferSize;
 }
 
 void BufferedFiles::WriteThrough(const File& file, const char* bytes, std::size_t count) {
@@ -142,7 +142,7 @@ void BufferedFiles::WriteThrough(const File& file, const char* bytes, std::size_
   do {
     const std::size_t piece = count < kLargestWrite ? count : kLargestWrite;
     std::uint32_t written = 0;
-    io_.WriteBytes(file.os_handle, bytes, static_cast<std::uint32_t>(piece), &written);
+    io_.WriteBytes(file.OsHandle, bytes, static_cast<std::uint32_t>(piece), &written);
     bytes += piece;
     count -= piece;
   } while (count > 0);

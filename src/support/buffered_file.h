@@ -62,11 +62,11 @@ class BufferedFiles {
 
  private:
   struct File {
-    std::uint32_t handle;
-    platform::Handle os_handle;
-    char* buffer;             // null: unbuffered
-    std::uint32_t free_count;  // room left in the buffer while writing
-    bool writing;             // false: Idle, nothing pending
+    std::uint32_t Handle;
+    platform::Handle OsHandle;
+    char* Buffer;             // null: unbuffered
+    std::uint32_t FreeCount;  // room left in the buffer while writing
+    bool Writing;             // false: Idle, nothing pending
   };
 
   std::uint32_t Enter(platform::Handle os_handle);

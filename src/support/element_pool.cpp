@@ -53,7 +53,7 @@ void* ElementPool::Take(std::size_t bytes) {
   if (head != nullptr) {
     FreeBlock* block = head;
     POOL_UNPOISON(block, block_bytes);
-    head = block->next;
+    head = block->Next;
     return block;
   }
   if (static_cast<std::size_t>(end_ - cursor_) < block_bytes) NewChunk();

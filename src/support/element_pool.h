@@ -40,7 +40,7 @@ class ElementPool {
  private:
   static constexpr std::size_t kClasses = kLargestPooled / kGranule + 1;
   struct FreeBlock {
-    FreeBlock* next;
+    FreeBlock* Next;
   };
 
   void Push(void* block, std::size_t block_bytes);

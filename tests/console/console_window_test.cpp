@@ -21,12 +21,12 @@ class ConsoleWindowTest : public ::testing::Test {
   void SetUp() override {
     g_cleanups = 0;
     console().SetBufferSize(80, 25);
-    ASSERT_EQ(ConsoleOpen(window, m.machine, &CountCleanup), 1);
+    ASSERT_EQ(ConsoleOpen(window, m.Host, &CountCleanup), 1);
   }
-  FakeConsole& console() { return m.console; }
+  FakeConsole& console() { return m.Console; }
   void ScreenMode() {
     ConsoleSetScreenMode(window, 1);
-    m.calls.Clear();
+    m.Calls.Clear();
   }
 
   fake::FakeMachine m;
@@ -40,23 +40,23 @@ std::string Letters(int n) {
 }
 
 TEST_F(ConsoleWindowTest, OpenTakesStandardOutputAndStaysInStreamMode) {
-  EXPECT_EQ(m.calls.Names(),
+  EXPECT_EQ(m.Calls.Names(),
             (std::vector<std::string>{"StdHandle", "ReadScreenBufferInfo", "AddControlRoutine"}));
-  EXPECT_EQ(window.output, FakeConsole::kOutputHandle);
-  EXPECT_EQ(window.screen_mode, 0);
-  EXPECT_EQ(console().mode, 3u);  // untouched
+  EXPECT_EQ(window.Output, FakeConsole::kOutputHandle);
+  EXPECT_EQ(window.ScreenMode, 0);
+  EXPECT_EQ(console().Mode, 3u);  // untouched
   ASSERT_EQ(console().control_routines().size(), 1u);
   EXPECT_EQ(console().control_routines()[0], &ConsoleControlHandler);
 }
 
 TEST_F(ConsoleWindowTest, ScreenModeSwitchesProcessingAndWrapOffAndBack) {
   ConsoleSetScreenMode(window, 1);
-  EXPECT_EQ(console().mode, 0u);
+  EXPECT_EQ(console().Mode, 0u);
   ConsoleSetScreenMode(window, 0);
-  EXPECT_EQ(console().mode, 3u);
+  EXPECT_EQ(console().Mode, 3u);
   ConsoleSetScreenMode(window, 7);  // any nonzero value
-  EXPECT_EQ(console().mode, 0u);
-  EXPECT_NE(window.screen_mode, 0);
+  EXPECT_EQ(console().Mode, 0u);
+  EXPECT_NE(window.ScreenMode, 0);
 }
 
 // ---- screen mode writes
@@ -67,35 +67,35 @@ TEST_F(ConsoleWindowTest, ScreenWriteIsCutAtTheBufferWidthAndStaysOnItsRow) {
   ConsoleWrite(window, text.c_str());
   EXPECT_EQ(console().RowText(0), text.substr(0, 80));
   EXPECT_EQ(console().RowText(1), "");
-  EXPECT_EQ(console().cursor_y, 0);
-  EXPECT_EQ(console().cursor_x, 79);
-  ASSERT_EQ(console().writes.size(), 1u);
-  EXPECT_EQ(console().writes[0].bytes.size(), 80u);
+  EXPECT_EQ(console().CursorY, 0);
+  EXPECT_EQ(console().CursorX, 79);
+  ASSERT_EQ(console().Writes.size(), 1u);
+  EXPECT_EQ(console().Writes[0].Bytes.size(), 80u);
 }
 
 TEST_F(ConsoleWindowTest, Utf8TextIsCutAtTheCellsItFills) {
-  console().text_code_page = 65001;
-  ConsoleOpen(window, m.machine, &CountCleanup);
+  console().TextCodePageValue = 65001;
+  ConsoleOpen(window, m.Host, &CountCleanup);
   ScreenMode();
   std::string text = "  ";
   for (int i = 0; i < 50; ++i) text += "\xE6\x97\xA5";  // 50 two-cell characters
   ConsoleWrite(window, text.c_str());
-  ASSERT_EQ(console().writes.size(), 1u);
-  EXPECT_EQ(console().writes[0].bytes, text.substr(0, 2 + 39 * 3));  // 2 + 39 * 2 = 80 cells
+  ASSERT_EQ(console().Writes.size(), 1u);
+  EXPECT_EQ(console().Writes[0].Bytes, text.substr(0, 2 + 39 * 3));  // 2 + 39 * 2 = 80 cells
 }
 
 TEST(ScreenLayout, ShortBuffersKeepTheirLastRowForFinished) {
   for (int height : {0, 152, 300}) {  // unknown, or tall enough: the classic rows
     const ScreenLayout l = LayoutForHeight(height);
-    EXPECT_TRUE(l.entry_rows && l.last_entry_row == 150 && l.finished_row == 151 &&
-                !l.clear_finished_row) << height;
+    EXPECT_TRUE(l.EntryRows && l.LastEntryRow == 150 && l.FinishedRow == 151 &&
+                !l.ClearFinishedRow) << height;
   }
   const ScreenLayout l30 = LayoutForHeight(30);
-  EXPECT_TRUE(l30.entry_rows && l30.last_entry_row == 28 && l30.finished_row == 29 &&
-              l30.clear_finished_row);
-  EXPECT_EQ(LayoutForHeight(8).last_entry_row, 6);
+  EXPECT_TRUE(l30.EntryRows && l30.LastEntryRow == 28 && l30.FinishedRow == 29 &&
+              l30.ClearFinishedRow);
+  EXPECT_EQ(LayoutForHeight(8).LastEntryRow, 6);
   const ScreenLayout l7 = LayoutForHeight(7);
-  EXPECT_TRUE(!l7.entry_rows && l7.finished_row == 6);
+  EXPECT_TRUE(!l7.EntryRows && l7.FinishedRow == 6);
   EXPECT_FALSE(LayoutHasRow(LayoutForHeight(3), 3));
   EXPECT_TRUE(LayoutHasRow(LayoutForHeight(0), 151));
 }
@@ -107,11 +107,11 @@ TEST_F(ConsoleWindowTest, CutDependsOnTheWidthNotOnTheCursorColumn) {
   ConsoleMoveCursor(window, 70, 5);
   const std::string text = Letters(300);
   ConsoleWrite(window, text.c_str());
-  ASSERT_EQ(console().writes.size(), 1u);
-  EXPECT_EQ(console().writes[0].bytes, text.substr(0, 80));
+  ASSERT_EQ(console().Writes.size(), 1u);
+  EXPECT_EQ(console().Writes[0].Bytes, text.substr(0, 80));
   EXPECT_EQ(console().RowText(5).substr(70), text.substr(0, 9) + text[79]);
   EXPECT_EQ(console().RowText(6), "");
-  EXPECT_EQ(console().cursor_y, 5);
+  EXPECT_EQ(console().CursorY, 5);
 }
 
 TEST_F(ConsoleWindowTest, RepaintWithTrailingBlanksErasesTheOldRow) {
@@ -132,8 +132,8 @@ TEST_F(ConsoleWindowTest, EmptyOrMissingTextWritesNothing) {
   ConsoleWrite(window, "");
   ConsoleWrite(window, nullptr);
   EXPECT_EQ(console().RowText(0), "old");
-  EXPECT_EQ(console().cursor_x, 0);
-  EXPECT_EQ(console().cursor_y, 0);
+  EXPECT_EQ(console().CursorX, 0);
+  EXPECT_EQ(console().CursorY, 0);
 }
 
 TEST_F(ConsoleWindowTest, ControlCharactersAreShownNotActedOn) {
@@ -141,8 +141,8 @@ TEST_F(ConsoleWindowTest, ControlCharactersAreShownNotActedOn) {
   const std::string text = "a\tb\rc\nd\be\a";
   ConsoleWrite(window, text.c_str());
   EXPECT_EQ(console().RowText(0), text);
-  EXPECT_EQ(console().cursor_x, static_cast<int>(text.size()));
-  EXPECT_EQ(console().cursor_y, 0);
+  EXPECT_EQ(console().CursorX, static_cast<int>(text.size()));
+  EXPECT_EQ(console().CursorY, 0);
 }
 
 TEST_F(ConsoleWindowTest, FullWidthLineGivesExactlyOneLineBreak) {
@@ -158,20 +158,20 @@ TEST_F(ConsoleWindowTest, FullWidthLineGivesExactlyOneLineBreak) {
 TEST_F(ConsoleWindowTest, LineBreakIsWrittenWithProcessingOnThenBackToScreenMode) {
   ScreenMode();
   ConsoleWriteLine(window, "QOR_ZAVERO has been started...");
-  EXPECT_EQ(m.calls.Names({"SetOutputMode", "WriteChars"}),
+  EXPECT_EQ(m.Calls.Names({"SetOutputMode", "WriteChars"}),
             (std::vector<std::string>{"WriteChars", "SetOutputMode", "WriteChars",
                                       "SetOutputMode"}));
-  ASSERT_EQ(console().writes.size(), 2u);
-  EXPECT_EQ(console().writes[0].mode, 0u);
-  EXPECT_EQ(console().writes[1].bytes, "\r\n");
-  EXPECT_EQ(console().writes[1].mode, 3u);
-  EXPECT_EQ(console().mode, 0u);
-  EXPECT_EQ(console().cursor_x, 0);
-  EXPECT_EQ(console().cursor_y, 1);
+  ASSERT_EQ(console().Writes.size(), 2u);
+  EXPECT_EQ(console().Writes[0].Mode, 0u);
+  EXPECT_EQ(console().Writes[1].Bytes, "\r\n");
+  EXPECT_EQ(console().Writes[1].Mode, 3u);
+  EXPECT_EQ(console().Mode, 0u);
+  EXPECT_EQ(console().CursorX, 0);
+  EXPECT_EQ(console().CursorY, 1);
 }
 
 TEST_F(ConsoleWindowTest, LinesStartAtTheCursorAndMissingTextGivesOnlyTheBreak) {
-  console().cursor_y = 7;  // started below an existing prompt
+  console().CursorY = 7;  // started below an existing prompt
   ScreenMode();
   ConsoleWriteLine(window, "first");
   ConsoleWriteLine(window, nullptr);
@@ -181,7 +181,7 @@ TEST_F(ConsoleWindowTest, LinesStartAtTheCursorAndMissingTextGivesOnlyTheBreak) 
   EXPECT_EQ(console().RowText(8), "");
   EXPECT_EQ(console().RowText(9), "");
   EXPECT_EQ(console().RowText(10), "second");
-  EXPECT_EQ(console().cursor_y, 11);
+  EXPECT_EQ(console().CursorY, 11);
 }
 
 TEST_F(ConsoleWindowTest, LineOnTheLastRowScrollsTheBuffer) {
@@ -192,7 +192,7 @@ TEST_F(ConsoleWindowTest, LineOnTheLastRowScrollsTheBuffer) {
   EXPECT_EQ(console().RowText(0), "");  // "top" scrolled away
   EXPECT_EQ(console().RowText(23), "bottom");
   EXPECT_EQ(console().RowText(24), "");
-  EXPECT_EQ(console().cursor_y, 24);
+  EXPECT_EQ(console().CursorY, 24);
 }
 
 // ---- colours and title
@@ -205,35 +205,35 @@ TEST_F(ConsoleWindowTest, ColoursAreBackgroundTimesSixteenPlusForeground) {
   EXPECT_EQ(console().CellAttribute(2, 0), 12);
   EXPECT_EQ(console().CellAttribute(3, 0), FakeConsole::kDefaultAttribute);
   ConsoleSetColors(window, 9, 0);
-  EXPECT_EQ(console().attribute, 9);
+  EXPECT_EQ(console().Attribute, 9);
   ConsoleSetColors(window, 15, 0);
-  EXPECT_EQ(console().attribute, 15);
+  EXPECT_EQ(console().Attribute, 15);
   ConsoleSetColors(window, 14, 1);
-  EXPECT_EQ(console().attribute, 0x1E);
+  EXPECT_EQ(console().Attribute, 0x1E);
 }
 
 TEST_F(ConsoleWindowTest, ColourNumbersOutsideZeroToFifteenChangeNothing) {
   ConsoleSetColors(window, 12, 0);
-  m.calls.Clear();
+  m.Calls.Clear();
   ConsoleSetColors(window, 16, 0);
   ConsoleSetColors(window, 7, 16);
   ConsoleSetColors(window, -1, 0);
   ConsoleSetColors(window, 7, -16);
-  EXPECT_EQ(console().attribute, 12);
-  EXPECT_EQ(m.calls.Count("SetTextAttribute"), 0);
+  EXPECT_EQ(console().Attribute, 12);
+  EXPECT_EQ(m.Calls.Count("SetTextAttribute"), 0);
 }
 
 TEST_F(ConsoleWindowTest, TitleIsSet) {
   ConsoleSetTitle(window, "ZAVERO von QOR");
-  EXPECT_EQ(console().title, "ZAVERO von QOR");
+  EXPECT_EQ(console().Title, "ZAVERO von QOR");
 }
 
 // ---- cursor
 
 TEST_F(ConsoleWindowTest, CursorMovesOnlyInScreenMode) {
   ConsoleMoveCursor(window, 5, 3);
-  EXPECT_EQ(m.calls.Count("SetCursor"), 0);
-  EXPECT_EQ(console().cursor_y, 0);
+  EXPECT_EQ(m.Calls.Count("SetCursor"), 0);
+  EXPECT_EQ(console().CursorY, 0);
 
   ScreenMode();
   ConsoleMoveCursor(window, 0, 3);
@@ -252,8 +252,8 @@ TEST_F(ConsoleWindowTest, CursorOutsideTheBufferLeavesTheCursorWhereItWas) {
 TEST_F(ConsoleWindowTest, CursorCoordinatesAreTakenAsTheirLow16Bits) {
   ScreenMode();
   ConsoleMoveCursor(window, 0x10002, 0x20003);
-  EXPECT_EQ(console().cursor_x, 2);
-  EXPECT_EQ(console().cursor_y, 3);
+  EXPECT_EQ(console().CursorX, 2);
+  EXPECT_EQ(console().CursorY, 3);
 }
 
 // ---- stream mode
@@ -264,33 +264,33 @@ TEST_F(ConsoleWindowTest, StreamModeWritesWholeTextsToTheConsole) {
   ConsoleWriteLine(window, "x");
   EXPECT_EQ(console().RowText(0), text.substr(0, 80));
   EXPECT_EQ(console().RowText(1), text.substr(80) + "x");
-  EXPECT_EQ(console().cursor_y, 2);
+  EXPECT_EQ(console().CursorY, 2);
   // The line and its CR LF go as one write.
-  ASSERT_EQ(console().writes.size(), 2u);
-  EXPECT_EQ(console().writes[1].bytes, "x\r\n");
+  ASSERT_EQ(console().Writes.size(), 2u);
+  EXPECT_EQ(console().Writes[1].Bytes, "x\r\n");
 }
 
 TEST_F(ConsoleWindowTest, RedirectedStreamModeFallsBackToAFileWrite) {
-  console().is_console = false;
+  console().IsConsole = false;
   ConsoleWrite(window, "abc");
   ConsoleWriteLine(window, "def");
   ConsoleWriteLine(window, nullptr);
-  EXPECT_EQ(console().stream, "abcdef\r\n\r\n");
-  EXPECT_EQ(m.calls.Names({"WriteChars", "WriteStream"}),
+  EXPECT_EQ(console().Stream, "abcdef\r\n\r\n");
+  EXPECT_EQ(m.Calls.Names({"WriteChars", "WriteStream"}),
             (std::vector<std::string>{"WriteChars", "WriteStream", "WriteChars", "WriteStream",
                                       "WriteChars", "WriteStream"}));
   // Cursor moves are ignored in stream mode, even where a console would fail.
   ConsoleMoveCursor(window, 1, 1);
-  EXPECT_EQ(m.calls.Count("SetCursor"), 0);
+  EXPECT_EQ(m.Calls.Count("SetCursor"), 0);
 }
 
 TEST_F(ConsoleWindowTest, RedirectedScreenModeWritesNothing) {
-  console().is_console = false;
+  console().IsConsole = false;
   ScreenMode();
   ConsoleWrite(window, "abc");
   ConsoleWriteLine(window, "def");
-  EXPECT_EQ(console().stream, "");
-  EXPECT_EQ(m.calls.Count("WriteStream"), 0);
+  EXPECT_EQ(console().Stream, "");
+  EXPECT_EQ(m.Calls.Count("WriteStream"), 0);
 }
 
 // ---- the lock
@@ -349,7 +349,7 @@ TEST(ConsoleWindowUnopened, OperationsBeforeOpenDoNothing) {
   ConsoleMoveCursor(window, 1, 1);
   ConsoleWrite(window, "a");
   ConsoleWriteLine(window, "b");
-  EXPECT_TRUE(m.calls.Calls().empty());
+  EXPECT_TRUE(m.Calls.Calls().empty());
 }
 
 }  // namespace

@@ -19,18 +19,18 @@ class ProgramLaunchTest : public ::testing::Test {
 
 TEST_F(ProgramLaunchTest, StartsDirectlyWithQuotedProgramAndTheFolder) {
   EXPECT_EQ(LaunchProgram(desktop, kNotepad, "C:\\logs\\run.log", "C:\\logs\\"), 1);
-  ASSERT_EQ(desktop.launches.size(), 1u);
-  const auto& launch = desktop.launches[0];
-  EXPECT_EQ(launch.command_line, "\"C:\\Windows\\system32\\notepad.exe\" C:\\logs\\run.log");
-  EXPECT_EQ(launch.directory, std::optional<std::string>("C:\\logs\\"));
-  EXPECT_EQ(launch.start.startup_flags, 0x1u);
-  EXPECT_EQ(launch.start.show_window, 1);
-  EXPECT_EQ(launch.start.creation_flags, 0x20u);
-  EXPECT_FALSE(launch.start.inherit_handles);
+  ASSERT_EQ(desktop.Launches.size(), 1u);
+  const auto& launch = desktop.Launches[0];
+  EXPECT_EQ(launch.CommandLine, "\"C:\\Windows\\system32\\notepad.exe\" C:\\logs\\run.log");
+  EXPECT_EQ(launch.Directory, std::optional<std::string>("C:\\logs\\"));
+  EXPECT_EQ(launch.Start.StartupFlags, 0x1u);
+  EXPECT_EQ(launch.Start.ShowWindow, 1);
+  EXPECT_EQ(launch.Start.CreationFlags, 0x20u);
+  EXPECT_FALSE(launch.Start.InheritHandles);
   // Nothing is kept of the started program.
-  EXPECT_TRUE(desktop.open_handles.empty());
-  EXPECT_EQ(desktop.closed_handles.size(), 2u);
-  EXPECT_TRUE(desktop.shell_starts.empty());
+  EXPECT_TRUE(desktop.OpenHandles.empty());
+  EXPECT_EQ(desktop.ClosedHandles.size(), 2u);
+  EXPECT_TRUE(desktop.ShellStarts.empty());
 }
 
 TEST_F(ProgramLaunchTest, CommandLineRules) {
@@ -45,33 +45,33 @@ TEST_F(ProgramLaunchTest, CommandLineRules) {
 
 TEST_F(ProgramLaunchTest, EmptyFolderGivesNoWorkingFolder) {
   LaunchProgram(desktop, kNotepad, "a.log", "");
-  ASSERT_EQ(desktop.launches.size(), 1u);
-  EXPECT_EQ(desktop.launches[0].directory, std::nullopt);
+  ASSERT_EQ(desktop.Launches.size(), 1u);
+  EXPECT_EQ(desktop.Launches[0].Directory, std::nullopt);
 }
 
 TEST_F(ProgramLaunchTest, FailedDirectStartFallsBackToTheShell) {
-  desktop.process_start_succeeds = false;
+  desktop.ProcessStartSucceeds = false;
   EXPECT_EQ(LaunchProgram(desktop, kNotepad, "C:\\logs\\run.log", "C:\\logs\\"), 1);
-  ASSERT_EQ(desktop.shell_starts.size(), 1u);
-  const auto& shell = desktop.shell_starts[0];
-  EXPECT_EQ(shell.mask, 0x40u);
-  EXPECT_EQ(shell.verb, std::optional<std::string>(""));  // empty, not missing
-  EXPECT_EQ(shell.file, std::optional<std::string>(kNotepad));
-  EXPECT_EQ(shell.parameters, std::optional<std::string>("C:\\logs\\run.log"));
-  EXPECT_EQ(shell.directory, std::optional<std::string>("C:\\logs\\"));
-  EXPECT_EQ(shell.show, 1);
-  EXPECT_TRUE(desktop.open_handles.empty());
+  ASSERT_EQ(desktop.ShellStarts.size(), 1u);
+  const auto& shell = desktop.ShellStarts[0];
+  EXPECT_EQ(shell.Mask, 0x40u);
+  EXPECT_EQ(shell.Verb, std::optional<std::string>(""));  // empty, not missing
+  EXPECT_EQ(shell.File, std::optional<std::string>(kNotepad));
+  EXPECT_EQ(shell.Parameters, std::optional<std::string>("C:\\logs\\run.log"));
+  EXPECT_EQ(shell.Directory, std::optional<std::string>("C:\\logs\\"));
+  EXPECT_EQ(shell.Show, 1);
+  EXPECT_TRUE(desktop.OpenHandles.empty());
   EXPECT_EQ(calls.Names({"StartProcess", "ShellStartProgram", "CloseObject"}),
             (std::vector<std::string>{"StartProcess", "ShellStartProgram", "CloseObject"}));
 }
 
 TEST_F(ProgramLaunchTest, ShellFallbackDerivesTheFolderFromTheProgram) {
-  desktop.process_start_succeeds = false;
+  desktop.ProcessStartSucceeds = false;
   LaunchProgram(desktop, kNotepad, "", "");
-  ASSERT_EQ(desktop.shell_starts.size(), 1u);
-  EXPECT_EQ(desktop.shell_starts[0].directory,
+  ASSERT_EQ(desktop.ShellStarts.size(), 1u);
+  EXPECT_EQ(desktop.ShellStarts[0].Directory,
             std::optional<std::string>("C:\\Windows\\system32\\"));
-  EXPECT_EQ(desktop.shell_starts[0].parameters, std::optional<std::string>(""));
+  EXPECT_EQ(desktop.ShellStarts[0].Parameters, std::optional<std::string>(""));
 
   EXPECT_EQ(FolderOfCommand("notepad.exe"), "");
   EXPECT_EQ(FolderOfCommand("\\notepad.exe"), "");  // only a backslash at the start
@@ -80,19 +80,19 @@ TEST_F(ProgramLaunchTest, ShellFallbackDerivesTheFolderFromTheProgram) {
 }
 
 TEST_F(ProgramLaunchTest, ShellStartWithoutProcessHandleClosesNothing) {
-  desktop.process_start_succeeds = false;
-  desktop.shell_gives_process = false;
+  desktop.ProcessStartSucceeds = false;
+  desktop.ShellGivesProcess = false;
   EXPECT_EQ(LaunchProgram(desktop, kNotepad, "a.log", ""), 1);
   EXPECT_EQ(calls.Count("CloseObject"), 0);
 }
 
 TEST_F(ProgramLaunchTest, BothRoutesFailingGivesZero) {
-  desktop.process_start_succeeds = false;
-  desktop.shell_start_succeeds = false;
+  desktop.ProcessStartSucceeds = false;
+  desktop.ShellStartSucceeds = false;
   EXPECT_EQ(LaunchProgram(desktop, "C:\\nowhere\\missing.exe", "x", "C:\\logs\\"), 0);
-  ASSERT_EQ(desktop.shell_starts.size(), 1u);
-  EXPECT_EQ(desktop.shell_starts[0].file, std::optional<std::string>("C:\\nowhere\\missing.exe"));
-  EXPECT_EQ(desktop.shell_starts[0].directory, std::optional<std::string>("C:\\logs\\"));
+  ASSERT_EQ(desktop.ShellStarts.size(), 1u);
+  EXPECT_EQ(desktop.ShellStarts[0].File, std::optional<std::string>("C:\\nowhere\\missing.exe"));
+  EXPECT_EQ(desktop.ShellStarts[0].Directory, std::optional<std::string>("C:\\logs\\"));
   EXPECT_EQ(calls.Count("CloseObject"), 0);
 }
 

@@ -28,14 +28,14 @@ class QuestionBoxTest : public ::testing::Test {
   }
   // A window's state while the box was up.
   FakeWindow During(Handle h, std::size_t question = 0) const {
-    for (const auto& w : desktop.questions.at(question).windows_during) {
-      if (w.handle == h) return w;
+    for (const auto& w : desktop.Questions.at(question).WindowsDuring) {
+      if (w.Handle == h) return w;
     }
     ADD_FAILURE() << "no window " << h;
     return {};
   }
-  std::uint32_t Me() const { return desktop.thread_id; }
-  std::uint32_t Us() const { return desktop.process_id; }
+  std::uint32_t Me() const { return desktop.ThreadId; }
+  std::uint32_t Us() const { return desktop.ProcessId; }
 
   fake::CallLog calls;
   FakeDesktop desktop{calls};
@@ -43,12 +43,12 @@ class QuestionBoxTest : public ::testing::Test {
 
 TEST_F(QuestionBoxTest, PassesTheTextsAndReturnsTheAnswerUnchanged) {
   EXPECT_EQ(Ask(), platform::kAnswerYes);
-  desktop.answer = platform::kAnswerNo;
+  desktop.Answer = platform::kAnswerNo;
   EXPECT_EQ(Ask(), platform::kAnswerNo);
-  ASSERT_EQ(desktop.questions.size(), 2u);
-  EXPECT_EQ(desktop.questions[0].title, "A little question...");
-  EXPECT_EQ(desktop.questions[0].text, "Open C:\\tools\\scan.log ?");
-  EXPECT_EQ(desktop.questions[0].style, kYesNoQuestion);
+  ASSERT_EQ(desktop.Questions.size(), 2u);
+  EXPECT_EQ(desktop.Questions[0].Title, "A little question...");
+  EXPECT_EQ(desktop.Questions[0].Text, "Open C:\\tools\\scan.log ?");
+  EXPECT_EQ(desktop.Questions[0].Style, kYesNoQuestion);
 }
 
 TEST_F(QuestionBoxTest, ThreadWithoutWindowsDisablesAndRestoresNothing) {
@@ -64,20 +64,20 @@ TEST_F(QuestionBoxTest, OnlyVisibleEnabledNonForegroundWindowsOfThisThreadAreDis
   const Handle disabled = desktop.AddWindow(Me(), Us(), true, /*enabled=*/false);
   const Handle other_thread = desktop.AddWindow(Me() + 1, Us());
   const Handle front = desktop.AddWindow(Me(), Us());
-  desktop.foreground = front;
+  desktop.Foreground = front;
 
   Ask();
 
-  EXPECT_FALSE(During(plain).enabled);
-  EXPECT_TRUE(During(hidden).enabled);
-  EXPECT_FALSE(During(disabled).enabled);
-  EXPECT_TRUE(During(other_thread).enabled);
-  EXPECT_TRUE(During(front).enabled);
-  EXPECT_EQ(desktop.questions[0].owner, front);
+  EXPECT_FALSE(During(plain).Enabled);
+  EXPECT_TRUE(During(hidden).Enabled);
+  EXPECT_FALSE(During(disabled).Enabled);
+  EXPECT_TRUE(During(other_thread).Enabled);
+  EXPECT_TRUE(During(front).Enabled);
+  EXPECT_EQ(desktop.Questions[0].Owner, front);
 
-  EXPECT_TRUE(desktop.Window(plain)->enabled);
-  EXPECT_FALSE(desktop.Window(hidden)->visible);
-  EXPECT_FALSE(desktop.Window(disabled)->enabled);  // was disabled before: stays so
+  EXPECT_TRUE(desktop.Window(plain)->Enabled);
+  EXPECT_FALSE(desktop.Window(hidden)->Visible);
+  EXPECT_FALSE(desktop.Window(disabled)->Enabled);  // was disabled before: stays so
   // Only `plain` was ever touched.
   EXPECT_EQ(calls.Count("EnableWindowInput"), 2);
 }
@@ -89,9 +89,9 @@ TEST_F(QuestionBoxTest, TopmostWindowIsLoweredDuringTheBoxAndRaisedAfter) {
   Ask();
 
   EXPECT_FALSE(During(top).topmost());
-  EXPECT_FALSE(During(top).enabled);
+  EXPECT_FALSE(During(top).Enabled);
   EXPECT_TRUE(desktop.Window(top)->topmost());
-  EXPECT_TRUE(desktop.Window(top)->enabled);
+  EXPECT_TRUE(desktop.Window(top)->Enabled);
   EXPECT_FALSE(desktop.Window(normal)->topmost());
   EXPECT_EQ(calls.Count("SetWindowTopmost"), 2);  // down and up, `top` only
 }
@@ -107,15 +107,15 @@ TEST_F(QuestionBoxTest, RecordsGoToTheFrontAndAreRestoredLastDisabledFirst) {
   Ask();
 
   ASSERT_EQ(during.size(), 2u);
-  EXPECT_EQ(during[0].window, b);
-  EXPECT_FALSE(during[0].was_topmost);
-  EXPECT_EQ(during[1].window, a);
-  EXPECT_TRUE(during[1].was_topmost);
-  EXPECT_EQ(during[1].thread_id, Me());
+  EXPECT_EQ(during[0].Window, b);
+  EXPECT_FALSE(during[0].WasTopmost);
+  EXPECT_EQ(during[1].Window, a);
+  EXPECT_TRUE(during[1].WasTopmost);
+  EXPECT_EQ(during[1].ThreadId, Me());
 
   std::vector<std::string> enables;
   for (const auto& c : calls.Calls()) {
-    if (c.name == "EnableWindowInput") enables.push_back(c.detail);
+    if (c.Name == "EnableWindowInput") enables.push_back(c.Detail);
   }
   EXPECT_EQ(enables, (std::vector<std::string>{std::to_string(a) + ",off",
                                                std::to_string(b) + ",off",
@@ -128,41 +128,41 @@ TEST_F(QuestionBoxTest, AnotherThreadsRecordsAreLeftToThatThread) {
   const Handle first_window = desktop.AddWindow(first, Us(), true, true, /*topmost=*/true);
   DisableThreadWindows(desktop);  // a box of the first thread is up
 
-  desktop.thread_id = first + 1;
-  const Handle second_window = desktop.AddWindow(desktop.thread_id, Us());
+  desktop.ThreadId = first + 1;
+  const Handle second_window = desktop.AddWindow(desktop.ThreadId, Us());
   Ask();
-  EXPECT_TRUE(desktop.Window(second_window)->enabled);
-  EXPECT_FALSE(desktop.Window(first_window)->enabled);
+  EXPECT_TRUE(desktop.Window(second_window)->Enabled);
+  EXPECT_FALSE(desktop.Window(first_window)->Enabled);
   EXPECT_FALSE(desktop.Window(first_window)->topmost());
   ASSERT_EQ(DisabledWindowList().size(), 1u);
-  EXPECT_EQ(DisabledWindowList()[0].window, first_window);
+  EXPECT_EQ(DisabledWindowList()[0].Window, first_window);
 
-  desktop.thread_id = first;
+  desktop.ThreadId = first;
   RestoreThreadWindows(desktop);
-  EXPECT_TRUE(desktop.Window(first_window)->enabled);
+  EXPECT_TRUE(desktop.Window(first_window)->Enabled);
   EXPECT_TRUE(desktop.Window(first_window)->topmost());
 }
 
 TEST_F(QuestionBoxTest, OwnerIsTheForegroundWindowOnlyWhenItIsOurs) {
   Ask();
-  EXPECT_EQ(desktop.questions.back().owner, platform::kNoHandle);
+  EXPECT_EQ(desktop.Questions.back().Owner, platform::kNoHandle);
 
   // Another process's window in front (the console of cmd.exe, say).
-  desktop.foreground = desktop.AddWindow(77, Us() + 1);
+  desktop.Foreground = desktop.AddWindow(77, Us() + 1);
   Ask();
-  EXPECT_EQ(desktop.questions.back().owner, platform::kNoHandle);
+  EXPECT_EQ(desktop.Questions.back().Owner, platform::kNoHandle);
 
   // Ours, though created by another of our threads.
-  desktop.foreground = desktop.AddWindow(Me() + 5, Us());
+  desktop.Foreground = desktop.AddWindow(Me() + 5, Us());
   Ask();
-  EXPECT_EQ(desktop.questions.back().owner, desktop.foreground);
+  EXPECT_EQ(desktop.Questions.back().Owner, desktop.Foreground);
 }
 
 TEST_F(QuestionBoxTest, FailedBoxGivesZeroAndStillRestores) {
   const Handle w = desktop.AddWindow(Me(), Us(), true, true, true);
-  desktop.answer = 0;
+  desktop.Answer = 0;
   EXPECT_EQ(Ask(), 0);
-  EXPECT_TRUE(desktop.Window(w)->enabled);
+  EXPECT_TRUE(desktop.Window(w)->Enabled);
   EXPECT_TRUE(desktop.Window(w)->topmost());
 }
 
@@ -172,8 +172,8 @@ TEST_F(QuestionBoxTest, WindowThatVanishedDuringTheBoxIsStillDroppedFromTheList)
     if (call == "AskQuestion") desktop.RemoveWindow(gone);
   };
   EXPECT_EQ(Ask(), platform::kAnswerYes);
-  EXPECT_EQ(calls.Calls().back().name, "SetWindowTopmost");
-  EXPECT_EQ(calls.Calls().back().detail, std::to_string(gone) + ",topmost");
+  EXPECT_EQ(calls.Calls().back().Name, "SetWindowTopmost");
+  EXPECT_EQ(calls.Calls().back().Detail, std::to_string(gone) + ",topmost");
 }
 
 }  // namespace

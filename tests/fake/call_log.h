@@ -14,8 +14,8 @@ class CallLog {
     if (enabled_) calls_.push_back({std::move(name), std::move(detail)});
   }
   struct Call {
-    std::string name;
-    std::string detail;
+    std::string Name;
+    std::string Detail;
   };
   const std::vector<Call>& Calls() const { return calls_; }
   void Clear() { calls_.clear(); }
@@ -27,15 +27,15 @@ class CallLog {
     std::vector<std::string> out;
     for (const auto& c : calls_) {
       bool keep = only.empty();
-      for (const auto& o : only) keep = keep || c.name == o;
-      if (keep) out.push_back(c.name);
+      for (const auto& o : only) keep = keep || c.Name == o;
+      if (keep) out.push_back(c.Name);
     }
     return out;
   }
   // How many calls carry this name.
   int Count(const std::string& name) const {
     int n = 0;
-    for (const auto& c : calls_) n += c.name == name;
+    for (const auto& c : calls_) n += c.Name == name;
     return n;
   }
 

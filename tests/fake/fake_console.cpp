@@ -18,8 +18,8 @@ void FakeConsole::SetBufferSize(int width, int height) {
   width_ = std::max(width, 1);
   height_ = std::max(height, 1);
   cells_.assign(static_cast<std::size_t>(width_) * height_, Cell{});
-  cursor_x = 0;
-  cursor_y = 0;
+  CursorX = 0;
+  CursorY = 0;
 }
 
 void FakeConsole::Fill(int x, int y, const std::string& text, std::uint16_t attr) {
@@ -38,20 +38,20 @@ bool FakeConsole::DeliverControlEvent(std::uint32_t event) {
 
 std::string FakeConsole::RowText(int y) const {
   std::string row;
-  for (int x = 0; x < width_; ++x) row += At(x, y).ch;
+  for (int x = 0; x < width_; ++x) row += At(x, y).Character;
   row.erase(row.find_last_not_of(' ') + 1);
   return row;
 }
 
 std::vector<std::uint16_t> FakeConsole::RowAttributes(int y) const {
   std::vector<std::uint16_t> out;
-  for (int x = 0; x < width_; ++x) out.push_back(At(x, y).attribute);
+  for (int x = 0; x < width_; ++x) out.push_back(At(x, y).Attribute);
   return out;
 }
 
-char FakeConsole::CellChar(int x, int y) const { return At(x, y).ch; }
+char FakeConsole::CellChar(int x, int y) const { return At(x, y).Character; }
 
-std::uint16_t FakeConsole::CellAttribute(int x, int y) const { return At(x, y).attribute; }
+std::uint16_t FakeConsole::CellAttribute(int x, int y) const { return At(x, y).Attribute; }
 
 std::string FakeConsole::ScreenText() const {
   int last = height_ - 1;
@@ -67,11 +67,11 @@ std::string FakeConsole::ScreenText() const {
 bool FakeConsole::Enter(const std::string& name, const std::string& detail) {
   calls_.Add(name, detail);
   if (before_call) before_call(name);
-  return failing_calls.count(name) == 0;
+  return FailingCalls.count(name) == 0;
 }
 
 bool FakeConsole::IsConsoleOutput(platform::Handle out) const {
-  return is_console && out == kOutputHandle;
+  return IsConsole && out == kOutputHandle;
 }
 
 // ---- platform::Console
@@ -85,17 +85,17 @@ platform::Handle FakeConsole::StdHandle(std::uint32_t which) {
 
 bool FakeConsole::ReadScreenBufferInfo(platform::Handle out, platform::ScreenBufferInfo* info) {
   if (!Enter("ReadScreenBufferInfo") || !IsConsoleOutput(out)) return false;
-  info->width = static_cast<std::int16_t>(width_);
-  info->height = static_cast<std::int16_t>(height_);
-  info->cursor_x = static_cast<std::int16_t>(cursor_x);
-  info->cursor_y = static_cast<std::int16_t>(cursor_y);
-  info->attributes = attribute;
+  info->Width = static_cast<std::int16_t>(width_);
+  info->Height = static_cast<std::int16_t>(height_);
+  info->CursorX = static_cast<std::int16_t>(CursorX);
+  info->CursorY = static_cast<std::int16_t>(CursorY);
+  info->Attributes = Attribute;
   return true;
 }
 
 bool FakeConsole::SetOutputMode(platform::Handle out, std::uint32_t new_mode) {
   if (!Enter("SetOutputMode", std::to_string(new_mode)) || !IsConsoleOutput(out)) return false;
-  mode = new_mode;
+  Mode = new_mode;
   return true;
 }
 
@@ -103,7 +103,7 @@ bool FakeConsole::SetTextAttribute(platform::Handle out, std::uint16_t new_attri
   if (!Enter("SetTextAttribute", std::to_string(new_attribute)) || !IsConsoleOutput(out)) {
     return false;
   }
-  attribute = new_attribute;
+  Attribute = new_attribute;
   return true;
 }
 
@@ -111,7 +111,7 @@ bool FakeConsole::SetTitle(const char* new_title) {
   // The title belongs to the console, not to the standard output: it is set
   // even when the output is redirected.
   if (!Enter("SetTitle", new_title ? new_title : "")) return false;
-  title = new_title ? new_title : "";
+  Title = new_title ? new_title : "";
   return true;
 }
 
@@ -121,15 +121,15 @@ bool FakeConsole::SetCursor(platform::Handle out, std::int16_t x, std::int16_t y
     return false;
   }
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return false;
-  cursor_x = x;
-  cursor_y = y;
+  CursorX = x;
+  CursorY = y;
   return true;
 }
 
 bool FakeConsole::WriteChars(platform::Handle out, const char* bytes, std::uint32_t count) {
   std::string text(bytes ? bytes : "", bytes ? count : 0);
   if (!Enter("WriteChars", text) || !IsConsoleOutput(out)) return false;
-  writes.push_back({"WriteChars", text, mode});
+  Writes.push_back({"WriteChars", text, Mode});
   Put(text.data(), static_cast<std::uint32_t>(text.size()));
   return true;
 }
@@ -137,12 +137,12 @@ bool FakeConsole::WriteChars(platform::Handle out, const char* bytes, std::uint3
 bool FakeConsole::WriteStream(platform::Handle out, const char* bytes, std::uint32_t count) {
   std::string text(bytes ? bytes : "", bytes ? count : 0);
   if (!Enter("WriteStream", text) || out != kOutputHandle) return false;
-  if (!is_console) {
-    stream += text;
+  if (!IsConsole) {
+    Stream += text;
     return true;
   }
   // WriteFile on a console handle is a console write.
-  writes.push_back({"WriteStream", text, mode});
+  Writes.push_back({"WriteStream", text, Mode});
   Put(text.data(), static_cast<std::uint32_t>(text.size()));
   return true;
 }
@@ -156,7 +156,7 @@ bool FakeConsole::AddControlRoutine(platform::ControlRoutine routine) {
 // ---- the screen buffer
 
 void FakeConsole::Put(const char* bytes, std::uint32_t count) {
-  const bool processed = (mode & kProcessedOutput) != 0;
+  const bool processed = (Mode & kProcessedOutput) != 0;
   for (std::uint32_t i = 0; i < count; ++i) {
     const char c = bytes[i];
     if (!processed) {
@@ -165,20 +165,20 @@ void FakeConsole::Put(const char* bytes, std::uint32_t count) {
     }
     switch (c) {
       case '\r':
-        cursor_x = 0;
+        CursorX = 0;
         break;
       case '\n':
         NextRow();
         break;
       case '\b':
-        if (cursor_x > 0) --cursor_x;
+        if (CursorX > 0) --CursorX;
         break;
       case '\a':
         break;
       case '\t':
         do {
           PutVisible(' ');
-        } while (cursor_x % kTabStop != 0 && cursor_x < width_ - 1);
+        } while (CursorX % kTabStop != 0 && CursorX < width_ - 1);
         break;
       default:
         PutVisible(c);
@@ -187,10 +187,10 @@ void FakeConsole::Put(const char* bytes, std::uint32_t count) {
 }
 
 void FakeConsole::PutVisible(char c) {
-  At(cursor_x, cursor_y) = Cell{c, attribute};
-  if (cursor_x < width_ - 1) {
-    ++cursor_x;
-  } else if (mode & kWrapAtEol) {
+  At(CursorX, CursorY) = Cell{c, Attribute};
+  if (CursorX < width_ - 1) {
+    ++CursorX;
+  } else if (Mode & kWrapAtEol) {
     NextRow();
   }
   // Wrap off: the cursor stays on the last column and the next character
@@ -198,14 +198,14 @@ void FakeConsole::PutVisible(char c) {
 }
 
 void FakeConsole::NextRow() {
-  cursor_x = 0;
-  if (cursor_y < height_ - 1) {
-    ++cursor_y;
+  CursorX = 0;
+  if (CursorY < height_ - 1) {
+    ++CursorY;
     return;
   }
   // Scroll the buffer up; the new last row is blank in the current attribute.
   cells_.erase(cells_.begin(), cells_.begin() + width_);
-  cells_.insert(cells_.end(), static_cast<std::size_t>(width_), Cell{' ', attribute});
+  cells_.insert(cells_.end(), static_cast<std::size_t>(width_), Cell{' ', Attribute});
 }
 
 }  // namespace zavero::fake

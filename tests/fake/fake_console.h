@@ -36,28 +36,28 @@ class FakeConsole : public platform::Console {
   // Puts text into the buffer as if it had been there before the program
   // started (no call is recorded, the cursor does not move).
   void Fill(int x, int y, const std::string& text, std::uint16_t attribute = kDefaultAttribute);
-  int cursor_x = 0;
-  int cursor_y = 0;
-  std::uint32_t mode = 3;                      // a fresh console: processed + wrap
-  std::uint16_t attribute = kDefaultAttribute; // current text attribute
-  std::string title;
-  bool is_console = true;                      // false: standard output redirected
-  std::uint32_t text_code_page = 0;            // TextCodePage(): 65001 for UTF-8 texts
-  std::string stream;                          // bytes WriteStream took while redirected
+  int CursorX = 0;
+  int CursorY = 0;
+  std::uint32_t Mode = 3;                      // a fresh console: processed + wrap
+  std::uint16_t Attribute = kDefaultAttribute; // current text attribute
+  std::string Title;
+  bool IsConsole = true;                      // false: standard output redirected
+  std::uint32_t TextCodePageValue = 0;            // TextCodePage(): 65001 for UTF-8 texts
+  std::string Stream;                          // bytes WriteStream took while redirected
   // Seam methods named here fail (return false, change nothing) while they
   // are in the set; e.g. {"WriteChars"}.
-  std::set<std::string> failing_calls;
+  std::set<std::string> FailingCalls;
   // Runs at the start of every seam call with its name, before it acts.
   std::function<void(const std::string& call)> before_call;
 
   // Every WriteChars / WriteStream that reached the console, with the output
   // mode in force at the time.
   struct Write {
-    std::string call;
-    std::string bytes;
-    std::uint32_t mode;
+    std::string Call;
+    std::string Bytes;
+    std::uint32_t Mode;
   };
-  std::vector<Write> writes;
+  std::vector<Write> Writes;
 
   // Delivers a console control event as the system does: the registered
   // routines, last registered first, until one answers TRUE. Returns true
@@ -81,19 +81,19 @@ class FakeConsole : public platform::Console {
   // ---- platform::Console
   platform::Handle StdHandle(std::uint32_t which) override;
   bool ReadScreenBufferInfo(platform::Handle out, platform::ScreenBufferInfo* info) override;
-  bool SetOutputMode(platform::Handle out, std::uint32_t mode) override;
-  bool SetTextAttribute(platform::Handle out, std::uint16_t attribute) override;
-  bool SetTitle(const char* title) override;
+  bool SetOutputMode(platform::Handle out, std::uint32_t Mode) override;
+  bool SetTextAttribute(platform::Handle out, std::uint16_t Attribute) override;
+  bool SetTitle(const char* Title) override;
   bool SetCursor(platform::Handle out, std::int16_t x, std::int16_t y) override;
   bool WriteChars(platform::Handle out, const char* bytes, std::uint32_t count) override;
   bool WriteStream(platform::Handle out, const char* bytes, std::uint32_t count) override;
   bool AddControlRoutine(platform::ControlRoutine routine) override;
-  std::uint32_t TextCodePage() override { return text_code_page; }
+  std::uint32_t TextCodePage() override { return TextCodePageValue; }
 
  private:
   struct Cell {
-    char ch = ' ';
-    std::uint16_t attribute = kDefaultAttribute;
+    char Character = ' ';
+    std::uint16_t Attribute = kDefaultAttribute;
   };
   // Records the call and runs the hook; false when the call is set to fail.
   bool Enter(const std::string& name, const std::string& detail = {});

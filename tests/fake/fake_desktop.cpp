@@ -19,27 +19,27 @@ std::optional<std::string> TextOrNone(const char* s) {
 platform::Handle FakeDesktop::AddWindow(std::uint32_t thread, std::uint32_t process, bool visible,
                                         bool enabled, bool topmost) {
   FakeWindow w;
-  w.handle = next_window_;
+  w.Handle = next_window_;
   next_window_ += 0x10;
-  w.thread_id = thread;
-  w.process_id = process;
-  w.visible = visible;
-  w.enabled = enabled;
-  w.ex_style = topmost ? platform::kExStyleTopmost : 0;
-  windows.push_back(w);
-  return w.handle;
+  w.ThreadId = thread;
+  w.ProcessId = process;
+  w.Visible = visible;
+  w.Enabled = enabled;
+  w.ExStyle = topmost ? platform::kExStyleTopmost : 0;
+  Windows.push_back(w);
+  return w.Handle;
 }
 
 void FakeDesktop::RemoveWindow(platform::Handle window) {
-  windows.erase(std::remove_if(windows.begin(), windows.end(),
-                               [window](const FakeWindow& w) { return w.handle == window; }),
-                windows.end());
-  if (foreground == window) foreground = platform::kNoHandle;
+  Windows.erase(std::remove_if(Windows.begin(), Windows.end(),
+                               [window](const FakeWindow& w) { return w.Handle == window; }),
+                Windows.end());
+  if (Foreground == window) Foreground = platform::kNoHandle;
 }
 
 FakeWindow* FakeDesktop::Window(platform::Handle window) {
-  for (auto& w : windows) {
-    if (w.handle == window) return &w;
+  for (auto& w : Windows) {
+    if (w.Handle == window) return &w;
   }
   return nullptr;
 }
@@ -52,7 +52,7 @@ void FakeDesktop::Enter(const std::string& name, const std::string& detail) {
 platform::Handle FakeDesktop::NewHandle() {
   platform::Handle h = next_handle_;
   next_handle_ += 4;
-  open_handles.insert(h);
+  OpenHandles.insert(h);
   return h;
 }
 
@@ -62,7 +62,7 @@ void FakeDesktop::EnumTopLevelWindows(platform::WindowVisitor visit, void* conte
   Enter("EnumTopLevelWindows");
   // Take the handles first: the visitor may change the windows it is shown.
   std::vector<platform::Handle> handles;
-  for (const auto& w : windows) handles.push_back(w.handle);
+  for (const auto& w : Windows) handles.push_back(w.Handle);
   for (platform::Handle h : handles) {
     if (!visit(h, context)) break;
   }
@@ -71,64 +71,64 @@ void FakeDesktop::EnumTopLevelWindows(platform::WindowVisitor visit, void* conte
 std::uint32_t FakeDesktop::WindowThreadProcess(platform::Handle window, std::uint32_t* process) {
   Enter("WindowThreadProcess", HandleText(window));
   const FakeWindow* w = Window(window);
-  if (process) *process = w ? w->process_id : 0;
-  return w ? w->thread_id : 0;
+  if (process) *process = w ? w->ProcessId : 0;
+  return w ? w->ThreadId : 0;
 }
 
 bool FakeDesktop::WindowVisible(platform::Handle window) {
   Enter("WindowVisible", HandleText(window));
   const FakeWindow* w = Window(window);
-  return w && w->visible;
+  return w && w->Visible;
 }
 
 bool FakeDesktop::WindowEnabled(platform::Handle window) {
   Enter("WindowEnabled", HandleText(window));
   const FakeWindow* w = Window(window);
-  return w && w->enabled;
+  return w && w->Enabled;
 }
 
 platform::Handle FakeDesktop::ForegroundWindow() {
   Enter("ForegroundWindow");
-  return foreground;
+  return Foreground;
 }
 
 std::uint32_t FakeDesktop::WindowExStyle(platform::Handle window) {
   Enter("WindowExStyle", HandleText(window));
   const FakeWindow* w = Window(window);
-  return w ? w->ex_style : 0;
+  return w ? w->ExStyle : 0;
 }
 
 void FakeDesktop::SetWindowTopmost(platform::Handle window, bool topmost) {
   Enter("SetWindowTopmost", HandleText(window) + (topmost ? ",topmost" : ",notopmost"));
   if (FakeWindow* w = Window(window)) {
     if (topmost) {
-      w->ex_style |= platform::kExStyleTopmost;
+      w->ExStyle |= platform::kExStyleTopmost;
     } else {
-      w->ex_style &= ~platform::kExStyleTopmost;
+      w->ExStyle &= ~platform::kExStyleTopmost;
     }
   }
 }
 
 void FakeDesktop::EnableWindowInput(platform::Handle window, bool enable) {
   Enter("EnableWindowInput", HandleText(window) + (enable ? ",on" : ",off"));
-  if (FakeWindow* w = Window(window)) w->enabled = enable;
+  if (FakeWindow* w = Window(window)) w->Enabled = enable;
 }
 
 int FakeDesktop::AskQuestion(platform::Handle owner, const char* text, const char* title,
                              std::uint32_t style) {
   Enter("AskQuestion", text ? text : "");
-  questions.push_back({owner, text ? text : "", title ? title : "", style, windows});
-  return answer;
+  Questions.push_back({owner, text ? text : "", title ? title : "", style, Windows});
+  return Answer;
 }
 
 std::uint32_t FakeDesktop::CurrentThreadId() {
   Enter("CurrentThreadId");
-  return thread_id;
+  return ThreadId;
 }
 
 std::uint32_t FakeDesktop::CurrentProcessId() {
   Enter("CurrentProcessId");
-  return process_id;
+  return ProcessId;
 }
 
 // ---- programs
@@ -138,68 +138,68 @@ bool FakeDesktop::StartProcess(char* command_line, const char* directory,
                                platform::Handle* thread) {
   std::string line = command_line ? command_line : "";
   Enter("StartProcess", line);
-  Launch launch{line, TextOrNone(directory), start, process_start_succeeds, 0, 0};
-  if (launch.succeeded) {
-    launch.process = NewHandle();
-    launch.thread = NewHandle();
-    *process = launch.process;
-    *thread = launch.thread;
+  Launch launch{line, TextOrNone(directory), start, ProcessStartSucceeds, 0, 0};
+  if (launch.Succeeded) {
+    launch.Process = NewHandle();
+    launch.Thread = NewHandle();
+    *process = launch.Process;
+    *thread = launch.Thread;
   }
-  launches.push_back(launch);
-  return launch.succeeded;
+  Launches.push_back(launch);
+  return launch.Succeeded;
 }
 
 bool FakeDesktop::ShellStartProgram(const platform::ShellStart& start, platform::Handle* process) {
-  Enter("ShellStartProgram", start.file ? start.file : "");
-  ShellLaunch launch{start.mask,
-                     TextOrNone(start.verb),
-                     TextOrNone(start.file),
-                     TextOrNone(start.parameters),
-                     TextOrNone(start.directory),
-                     start.show,
-                     shell_start_succeeds,
+  Enter("ShellStartProgram", start.File ? start.File : "");
+  ShellLaunch launch{start.Mask,
+                     TextOrNone(start.Verb),
+                     TextOrNone(start.File),
+                     TextOrNone(start.Parameters),
+                     TextOrNone(start.Directory),
+                     start.Show,
+                     ShellStartSucceeds,
                      0};
-  if (launch.succeeded) {
-    if (shell_gives_process) launch.process = NewHandle();
-    *process = launch.process;
+  if (launch.Succeeded) {
+    if (ShellGivesProcess) launch.Process = NewHandle();
+    *process = launch.Process;
   }
-  shell_starts.push_back(launch);
-  return launch.succeeded;
+  ShellStarts.push_back(launch);
+  return launch.Succeeded;
 }
 
 void FakeDesktop::CloseObject(platform::Handle handle) {
   Enter("CloseObject", HandleText(handle));
-  closed_handles.push_back(handle);
-  open_handles.erase(handle);
+  ClosedHandles.push_back(handle);
+  OpenHandles.erase(handle);
 }
 
 std::uint32_t FakeDesktop::SystemDirectory(char* buffer, std::uint32_t size) {
   Enter("SystemDirectory", std::to_string(size));
   // GetSystemDirectoryA: the length copied, or the size needed (with the
   // terminator) when the buffer is too small, leaving the buffer alone.
-  const auto n = static_cast<std::uint32_t>(system_directory.size());
+  const auto n = static_cast<std::uint32_t>(SystemDirectoryText.size());
   if (n + 1 > size) return n + 1;
-  std::memcpy(buffer, system_directory.c_str(), n + 1);
+  std::memcpy(buffer, SystemDirectoryText.c_str(), n + 1);
   return n;
 }
 
 void FakeDesktop::InitCommonControls(std::uint32_t classes) {
   Enter("InitCommonControls", std::to_string(classes));
-  common_controls_inits.push_back(classes);
+  CommonControlsInits.push_back(classes);
 }
 
 void FakeDesktop::InitCom() {
   Enter("InitCom");
-  ++com_inits;
+  ++ComInits;
 }
 
 int FakeDesktop::RunAndWait(const char* const* argv) {
   std::string joined;
   for (const char* const* a = argv; *a != nullptr; ++a) joined += (a == argv ? "" : "|") + std::string(*a);
   Enter("RunAndWait", joined);
-  runs.push_back(joined);
-  auto it = run_status.find(argv[0]);
-  return it == run_status.end() ? -1 : it->second;
+  Runs.push_back(joined);
+  auto it = RunStatus.find(argv[0]);
+  return it == RunStatus.end() ? -1 : it->second;
 }
 
 }  // namespace zavero::fake

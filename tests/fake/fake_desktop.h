@@ -20,13 +20,13 @@
 namespace zavero::fake {
 
 struct FakeWindow {
-  platform::Handle handle = 0;
-  std::uint32_t thread_id = 0;
-  std::uint32_t process_id = 0;
-  bool visible = true;
-  bool enabled = true;
-  std::uint32_t ex_style = 0;
-  bool topmost() const { return (ex_style & platform::kExStyleTopmost) != 0; }
+  platform::Handle Handle = 0;
+  std::uint32_t ThreadId = 0;
+  std::uint32_t ProcessId = 0;
+  bool Visible = true;
+  bool Enabled = true;
+  std::uint32_t ExStyle = 0;
+  bool topmost() const { return (ExStyle & platform::kExStyleTopmost) != 0; }
 };
 
 class FakeDesktop : public platform::Desktop {
@@ -34,8 +34,8 @@ class FakeDesktop : public platform::Desktop {
   explicit FakeDesktop(CallLog& calls) : calls_(calls) {}
 
   // ---- building the desktop
-  std::uint32_t thread_id = 100;    // the calling thread (GetCurrentThreadId)
-  std::uint32_t process_id = 4000;  // this process (GetCurrentProcessId)
+  std::uint32_t ThreadId = 100;    // the calling thread (GetCurrentThreadId)
+  std::uint32_t ProcessId = 4000;  // this process (GetCurrentProcessId)
   // Adds a top-level window at the end of the enumeration order and returns
   // its handle.
   platform::Handle AddWindow(std::uint32_t thread, std::uint32_t process, bool visible = true,
@@ -43,56 +43,56 @@ class FakeDesktop : public platform::Desktop {
   // Destroys a window: it leaves the enumeration and calls on it fail.
   void RemoveWindow(platform::Handle window);
   FakeWindow* Window(platform::Handle window);
-  std::vector<FakeWindow> windows;  // in enumeration order
-  platform::Handle foreground = platform::kNoHandle;
+  std::vector<FakeWindow> Windows;  // in enumeration order
+  platform::Handle Foreground = platform::kNoHandle;
 
   // The message box's answer; 0 models a box that could not be shown.
-  int answer = platform::kAnswerYes;
+  int Answer = platform::kAnswerYes;
   struct Question {
-    platform::Handle owner;
-    std::string text;
-    std::string title;
-    std::uint32_t style;
-    std::vector<FakeWindow> windows_during;  // every window while the box was up
+    platform::Handle Owner;
+    std::string Text;
+    std::string Title;
+    std::uint32_t Style;
+    std::vector<FakeWindow> WindowsDuring;  // every window while the box was up
   };
-  std::vector<Question> questions;
+  std::vector<Question> Questions;
 
   // Process starts (CreateProcessA) and whether they succeed.
-  bool process_start_succeeds = true;
+  bool ProcessStartSucceeds = true;
   struct Launch {
-    std::string command_line;
-    std::optional<std::string> directory;  // nullopt: none given
-    platform::ProcessStart start;
-    bool succeeded;
-    platform::Handle process, thread;      // the handles handed out (0 on failure)
+    std::string CommandLine;
+    std::optional<std::string> Directory;  // nullopt: none given
+    platform::ProcessStart Start;
+    bool Succeeded;
+    platform::Handle Process, Thread;      // the handles handed out (0 on failure)
   };
-  std::vector<Launch> launches;
+  std::vector<Launch> Launches;
 
   // Shell starts (ShellExecuteExA) and whether they succeed.
-  bool shell_start_succeeds = true;
-  bool shell_gives_process = true;  // whether a successful start reports a process handle
+  bool ShellStartSucceeds = true;
+  bool ShellGivesProcess = true;  // whether a successful start reports a process handle
   struct ShellLaunch {
-    std::uint32_t mask;
-    std::optional<std::string> verb, file, parameters, directory;  // nullopt: null pointer
-    int show;
-    bool succeeded;
-    platform::Handle process;
+    std::uint32_t Mask;
+    std::optional<std::string> Verb, File, Parameters, Directory;  // nullopt: null pointer
+    int Show;
+    bool Succeeded;
+    platform::Handle Process;
   };
-  std::vector<ShellLaunch> shell_starts;
+  std::vector<ShellLaunch> ShellStarts;
 
   // Handles handed out by the starts and not closed yet, and every close.
-  std::set<platform::Handle> open_handles;
-  std::vector<platform::Handle> closed_handles;
+  std::set<platform::Handle> OpenHandles;
+  std::vector<platform::Handle> ClosedHandles;
 
   // Programs run and waited for (RunAndWait): each argv, joined by "|", and
   // the status a program answers, by argv[0] (-1: it cannot be started; a
   // program not named here answers -1).
-  std::vector<std::string> runs;
-  std::map<std::string, int> run_status;
+  std::vector<std::string> Runs;
+  std::map<std::string, int> RunStatus;
 
-  std::string system_directory = "C:\\Windows\\system32";
-  std::vector<std::uint32_t> common_controls_inits;  // class bits of each call
-  int com_inits = 0;
+  std::string SystemDirectoryText = "C:\\Windows\\system32";
+  std::vector<std::uint32_t> CommonControlsInits;  // class bits of each call
+  int ComInits = 0;
 
   // Runs at the start of every seam call with its name, before it acts
   // (e.g. to remove a window while the box is up).

@@ -10,29 +10,29 @@ namespace zavero::fake {
 using platform::Handle;
 
 struct FakeFiles::Node {
-  std::string name;
-  std::uint32_t attributes = 0x10;
-  bool folder = true;
-  std::vector<std::unique_ptr<Node>> children;
-  Node* parent = nullptr;
-  std::string link_target;  // not empty: a junction to this folder path
-  std::shared_ptr<std::string> content = std::make_shared<std::string>();
-  std::uint64_t sparse_prefix = 0;  // bytes before `content` (for sizes over 4 GiB)
-  bool refuse_attribute_writes = false;
-  bool locked = false;
-  std::uint32_t list_error = 0;
-  std::uint64_t id = 0;
+  std::string Name;
+  std::uint32_t Attributes = 0x10;
+  bool Folder = true;
+  std::vector<std::unique_ptr<Node>> Children;
+  Node* Parent = nullptr;
+  std::string LinkTarget;  // not empty: a junction to this folder path
+  std::shared_ptr<std::string> Content = std::make_shared<std::string>();
+  std::uint64_t SparsePrefix = 0;  // bytes before `content` (for sizes over 4 GiB)
+  bool RefuseAttributeWrites = false;
+  bool Locked = false;
+  std::uint32_t ListError = 0;
+  std::uint64_t Id = 0;
 };
 
 struct FakeFiles::Find {
-  std::vector<platform::FindEntry> entries;
-  std::size_t next = 1;  // entries[0] went out with the find-first call
+  std::vector<platform::FindEntry> Entries;
+  std::size_t Next = 1;  // entries[0] went out with the find-first call
 };
 
 struct FakeFiles::OpenFileState {
-  std::shared_ptr<std::string> content;
-  std::uint64_t* sparse_prefix;
-  std::uint64_t position = 0;
+  std::shared_ptr<std::string> Content;
+  std::uint64_t* SparsePrefix;
+  std::uint64_t Position = 0;
 };
 
 namespace {
@@ -94,9 +94,9 @@ void FakeFiles::Hook(const std::string& call, const std::string& arg) {
 
 std::string FakeFiles::FullPathOf(const std::string& path) const {
   if (path.empty() || (path.size() >= 2 && path[1] == ':')) return path;
-  if (unix_paths && path[0] == '/') return path;
+  if (UnixPaths && path[0] == '/') return path;
   const bool from_root = path[0] == '\\' || path[0] == '/';
-  const std::string base = from_root ? current_folder.substr(0, 2) : current_folder;
+  const std::string base = from_root ? CurrentFolder.substr(0, 2) : CurrentFolder;
   std::vector<std::string> parts;
   for (const auto& part : Split(base + "\\" + path)) {
     if (part == "..") {
@@ -117,17 +117,17 @@ FakeFiles::Node* FakeFiles::Lookup(const std::string& path, bool follow_links) c
   if (parts.empty()) return nullptr;
   Node* node = root_.get();
   for (std::size_t i = 0; i < parts.size(); ++i) {
-    if (!node->folder) return nullptr;
-    if (!node->link_target.empty()) node = Lookup(node->link_target, true);
+    if (!node->Folder) return nullptr;
+    if (!node->LinkTarget.empty()) node = Lookup(node->LinkTarget, true);
     if (!node) return nullptr;
     Node* found = nullptr;
     std::string want = Lower(parts[i]);
-    for (auto& child : node->children)
-      if (Lower(child->name) == want) found = child.get();
+    for (auto& child : node->Children)
+      if (Lower(child->Name) == want) found = child.get();
     if (!found) return nullptr;
     node = found;
   }
-  if (follow_links && !node->link_target.empty()) return Lookup(node->link_target, true);
+  if (follow_links && !node->LinkTarget.empty()) return Lookup(node->LinkTarget, true);
   return node;
 }
 
@@ -136,15 +136,15 @@ FakeFiles::Node* FakeFiles::MakeFolder(const std::string& path) {
   Node* node = root_.get();
   for (auto& part : parts) {
     Node* found = nullptr;
-    for (auto& child : node->children)
-      if (Lower(child->name) == Lower(part)) found = child.get();
+    for (auto& child : node->Children)
+      if (Lower(child->Name) == Lower(part)) found = child.get();
     if (!found) {
       auto made = std::make_unique<Node>();
-      made->name = part;
-      made->parent = node;
-      made->id = next_id++;
+      made->Name = part;
+      made->Parent = node;
+      made->Id = next_id++;
       found = made.get();
-      node->children.push_back(std::move(made));
+      node->Children.push_back(std::move(made));
     }
     node = found;
   }
@@ -159,28 +159,28 @@ void FakeFiles::AddDrive(char letter, std::uint32_t type) {
 
 void FakeFiles::AddFolder(const std::string& path, std::uint32_t attributes) {
   Node* n = MakeFolder(path);
-  n->attributes = attributes | platform::kAttrDirectory;
+  n->Attributes = attributes | platform::kAttrDirectory;
 }
 
 void FakeFiles::AddFile(const std::string& path, std::uint32_t attributes,
                         const std::string& content) {
   Node* n = MakeFolder(path);
-  n->folder = false;
-  n->attributes = attributes & ~platform::kAttrDirectory;
-  *n->content = content;
+  n->Folder = false;
+  n->Attributes = attributes & ~platform::kAttrDirectory;
+  *n->Content = content;
 }
 
 void FakeFiles::AddLink(const std::string& path, const std::string& target,
                         std::uint32_t attributes) {
   Node* n = MakeFolder(path);
-  n->attributes = attributes | platform::kAttrDirectory;
-  n->link_target = target;
+  n->Attributes = attributes | platform::kAttrDirectory;
+  n->LinkTarget = target;
 }
 
 void FakeFiles::Remove(const std::string& path) {
   Node* n = Lookup(path, false);
-  if (!n || !n->parent) return;
-  auto& siblings = n->parent->children;
+  if (!n || !n->Parent) return;
+  auto& siblings = n->Parent->Children;
   siblings.erase(std::remove_if(siblings.begin(), siblings.end(),
                                 [n](const std::unique_ptr<Node>& c) { return c.get() == n; }),
                  siblings.end());
@@ -190,39 +190,39 @@ bool FakeFiles::Exists(const std::string& path) const { return Lookup(path, fals
 
 std::uint32_t FakeFiles::Attributes(const std::string& path) const {
   Node* n = Lookup(path, false);
-  return n ? n->attributes : platform::kInvalidAttributes;
+  return n ? n->Attributes : platform::kInvalidAttributes;
 }
 
 void FakeFiles::SetAttributes(const std::string& path, std::uint32_t attributes) {
-  if (Node* n = Lookup(path, false)) n->attributes = attributes;
+  if (Node* n = Lookup(path, false)) n->Attributes = attributes;
 }
 
 std::string FakeFiles::Content(const std::string& path) const {
   Node* n = Lookup(path, false);
-  return n && !n->folder ? *n->content : std::string();
+  return n && !n->Folder ? *n->Content : std::string();
 }
 
 void FakeFiles::SetSparsePrefix(const std::string& path, std::uint64_t bytes) {
-  if (Node* n = Lookup(path, false)) n->sparse_prefix = bytes;
+  if (Node* n = Lookup(path, false)) n->SparsePrefix = bytes;
 }
 
 void FakeFiles::MoveToEnd(const std::string& path) {
   Node* n = Lookup(path, false);
-  if (!n || !n->parent) return;
-  auto& siblings = n->parent->children;
+  if (!n || !n->Parent) return;
+  auto& siblings = n->Parent->Children;
   auto it = std::find_if(siblings.begin(), siblings.end(),
                          [n](const std::unique_ptr<Node>& c) { return c.get() == n; });
   std::rotate(it, it + 1, siblings.end());
 }
 
 void FakeFiles::RefuseAttributeWrites(const std::string& path) {
-  if (Node* n = Lookup(path, false)) n->refuse_attribute_writes = true;
+  if (Node* n = Lookup(path, false)) n->RefuseAttributeWrites = true;
 }
 void FakeFiles::LockFile(const std::string& path, bool locked) {
-  if (Node* n = Lookup(path, false)) n->locked = locked;
+  if (Node* n = Lookup(path, false)) n->Locked = locked;
 }
 void FakeFiles::FailListing(const std::string& path, std::uint32_t error) {
-  if (Node* n = Lookup(path, true)) n->list_error = error;
+  if (Node* n = Lookup(path, true)) n->ListError = error;
 }
 
 int FakeFiles::open_files() const { return static_cast<int>(files_.size()); }
@@ -238,33 +238,33 @@ Handle FakeFiles::FindFirstEntry(const char* search, platform::FindEntry* entry,
   std::string folder = cut == std::string::npos ? std::string() : s.substr(0, cut);
   std::string pattern = cut == std::string::npos ? s : s.substr(cut + 1);
   Node* dir = folder.empty() ? nullptr : Lookup(folder, true);
-  if (!dir || !dir->folder) {
+  if (!dir || !dir->Folder) {
     *error = 3;  // ERROR_PATH_NOT_FOUND
     return platform::kInvalidHandle;
   }
-  if (dir->list_error) {
-    *error = dir->list_error;
+  if (dir->ListError) {
+    *error = dir->ListError;
     return platform::kInvalidHandle;
   }
   auto find = std::make_unique<Find>();
   auto add = [&](const std::string& name, std::uint32_t attributes) {
     if (!Matches(pattern.c_str(), name.c_str())) return;
     platform::FindEntry e;
-    e.attributes = Reported(attributes, normal_for_zero_);
-    std::snprintf(e.name, sizeof e.name, "%s", name.c_str());
-    find->entries.push_back(e);
+    e.Attributes = Reported(attributes, normal_for_zero_);
+    std::snprintf(e.Name, sizeof e.Name, "%s", name.c_str());
+    find->Entries.push_back(e);
   };
-  bool drive_root = dir->parent == root_.get();
+  bool drive_root = dir->Parent == root_.get();
   if (!drive_root) {
     add(".", platform::kAttrDirectory);
     add("..", platform::kAttrDirectory);
   }
-  for (auto& child : dir->children) add(child->name, child->attributes);
-  if (find->entries.empty()) {
+  for (auto& child : dir->Children) add(child->Name, child->Attributes);
+  if (find->Entries.empty()) {
     *error = platform::kErrorFileNotFound;
     return platform::kInvalidHandle;
   }
-  *entry = find->entries[0];
+  *entry = find->Entries[0];
   Handle h = next_handle_++;
   finds_[h] = std::move(find);
   return h;
@@ -273,8 +273,8 @@ Handle FakeFiles::FindFirstEntry(const char* search, platform::FindEntry* entry,
 bool FakeFiles::FindNextEntry(Handle h, platform::FindEntry* entry) {
   Hook("FindNextEntry", {});
   auto it = finds_.find(h);
-  if (it == finds_.end() || it->second->next >= it->second->entries.size()) return false;
-  *entry = it->second->entries[it->second->next++];
+  if (it == finds_.end() || it->second->Next >= it->second->Entries.size()) return false;
+  *entry = it->second->Entries[it->second->Next++];
   return true;
 }
 
@@ -286,26 +286,26 @@ void FakeFiles::EndFind(Handle h) {
 std::uint32_t FakeFiles::ReadAttributes(const char* path) {
   Hook("ReadAttributes", path);
   Node* n = Lookup(path, false);
-  return n ? Reported(n->attributes, normal_for_zero_) : platform::kInvalidAttributes;
+  return n ? Reported(n->Attributes, normal_for_zero_) : platform::kInvalidAttributes;
 }
 
 bool FakeFiles::WriteAttributes(const char* path, std::uint32_t attributes) {
   Hook("WriteAttributes", std::string(path) + "=" + std::to_string(attributes));
   Node* n = Lookup(path, false);
-  if (!n || n->refuse_attribute_writes) return false;
+  if (!n || n->RefuseAttributeWrites) return false;
   // Only the bits SetFileAttributesA can set change; the others (directory,
   // compressed, encrypted, reparse point ...) are the file system's and stay
   // as they are. NORMAL stands for "no attributes".
   const std::uint32_t writable = platform::kAttrWritable;
-  n->attributes = (attributes & writable & ~platform::kAttrNormal) | (n->attributes & ~writable);
+  n->Attributes = (attributes & writable & ~platform::kAttrNormal) | (n->Attributes & ~writable);
   return true;
 }
 
 std::uint32_t FakeFiles::LogicalDriveStrings(std::uint32_t size, char* buffer) {
   Hook("LogicalDriveStrings", std::to_string(size));
   std::string list;
-  if (drive_strings) {
-    list = *drive_strings;
+  if (DriveStrings) {
+    list = *DriveStrings;
   } else {
     for (auto& d : drive_types_) list += std::string(1, d.first) + ":\\" + '\0';
   }
@@ -326,11 +326,11 @@ std::uint32_t FakeFiles::DriveType(const char* root) {
 bool FakeFiles::ReadFolderId(const char* path, platform::FolderId* id) {
   Hook("ReadFolderId", path);
   Node* n = Lookup(path, true);
-  if (!n || !n->folder) return false;
+  if (!n || !n->Folder) return false;
   Node* top = n;
-  while (top->parent && top->parent != root_.get()) top = top->parent;
-  id->volume = static_cast<std::uint32_t>(top->name.empty() ? 0 : top->name[0]);
-  id->index = n->id;
+  while (top->Parent && top->Parent != root_.get()) top = top->Parent;
+  id->Volume = static_cast<std::uint32_t>(top->Name.empty() ? 0 : top->Name[0]);
+  id->Index = n->Id;
   return true;
 }
 
@@ -353,31 +353,31 @@ Handle FakeFiles::OpenFile(const char* path, std::uint32_t access, std::uint32_t
   const std::string p = FullPathOf(path);
   auto cut = p.find_last_of("\\/");
   Node* dir = cut == std::string::npos ? nullptr : Lookup(p.substr(0, cut), true);
-  if (!dir || !dir->folder) return platform::kInvalidHandle;
+  if (!dir || !dir->Folder) return platform::kInvalidHandle;
   Node* n = Lookup(p, true);
-  if (n && (n->folder || n->locked)) return platform::kInvalidHandle;
+  if (n && (n->Folder || n->Locked)) return platform::kInvalidHandle;
   bool wants_write = (access & platform::kGenericWrite) != 0;
-  if (n && wants_write && (n->attributes & platform::kAttrReadOnly)) return platform::kInvalidHandle;
+  if (n && wants_write && (n->Attributes & platform::kAttrReadOnly)) return platform::kInvalidHandle;
   switch (disposition) {
     case platform::kCreateAlways:
       // Windows refuses to replace a hidden or system file unless the caller
       // asks for those attributes.
-      if (n && (n->attributes & (platform::kAttrHidden | platform::kAttrSystem)) &&
+      if (n && (n->Attributes & (platform::kAttrHidden | platform::kAttrSystem)) &&
           (flags & (platform::kAttrHidden | platform::kAttrSystem)) !=
-              (n->attributes & (platform::kAttrHidden | platform::kAttrSystem)))
+              (n->Attributes & (platform::kAttrHidden | platform::kAttrSystem)))
         return platform::kInvalidHandle;
       if (!n) {
         AddFile(p, platform::kAttrArchive);
         n = Lookup(p, true);
       }
-      n->attributes = platform::kAttrArchive;
-      n->content->clear();
-      n->sparse_prefix = 0;
+      n->Attributes = platform::kAttrArchive;
+      n->Content->clear();
+      n->SparsePrefix = 0;
       break;
     case platform::kTruncateExisting:
       if (!n) return platform::kInvalidHandle;
-      n->content->clear();
-      n->sparse_prefix = 0;
+      n->Content->clear();
+      n->SparsePrefix = 0;
       break;
     case platform::kOpenAlways:
       if (!n) {
@@ -389,8 +389,8 @@ Handle FakeFiles::OpenFile(const char* path, std::uint32_t access, std::uint32_t
       return platform::kInvalidHandle;
   }
   auto state = std::make_unique<OpenFileState>();
-  state->content = n->content;
-  state->sparse_prefix = &n->sparse_prefix;
+  state->Content = n->Content;
+  state->SparsePrefix = &n->SparsePrefix;
   Handle h = next_handle_++;
   files_[h] = std::move(state);
   return h;
@@ -399,21 +399,21 @@ Handle FakeFiles::OpenFile(const char* path, std::uint32_t access, std::uint32_t
 bool FakeFiles::WriteBytes(Handle file, const void* bytes, std::uint32_t count,
                            std::uint32_t* written) {
   Hook("WriteBytes", std::string(static_cast<const char*>(bytes), count));
-  write_sizes.push_back(count);
+  WriteSizes.push_back(count);
   auto it = files_.find(file);
   if (it == files_.end()) {
     if (written) *written = 0;
     return false;
   }
   OpenFileState& f = *it->second;
-  std::uint32_t n = write_limit ? std::min(count, *write_limit) : count;
-  std::uint64_t prefix = *f.sparse_prefix;
-  std::uint64_t at = f.position < prefix ? 0 : f.position - prefix;
-  std::string& c = *f.content;
+  std::uint32_t n = WriteLimit ? std::min(count, *WriteLimit) : count;
+  std::uint64_t prefix = *f.SparsePrefix;
+  std::uint64_t at = f.Position < prefix ? 0 : f.Position - prefix;
+  std::string& c = *f.Content;
   if (c.size() < at) c.resize(static_cast<std::size_t>(at), '\0');
   c.replace(static_cast<std::size_t>(at), std::min<std::size_t>(n, c.size() - at),
             static_cast<const char*>(bytes), n);
-  f.position = prefix + at + n;
+  f.Position = prefix + at + n;
   if (written) *written = n;
   return n == count;
 }
@@ -425,7 +425,7 @@ std::uint32_t FakeFiles::FileSize(Handle file, std::uint32_t* high) {
     if (high) *high = 0;
     return 0xFFFFFFFFu;
   }
-  std::uint64_t size = *it->second->sparse_prefix + it->second->content->size();
+  std::uint64_t size = *it->second->SparsePrefix + it->second->Content->size();
   if (high) *high = static_cast<std::uint32_t>(size >> 32);
   return static_cast<std::uint32_t>(size);
 }
@@ -437,7 +437,7 @@ void FakeFiles::SeekFromStart(Handle file, std::int32_t low, std::int32_t* high)
   if (it == files_.end()) return;
   std::uint64_t pos = static_cast<std::uint32_t>(low);
   if (high) pos |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(*high)) << 32;
-  it->second->position = pos;
+  it->second->Position = pos;
 }
 
 void FakeFiles::CloseFile(Handle file) {

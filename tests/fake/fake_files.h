@@ -34,7 +34,7 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   void AddFolder(const std::string& path, std::uint32_t attributes = 0x10);
   // A file with attributes and optional content.
   void AddFile(const std::string& path, std::uint32_t attributes = 0x20,
-               const std::string& content = {});
+               const std::string& Content = {});
   // A folder entry that is a link (junction) to another folder: listed with
   // `attributes` (default directory + reparse point), and its listing is the
   // target's listing; its FolderId is the target's.
@@ -52,9 +52,9 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   void MoveToEnd(const std::string& path);
   // The process's current folder, ending in "\": a path without a drive is
   // taken from it (from its drive's root when it starts with "\").
-  std::string current_folder = "C:\\Work\\";
+  std::string CurrentFolder = "C:\\Work\\";
   // A Unix-style machine: a path that starts with "/" is whole as it stands.
-  bool unix_paths = false;
+  bool UnixPaths = false;
   // The entry reports 0x80 (FILE_ATTRIBUTE_NORMAL) when its word is 0, as
   // Windows does; on by default.
   void ReportNormalForZero(bool on) { normal_for_zero_ = on; }
@@ -73,14 +73,14 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   std::function<void(const std::string& call, const std::string& arg)> before_call;
   // Drive strings the system reports; by default made from AddDrive. A test
   // can set raw bytes to model an odd GetLogicalDriveStringsA answer.
-  std::optional<std::string> drive_strings;
+  std::optional<std::string> DriveStrings;
   // Whether the seam's WriteBytes writes at most this many bytes (short write).
-  std::optional<std::uint32_t> write_limit;
+  std::optional<std::uint32_t> WriteLimit;
 
   // ---- statistics
   int open_files() const;       // handles from OpenFile not yet closed
   int open_finds() const;       // handles from FindFirstEntry not yet ended
-  std::vector<std::uint32_t> write_sizes;  // byte count of every WriteBytes
+  std::vector<std::uint32_t> WriteSizes;  // byte count of every WriteBytes
 
   // ---- platform::FileSystem
   platform::Handle FindFirstEntry(const char* search, platform::FindEntry* entry,

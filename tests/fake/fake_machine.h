@@ -12,14 +12,14 @@
 namespace zavero::fake {
 
 struct FakeMachine {
-  CallLog calls;
-  FakeFiles files{calls};          // FileSystem and FileIo over one store
-  FakeConsole console{calls};
-  FakeDesktop desktop{calls};
-  FakeProcess process{calls};
-  platform::Machine machine{files, files, console, desktop, process};
+  CallLog Calls;
+  FakeFiles Files{Calls};          // FileSystem and FileIo over one store
+  FakeConsole Console{Calls};
+  FakeDesktop Desktop{Calls};
+  FakeProcess Process{Calls};
+  platform::Machine Host{Files, Files, Console, Desktop, Process};
 
-  operator platform::Machine&() { return machine; }
+  operator platform::Machine&() { return Host; }
 };
 
 }  // namespace zavero::fake

@@ -16,8 +16,8 @@ namespace zavero::fake {
 
 // Thrown by FakeProcess::Terminate so a test can see the process end.
 struct Terminated : std::runtime_error {
-  explicit Terminated(std::uint32_t c) : std::runtime_error("terminated"), code(c) {}
-  std::uint32_t code;
+  explicit Terminated(std::uint32_t c) : std::runtime_error("terminated"), Code(c) {}
+  std::uint32_t Code;
 };
 
 // Thrown by Pause once `pause_limit` pauses were taken, so a test can run
@@ -36,47 +36,47 @@ class FakeProcess : public platform::Process {
  public:
   explicit FakeProcess(CallLog& calls) : calls_(calls) {}
 
-  std::string command_line = "zavero.exe";
-  std::string module_file_name = "C:\\Tools\\zavero.exe";
+  std::string CommandLineText = "zavero.exe";
+  std::string ModuleFileNameText = "C:\\Tools\\zavero.exe";
   // The kernel32 functions that exist (a 64-bit system by default).
   std::set<std::string> kernel_functions = {"IsWow64Process", "Wow64DisableWow64FsRedirection",
                                             "Wow64EnableWow64FsRedirection"};
-  int wow64_flag = 1;
-  bool redirection_off = false;            // current state of the switch
-  std::vector<std::uint32_t> pauses;       // every Pause(ms), in order
+  int Wow64FlagValue = 1;
+  bool RedirectionOff = false;            // current state of the switch
+  std::vector<std::uint32_t> Pauses;       // every Pause(ms), in order
   std::size_t pause_limit = static_cast<std::size_t>(-1);
-  bool precise_timing_ended = false;
-  bool stop_at_idle = true;
+  bool PreciseTimingEnded = false;
+  bool StopAtIdle = true;
   // A platform that hands the arguments over one by one (program name first);
-  // empty: the program splits command_line itself.
-  std::vector<std::string> arguments;
-  std::vector<std::string> problems;              // every ReportProblem line
-  std::map<std::string, std::string> environment;
+  // empty: the program splits command_line_text itself.
+  std::vector<std::string> Arguments;
+  std::vector<std::string> Problems;              // every ReportProblem line
+  std::map<std::string, std::string> EnvironmentValues;
 
   const char* CommandLine() override {
     calls_.Add("CommandLine");
-    return command_line.c_str();
+    return CommandLineText.c_str();
   }
   std::uint32_t ModuleFileName(char* buffer, std::uint32_t size) override {
     calls_.Add("ModuleFileName");
     // GetModuleFileNameA truncates to size - 1 characters and terminates.
-    std::uint32_t n = static_cast<std::uint32_t>(module_file_name.size());
+    std::uint32_t n = static_cast<std::uint32_t>(ModuleFileNameText.size());
     if (size == 0) return 0;
     if (n >= size) n = size - 1;
-    module_file_name.copy(buffer, n);
+    ModuleFileNameText.copy(buffer, n);
     buffer[n] = 0;
     return n;
   }
   void Pause(std::uint32_t ms) override {
     calls_.Add("Pause", std::to_string(ms));
-    pauses.push_back(ms);
-    if (pauses.size() >= pause_limit) throw PauseLimitReached();
+    Pauses.push_back(ms);
+    if (Pauses.size() >= pause_limit) throw PauseLimitReached();
   }
   void BeginPreciseTiming() override { calls_.Add("BeginPreciseTiming"); }
   void EndPreciseTiming() override {
     calls_.Add("EndPreciseTiming");
-    precise_timing_ended = true;
-    if (stop_at_idle) throw IdleReached();
+    PreciseTimingEnded = true;
+    if (StopAtIdle) throw IdleReached();
   }
   bool HasKernelFunction(const char* name) override {
     calls_.Add("HasKernelFunction", name);
@@ -84,35 +84,35 @@ class FakeProcess : public platform::Process {
   }
   int Wow64Flag() override {
     calls_.Add("Wow64Flag");
-    return wow64_flag;
+    return Wow64FlagValue;
   }
   void DisableRedirection(void** scratch) override {
     calls_.Add("DisableRedirection");
     if (scratch) *scratch = reinterpret_cast<void*>(0x1);
-    redirection_off = true;
+    RedirectionOff = true;
   }
   void EnableRedirection() override {
     calls_.Add("EnableRedirection");
-    redirection_off = false;
+    RedirectionOff = false;
   }
-  [[noreturn]] void Terminate(std::uint32_t code) override {
-    calls_.Add("Terminate", std::to_string(code));
-    throw Terminated(code);
+  [[noreturn]] void Terminate(std::uint32_t Code) override {
+    calls_.Add("Terminate", std::to_string(Code));
+    throw Terminated(Code);
   }
   const char* const* ArgumentVector() override {
-    if (arguments.empty()) return nullptr;
+    if (Arguments.empty()) return nullptr;
     argv_.clear();
-    for (const auto& a : arguments) argv_.push_back(a.c_str());
+    for (const auto& a : Arguments) argv_.push_back(a.c_str());
     argv_.push_back(nullptr);
     return argv_.data();
   }
   void ReportProblem(const char* line) override {
     calls_.Add("ReportProblem", line);
-    problems.push_back(line);
+    Problems.push_back(line);
   }
   const char* Environment(const char* name) override {
-    auto it = environment.find(name);
-    return it == environment.end() ? nullptr : it->second.c_str();
+    auto it = EnvironmentValues.find(name);
+    return it == EnvironmentValues.end() ? nullptr : it->second.c_str();
   }
 
  private:

@@ -30,46 +30,46 @@ namespace {
 
 using testing::RunHarness;
 
-constexpr const char* kLogPath = "L:\\logs\\run.log";
+constexpr const char* kLogPath = "L:\\logs\\run.Log";
 
 // ------------------------------------------------------------------ the trees
 
 struct Node {
-  std::string name;
-  bool folder = false;
-  std::uint32_t word = 0;     // attribute word as stored on the disk
-  int link_up = 0;            // > 0: a junction to the ancestor this many levels up
-  bool refuse_writes = false;
-  bool fail_listing = false;  // listing the folder is refused (access denied)
-  std::vector<Node> children; // in the order the system lists them
+  std::string Name;
+  bool Folder = false;
+  std::uint32_t Word = 0;     // attribute word as stored on the disk
+  int LinkUp = 0;            // > 0: a junction to the ancestor this many levels up
+  bool RefuseWrites = false;
+  bool FailListing = false;  // listing the folder is refused (access denied)
+  std::vector<Node> Children; // in the order the system lists them
 };
 
 struct Drive {
-  char letter;
-  std::uint32_t type;
-  Node root;  // root.name is "X:"
+  char Letter;
+  std::uint32_t Type;
+  Node Root;  // root.Name is "X:"
 };
 
 struct Trial {
-  std::uint64_t seed = 0;
-  std::vector<Drive> drives;
+  std::uint64_t Seed = 0;
+  std::vector<Drive> Drives;
   // The eight parameters as written on the command line, and what they mean.
-  std::vector<std::string> params;
-  std::string mode, start, pattern = "*";
-  bool log = false;
-  std::int32_t folders_flag = 1, files_flag = 1, skip = 4, include = 2;
-  bool normal_for_zero = true;  // Windows reports a word of 0 as NORMAL; Wine does not
+  std::vector<std::string> Params;
+  std::string Mode, Start, Pattern = "*";
+  bool Log = false;
+  std::int32_t FoldersFlag = 1, FilesFlag = 1, Skip = 4, Include = 2;
+  bool NormalForZero = true;  // Windows reports a word of 0 as NORMAL; Wine does not
 };
 
 // Deterministic on every platform: no standard distribution is used.
 struct Random {
-  explicit Random(std::uint64_t seed) : engine(seed) {}
-  std::uint64_t Next() { return engine(); }
+  explicit Random(std::uint64_t seed) : Engine(seed) {}
+  std::uint64_t Next() { return Engine(); }
   std::uint32_t Below(std::uint32_t n) { return static_cast<std::uint32_t>(Next() % n); }
   bool Chance(std::uint32_t percent) { return Below(100) < percent; }
   template <typename T>
   const T& Pick(const std::vector<T>& from) { return from[Below(static_cast<std::uint32_t>(from.size()))]; }
-  std::mt19937_64 engine;
+  std::mt19937_64 Engine;
 };
 
 std::uint32_t RandomWord(Random& r, bool folder) {
@@ -116,28 +116,28 @@ void FillFolder(Random& r, Node& folder, int depth, int& budget) {
   const std::uint32_t fan_out = depth > 4 ? 0 : depth == 0 ? 1 + r.Below(8) : r.Below(6);
   for (std::uint32_t i = 0; i < fan_out && budget > 0; ++i, --budget) {
     Node child;
-    child.name = RandomName(r, taken);
-    child.folder = r.Chance(45);
-    child.word = RandomWord(r, child.folder);
-    child.refuse_writes = r.Chance(3);
-    if (child.folder && r.Chance(4)) {
-      child.link_up = 1 + static_cast<int>(r.Below(static_cast<std::uint32_t>(depth) + 1));
-      child.word |= 0x400;
-    } else if (child.folder) {
-      child.fail_listing = r.Chance(3);
+    child.Name = RandomName(r, taken);
+    child.Folder = r.Chance(45);
+    child.Word = RandomWord(r, child.Folder);
+    child.RefuseWrites = r.Chance(3);
+    if (child.Folder && r.Chance(4)) {
+      child.LinkUp = 1 + static_cast<int>(r.Below(static_cast<std::uint32_t>(depth) + 1));
+      child.Word |= 0x400;
+    } else if (child.Folder) {
+      child.FailListing = r.Chance(3);
       FillFolder(r, child, depth + 1, budget);
     }
-    folder.children.push_back(std::move(child));
+    folder.Children.push_back(std::move(child));
   }
 }
 
 // Every folder path of the trees (drive roots as "X:\"), with its node.
 void CollectFolders(const Node& n, const std::string& path,
                     std::vector<std::pair<std::string, const Node*>>& out) {
-  for (const auto& c : n.children) {
-    if (c.link_up) continue;
-    out.emplace_back(path + "\\" + c.name, &c);
-    if (c.folder) CollectFolders(c, path + "\\" + c.name, out);
+  for (const auto& c : n.Children) {
+    if (c.LinkUp) continue;
+    out.emplace_back(path + "\\" + c.Name, &c);
+    if (c.Folder) CollectFolders(c, path + "\\" + c.Name, out);
   }
 }
 
@@ -205,76 +205,76 @@ std::int32_t RandomFlag(Random& r) {
 Trial MakeTrial(std::uint64_t seed) {
   Random r(seed);
   Trial t;
-  t.seed = seed;
+  t.Seed = seed;
   int budget = r.Chance(10) ? 200 : 60;
   // A: and B: are never scanned by name, E: by type; C: and D: are.
   for (auto [letter, type] : std::vector<std::pair<char, std::uint32_t>>{
            {'A', 2}, {'B', 3}, {'C', 3}, {'D', 2}, {'E', 5}}) {
     Drive d{letter, type, {}};
-    d.root.name = std::string(1, letter) + ":";
-    d.root.folder = true;
-    d.root.word = 0x10;
-    d.root.fail_listing = r.Chance(2);
+    d.Root.Name = std::string(1, letter) + ":";
+    d.Root.Folder = true;
+    d.Root.Word = 0x10;
+    d.Root.FailListing = r.Chance(2);
     int share = letter == 'C' || letter == 'D' ? budget / 2 : 4;
-    FillFolder(r, d.root, 0, share);
-    t.drives.push_back(std::move(d));
+    FillFolder(r, d.Root, 0, share);
+    t.Drives.push_back(std::move(d));
   }
 
-  t.normal_for_zero = r.Chance(80);
+  t.NormalForZero = r.Chance(80);
   const std::vector<std::string> modes = {"CLEAR", "clear", "Clear", "list", "", "CLEAR ", "xCLEAR"};
-  t.mode = r.Pick(modes);
-  t.log = r.Chance(85);
+  t.Mode = r.Pick(modes);
+  t.Log = r.Chance(85);
   if (r.Chance(25)) {
-    t.start.clear();  // every eligible drive
+    t.Start.clear();  // every eligible drive
   } else {
     std::vector<std::pair<std::string, const Node*>> folders;
-    for (const auto& d : t.drives) {  // the ten drive roots first
-      folders.emplace_back(d.root.name, &d.root);
-      folders.emplace_back(d.root.name + "\\", &d.root);
+    for (const auto& d : t.Drives) {  // the ten drive roots first
+      folders.emplace_back(d.Root.Name, &d.Root);
+      folders.emplace_back(d.Root.Name + "\\", &d.Root);
     }
-    for (const auto& d : t.drives) CollectFolders(d.root, d.root.name, folders);
+    for (const auto& d : t.Drives) CollectFolders(d.Root, d.Root.Name, folders);
     // Mostly a folder near the top, where the trees are big; now and then a
     // file, which the scan cannot list.
     auto pick = r.Chance(45) ? folders[4 + r.Below(4)]  // C: and D: in both forms
                              : folders[r.Below(static_cast<std::uint32_t>(folders.size()))];
-    for (int tries = 0; tries < 3 && (!pick.second->folder || pick.second->children.size() < 2) &&
+    for (int tries = 0; tries < 3 && (!pick.second->Folder || pick.second->Children.size() < 2) &&
                         r.Chance(90);
          ++tries)
       pick = folders[r.Below(static_cast<std::uint32_t>(folders.size()))];
-    t.start = pick.first;  // sometimes a file: the scan then finds nothing
-    if (pick.second->folder && pick.first.back() != '\\' && r.Chance(30)) t.start += "\\";
+    t.Start = pick.first;  // sometimes a file: the scan then finds nothing
+    if (pick.second->Folder && pick.first.back() != '\\' && r.Chance(30)) t.Start += "\\";
   }
   const std::vector<std::string> patterns = {"*", "*", "*", "*.*", "*.txt", "a*", "?*", "*1*",
                                              "x?z*"};
   const bool default_pattern = r.Chance(50);
-  if (!default_pattern) t.pattern = r.Pick(patterns);
+  if (!default_pattern) t.Pattern = r.Pick(patterns);
 
-  t.params.push_back(t.mode);
-  t.params.push_back(t.log ? kLogPath : "");
-  t.params.push_back(t.start);
-  t.params.push_back(default_pattern ? "" : t.pattern);
+  t.Params.push_back(t.Mode);
+  t.Params.push_back(t.Log ? kLogPath : "");
+  t.Params.push_back(t.Start);
+  t.Params.push_back(default_pattern ? "" : t.Pattern);
   // Numeric parameters: empty means the default.
   auto number = [&](std::int32_t& field, std::int32_t value, bool keep_default) {
     if (keep_default) {
-      t.params.push_back("");
+      t.Params.push_back("");
     } else {
       field = value;
-      t.params.push_back(Notation(r, value));
+      t.Params.push_back(Notation(r, value));
     }
   };
-  number(t.folders_flag, RandomFlag(r), r.Chance(30));
-  number(t.files_flag, RandomFlag(r), r.Chance(30));
-  number(t.skip, RandomMask(r), r.Chance(30));
-  number(t.include, RandomMask(r), r.Chance(35));
+  number(t.FoldersFlag, RandomFlag(r), r.Chance(30));
+  number(t.FilesFlag, RandomFlag(r), r.Chance(30));
+  number(t.Skip, RandomMask(r), r.Chance(30));
+  number(t.Include, RandomMask(r), r.Chance(35));
   return t;
 }
 
 std::string CommandLineOf(const Trial& t) {
-  std::size_t count = t.params.size();
-  while (count > 0 && t.params[count - 1].empty()) --count;  // trailing defaults left out
+  std::size_t count = t.Params.size();
+  while (count > 0 && t.Params[count - 1].empty()) --count;  // trailing defaults left out
   std::string line;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::string& p = t.params[i];
+    const std::string& p = t.Params[i];
     const bool bare = !p.empty() && p.find(' ') == std::string::npos;
     line += " ";
     line += bare && i != 0 ? p : "\"" + p + "\"";
@@ -289,29 +289,29 @@ std::string Hex(std::uint32_t v) {
 }
 
 void PrintNode(std::ostream& out, const Node& n, int indent) {
-  out << std::string(static_cast<std::size_t>(indent) * 2, ' ') << '"' << n.name << '"'
-      << (n.folder ? " folder " : " file ") << Hex(n.word);
-  if (n.link_up) out << " junction " << n.link_up << " up";
-  if (n.refuse_writes) out << " refuses-writes";
-  if (n.fail_listing) out << " cannot-be-listed";
+  out << std::string(static_cast<std::size_t>(indent) * 2, ' ') << '"' << n.Name << '"'
+      << (n.Folder ? " folder " : " file ") << Hex(n.Word);
+  if (n.LinkUp) out << " junction " << n.LinkUp << " up";
+  if (n.RefuseWrites) out << " refuses-writes";
+  if (n.FailListing) out << " cannot-be-listed";
   out << "\n";
-  for (const auto& c : n.children) PrintNode(out, c, indent + 1);
+  for (const auto& c : n.Children) PrintNode(out, c, indent + 1);
 }
 
 std::string Describe(const Trial& t) {
   std::ostringstream out;
   out << "command line: zavero.exe " << CommandLineOf(t) << "\n";
-  if (!t.normal_for_zero) out << "a word of 0 is reported as 0, not as NORMAL\n";
-  for (const auto& d : t.drives) {
-    out << "drive type " << d.type << ": ";
-    PrintNode(out, d.root, 0);
+  if (!t.NormalForZero) out << "a word of 0 is reported as 0, not as NORMAL\n";
+  for (const auto& d : t.Drives) {
+    out << "drive type " << d.Type << ": ";
+    PrintNode(out, d.Root, 0);
   }
   return out.str();
 }
 
 int CountEntries(const Node& n) {
   int count = 0;
-  for (const auto& c : n.children) count += 1 + CountEntries(c);
+  for (const auto& c : n.Children) count += 1 + CountEntries(c);
   return count;
 }
 
@@ -344,12 +344,12 @@ bool Carries(std::uint32_t word, std::uint32_t bits) { return (word & bits) == b
 
 
 struct Expected {
-  std::vector<std::string> walked;  // folders of the walk, in order
-  std::vector<std::string> matches;
-  std::vector<Node*> match_nodes;
-  std::vector<std::string> skip_lines;
-  std::vector<std::string> log;
-  std::map<const Node*, std::uint32_t> words;  // every entry's word afterwards
+  std::vector<std::string> Walked;  // folders of the walk, in order
+  std::vector<std::string> Matches;
+  std::vector<Node*> MatchNodes;
+  std::vector<std::string> SkipLines;
+  std::vector<std::string> Log;
+  std::map<const Node*, std::uint32_t> Words;  // every entry's word afterwards
 };
 
 class Model {
@@ -357,14 +357,14 @@ class Model {
   explicit Model(Trial& t) : t_(t) {}
 
   Expected Run() {
-    for (auto& d : t_.drives) Remember(d.root);
-    if (t_.start.empty()) {
-      for (auto& d : t_.drives)
-        if ((d.type == 2 || d.type == 3) && d.letter != 'A' && d.letter != 'B')
-          Walk(d.root.name + "\\");
+    for (auto& d : t_.Drives) Remember(d.Root);
+    if (t_.Start.empty()) {
+      for (auto& d : t_.Drives)
+        if ((d.Type == 2 || d.Type == 3) && d.Letter != 'A' && d.Letter != 'B')
+          Walk(d.Root.Name + "\\");
     } else {
-      const auto subfolders = Subfolders(t_.start);
-      const std::string own = t_.start.back() == '\\' ? t_.start : t_.start + "\\";
+      const auto subfolders = Subfolders(t_.Start);
+      const std::string own = t_.Start.back() == '\\' ? t_.Start : t_.Start + "\\";
       Candidates(own, false);
       for (const auto& s : subfolders) Walk(s);
     }
@@ -376,12 +376,12 @@ class Model {
  private:
   // What the system reports for a stored word.
   std::uint32_t Reported(std::uint32_t word) const {
-    return word == 0 && t_.normal_for_zero ? 0x80u : word;
+    return word == 0 && t_.NormalForZero ? 0x80u : word;
   }
 
   void Remember(Node& n) {
-    for (auto& c : n.children) {
-      e_.words[&c] = c.word;
+    for (auto& c : n.Children) {
+      e_.Words[&c] = c.Word;
       Remember(c);
     }
   }
@@ -403,12 +403,12 @@ class Model {
     }
     if (parts.empty()) return nullptr;
     Node* n = nullptr;
-    for (auto& d : t_.drives)
-      if (d.root.name == parts[0]) n = &d.root;
+    for (auto& d : t_.Drives)
+      if (d.Root.Name == parts[0]) n = &d.Root;
     for (std::size_t i = 1; n && i < parts.size(); ++i) {
       Node* next = nullptr;
-      for (auto& c : n->children)
-        if (c.name == parts[i] && !c.link_up) next = &c;
+      for (auto& c : n->Children)
+        if (c.Name == parts[i] && !c.LinkUp) next = &c;
       n = next;
     }
     return n;
@@ -420,48 +420,48 @@ class Model {
     const std::string search = Join(folder, pattern);
     if (search.size() >= 260) return nullptr;
     Node* n = Find(folder);
-    if (!n || !n->folder || n->fail_listing) return nullptr;
+    if (!n || !n->Folder || n->FailListing) return nullptr;
     return n;
   }
 
   std::vector<std::string> Subfolders(const std::string& folder) {
     std::vector<std::string> out;
     if (Node* n = Listable(folder, "*"))
-      for (auto& c : n->children)
-        if (c.folder && !c.link_up) out.push_back(Join(folder, c.name));  // links go back up: never walked
+      for (auto& c : n->Children)
+        if (c.Folder && !c.LinkUp) out.push_back(Join(folder, c.Name));  // links go back up: never walked
     return out;
   }
 
   void Candidates(const std::string& folder, bool log_skips) {
-    Node* n = Listable(folder, t_.pattern);
+    Node* n = Listable(folder, t_.Pattern);
     if (!n) return;
-    const auto include = static_cast<std::uint32_t>(t_.include);
-    const auto skip = static_cast<std::uint32_t>(t_.skip);
-    for (auto& c : n->children) {
-      if (!WildcardMatch(t_.pattern, c.name)) continue;
-      const std::uint32_t listed = Reported(c.word);
+    const auto include = static_cast<std::uint32_t>(t_.Include);
+    const auto skip = static_cast<std::uint32_t>(t_.Skip);
+    for (auto& c : n->Children) {
+      if (!WildcardMatch(t_.Pattern, c.Name)) continue;
+      const std::uint32_t listed = Reported(c.Word);
       const bool is_folder = (listed & 0x10) != 0;
-      if ((is_folder ? t_.folders_flag : t_.files_flag) != 1) continue;
+      if ((is_folder ? t_.FoldersFlag : t_.FilesFlag) != 1) continue;
       if (!Carries(listed, include)) continue;
-      const std::string path = Join(folder, c.name);
+      const std::string path = Join(folder, c.Name);
       if (skip != 0 && Carries(listed, skip)) {
-        if (log_skips) e_.skip_lines.push_back(" skipped (attributes $" + Hex64(t_.skip) + "): " + path);
+        if (log_skips) e_.SkipLines.push_back(" skipped (attributes $" + Hex64(t_.Skip) + "): " + path);
         continue;
       }
-      e_.matches.push_back(path);
-      e_.match_nodes.push_back(&c);
+      e_.Matches.push_back(path);
+      e_.MatchNodes.push_back(&c);
     }
   }
 
   void Walk(const std::string& folder) {
-    e_.walked.push_back(folder);
+    e_.Walked.push_back(folder);
     const auto subfolders = Subfolders(folder);
     Candidates(folder, true);
     for (const auto& s : subfolders) Walk(s);
   }
 
   bool Clearing() const {
-    std::string upper = t_.mode;
+    std::string upper = t_.Mode;
     for (auto& c : upper)
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
     return upper == "CLEAR";
@@ -471,9 +471,9 @@ class Model {
     constexpr std::uint32_t kWritable = 0x1 | 0x2 | 0x4 | 0x20 | 0x80 | 0x100 | 0x1000 | 0x2000 |
                                         0x80000 | 0x100000;
     if (!Clearing()) return;
-    const auto mask = static_cast<std::uint32_t>(t_.include);
-    for (Node* n : e_.match_nodes) {
-      std::uint32_t& word = e_.words[n];
+    const auto mask = static_cast<std::uint32_t>(t_.Include);
+    for (Node* n : e_.MatchNodes) {
+      std::uint32_t& word = e_.Words[n];
       const std::uint32_t read = Reported(word);
       if (read == 0xFFFFFFFFu) {  // reads as a failed call: nothing is written
         results_.push_back(false);
@@ -483,7 +483,7 @@ class Model {
       if (Carries(read, mask)) {
         wanted = read & ~mask;
         // A write changes only the bits SetFileAttributesA sets; NORMAL means none.
-        if (!n->refuse_writes) word = (wanted & kWritable & ~0x80u) | (word & ~kWritable);
+        if (!n->RefuseWrites) word = (wanted & kWritable & ~0x80u) | (word & ~kWritable);
       }
       // The bits no write can change do not count.
       const std::uint32_t check = Reported(word) & kWritable;
@@ -500,18 +500,18 @@ class Model {
   }
 
   void WriteLog() {
-    if (!t_.log) return;
-    auto& log = e_.log;
+    if (!t_.Log) return;
+    auto& log = e_.Log;
     const bool clearing = Clearing();
     log.push_back("QOR_ZAVERO has been started...");
-    log.push_back((clearing ? "Clear attributes: $" : "include attributes: $") + Hex64(t_.include));
-    log.push_back("skip attributes: $" + Hex64(t_.skip));
-    log.push_back("searching files: " + t_.pattern);
-    if (!t_.start.empty()) log.push_back("search in folder: " + t_.start);
-    log.insert(log.end(), e_.skip_lines.begin(), e_.skip_lines.end());
+    log.push_back((clearing ? "Clear attributes: $" : "include attributes: $") + Hex64(t_.Include));
+    log.push_back("skip attributes: $" + Hex64(t_.Skip));
+    log.push_back("searching files: " + t_.Pattern);
+    if (!t_.Start.empty()) log.push_back("search in folder: " + t_.Start);
+    log.insert(log.end(), e_.SkipLines.begin(), e_.SkipLines.end());
     log.push_back(clearing ? " clearing..." : " listing...");
-    for (std::size_t i = 0; i < e_.matches.size(); ++i) {
-      log.push_back("   " + e_.matches[i]);
+    for (std::size_t i = 0; i < e_.Matches.size(); ++i) {
+      log.push_back("   " + e_.Matches[i]);
       if (clearing) log.push_back(results_[i] ? "     ...sucsess!" : "     ...not changed!");
     }
     log.push_back("finished!");
@@ -527,25 +527,25 @@ class Model {
 void Build(fake::FakeFiles& files, const Node& n, const std::string& path) {
   // Made in name order, listed in the tree's order: the walk must not sort.
   std::vector<const Node*> by_name;
-  for (const auto& c : n.children) by_name.push_back(&c);
+  for (const auto& c : n.Children) by_name.push_back(&c);
   std::sort(by_name.begin(), by_name.end(),
-            [](const Node* a, const Node* b) { return a->name < b->name; });
+            [](const Node* a, const Node* b) { return a->Name < b->Name; });
   for (const Node* c : by_name) {
-    const std::string child = path + "\\" + c->name;
-    if (c->link_up) {
+    const std::string child = path + "\\" + c->Name;
+    if (c->LinkUp) {
       std::string target = path;
-      for (int up = 1; up < c->link_up; ++up) target = target.substr(0, target.rfind('\\'));
-      files.AddLink(child, target, c->word);
-    } else if (c->folder) {
-      files.AddFolder(child, c->word);
+      for (int up = 1; up < c->LinkUp; ++up) target = target.substr(0, target.rfind('\\'));
+      files.AddLink(child, target, c->Word);
+    } else if (c->Folder) {
+      files.AddFolder(child, c->Word);
       Build(files, *c, child);
     } else {
-      files.AddFile(child, c->word);
+      files.AddFile(child, c->Word);
     }
-    if (c->refuse_writes) files.RefuseAttributeWrites(child);
-    if (c->fail_listing) files.FailListing(child);
+    if (c->RefuseWrites) files.RefuseAttributeWrites(child);
+    if (c->FailListing) files.FailListing(child);
   }
-  for (const auto& c : n.children) files.MoveToEnd(path + "\\" + c.name);
+  for (const auto& c : n.Children) files.MoveToEnd(path + "\\" + c.Name);
 }
 
 template <typename T>
@@ -562,13 +562,13 @@ std::string FirstDifference(const char* what, const std::vector<T>& want, const 
 
 void CompareWords(const Node& n, const std::string& path, const fake::FakeFiles& files,
                   const Expected& e, std::string& report) {
-  for (const auto& c : n.children) {
-    const std::string child = path + "\\" + c.name;
-    const std::uint32_t want = e.words.at(&c);
+  for (const auto& c : n.Children) {
+    const std::string child = path + "\\" + c.Name;
+    const std::uint32_t want = e.Words.at(&c);
     const std::uint32_t got = files.Attributes(child);
     if (want != got && report.size() < 2000)
       report += "word of " + child + ": expected " + Hex(want) + ", got " + Hex(got) + "\n";
-    if (!c.link_up) CompareWords(c, child, files, e, report);
+    if (!c.LinkUp) CompareWords(c, child, files, e, report);
   }
 }
 
@@ -576,18 +576,18 @@ void CompareWords(const Node& n, const std::string& path, const fake::FakeFiles&
 // model; empty when nothing does.
 std::string Check(Trial t) {
   RunHarness h;
-  auto& files = h.m.files;
+  auto& files = h.m.Files;
   files.Remove("C:\\Tools");  // the trees are the whole disk
-  h.m.calls.SetEnabled(false);
-  h.m.console.SetBufferSize(1000, 160);  // no folder row is cut at the edge
-  h.m.process.pause_limit = 100000;      // a walk that never ends fails instead of hanging
+  h.m.Calls.SetEnabled(false);
+  h.m.Console.SetBufferSize(1000, 160);  // no folder row is cut at the edge
+  h.m.Process.pause_limit = 100000;      // a walk that never ends fails instead of hanging
   files.AddDrive('L', 4);                // the log's drive is never scanned
   files.AddFolder("L:\\logs");
-  files.ReportNormalForZero(t.normal_for_zero);
-  for (const auto& d : t.drives) {
-    files.AddDrive(d.letter, d.type);
-    Build(files, d.root, d.root.name);
-    if (d.root.fail_listing) files.FailListing(d.root.name + "\\");
+  files.ReportNormalForZero(t.NormalForZero);
+  for (const auto& d : t.Drives) {
+    files.AddDrive(d.Letter, d.Type);
+    Build(files, d.Root, d.Root.Name);
+    if (d.Root.FailListing) files.FailListing(d.Root.Name + "\\");
   }
 
   std::string report;
@@ -598,15 +598,15 @@ std::string Check(Trial t) {
   }
   const Expected e = Model(t).Run();
 
-  report += FirstDifference("selected paths", e.matches, h.Matches());
-  report += FirstDifference("walked folders", e.walked, h.WalkedFolders());
-  std::vector<std::uint32_t> five(e.walked.size(), 5);
+  report += FirstDifference("selected paths", e.Matches, h.Matches());
+  report += FirstDifference("walked folders", e.Walked, h.WalkedFolders());
+  std::vector<std::uint32_t> five(e.Walked.size(), 5);
   std::vector<std::uint32_t> walk_pauses;
-  for (std::uint32_t p : h.m.process.pauses)
+  for (std::uint32_t p : h.m.Process.Pauses)
     if (p == 5) walk_pauses.push_back(p);
   if (walk_pauses != five) report += "a 5 ms pause per walked folder was not taken\n";
 
-  if (t.log) {
+  if (t.Log) {
     std::string content = files.Content(kLogPath);
     std::vector<std::string> lines;
     for (std::size_t at = 0; at < content.size();) {
@@ -618,11 +618,11 @@ std::string Check(Trial t) {
       lines.push_back(content.substr(at, end - at));
       at = end + 2;
     }
-    report += FirstDifference("log lines", e.log, lines);
+    report += FirstDifference("log lines", e.Log, lines);
   } else if (files.Exists(kLogPath)) {
     report += "a log was written without a log path\n";
   }
-  for (const auto& d : t.drives) CompareWords(d.root, d.root.name, files, e, report);
+  for (const auto& d : t.Drives) CompareWords(d.Root, d.Root.Name, files, e, report);
   if (files.open_files() != 0 || files.open_finds() != 0) report += "files or finds left open\n";
   return report;
 }
@@ -631,18 +631,18 @@ std::string Check(Trial t) {
 // long as the trial keeps failing; returns the smallest failing trial found.
 Trial Shrink(Trial t) {
   std::function<bool(Node&)> try_each = [&](Node& n) {
-    for (std::size_t i = 0; i < n.children.size(); ++i) {
-      Node removed = n.children[i];
-      n.children.erase(n.children.begin() + static_cast<std::ptrdiff_t>(i));
+    for (std::size_t i = 0; i < n.Children.size(); ++i) {
+      Node removed = n.Children[i];
+      n.Children.erase(n.Children.begin() + static_cast<std::ptrdiff_t>(i));
       if (!Check(t).empty()) return true;
-      n.children.insert(n.children.begin() + static_cast<std::ptrdiff_t>(i), std::move(removed));
-      if (try_each(n.children[i])) return true;
+      n.Children.insert(n.Children.begin() + static_cast<std::ptrdiff_t>(i), std::move(removed));
+      if (try_each(n.Children[i])) return true;
     }
     return false;
   };
   for (bool progress = true; progress;) {
     progress = false;
-    for (auto& d : t.drives) progress = progress || try_each(d.root);
+    for (auto& d : t.Drives) progress = progress || try_each(d.Root);
   }
   return t;
 }
@@ -659,17 +659,17 @@ TEST(SelectionProperty, RandomTreesMatchTheModel) {
   std::uint64_t selected = 0, entries = 0;
   for (std::uint64_t i = 0; i < trees; ++i) {
     const Trial t = MakeTrial(first_seed + i);
-    for (const auto& d : t.drives) entries += static_cast<std::uint64_t>(CountEntries(d.root));
+    for (const auto& d : t.Drives) entries += static_cast<std::uint64_t>(CountEntries(d.Root));
     const std::string failure = Check(t);
     if (failure.empty()) {
       Trial counted = t;
-      selected += Model(counted).Run().matches.size();
+      selected += Model(counted).Run().Matches.size();
       continue;
     }
     const Trial small = Shrink(t);
     int left = 0;
-    for (const auto& d : small.drives) left += CountEntries(d.root);
-    ADD_FAILURE() << "tree " << i << " fails; run it alone with ZAVERO_PROPERTY_SEED=" << t.seed
+    for (const auto& d : small.Drives) left += CountEntries(d.Root);
+    ADD_FAILURE() << "tree " << i << " fails; run it alone with ZAVERO_PROPERTY_SEED=" << t.Seed
                   << " ZAVERO_PROPERTY_TREES=1\n"
                   << failure << "smallest failing tree (" << left << " entries):\n"
                   << Describe(small) << "its failure:\n"

@@ -20,9 +20,9 @@ using Lines = std::vector<std::string>;
 
 RunOptions Read(const std::string& line) {
   fake::FakeMachine m;
-  m.process.module_file_name = "C:\\Tools\\zavero.exe";
-  m.process.command_line = line;
-  return ReadRunOptions(m.process);
+  m.Process.ModuleFileNameText = "C:\\Tools\\zavero.exe";
+  m.Process.CommandLineText = line;
+  return ReadRunOptions(m.Process);
 }
 
 std::vector<std::int32_t> Numbers(const RunOptions& o) {
@@ -59,9 +59,9 @@ TEST(BadCommandLine, EveryNumericParameterTakesEveryNotationAndGarbage) {
 }
 
 struct SplitCase {
-  const char* line;
-  std::vector<std::string> texts;    // Mode, LogPath, StartFolder, Pattern
-  std::vector<std::int32_t> numbers; // SelectFolders, SelectFiles, SkipMask, IncludeMask
+  const char* Line;
+  std::vector<std::string> Texts;    // Mode, LogPath, StartFolder, Pattern
+  std::vector<std::int32_t> Numbers; // SelectFolders, SelectFiles, SkipMask, IncludeMask
 };
 
 TEST(BadCommandLine, QuotesTabsAndSurplusParameters) {
@@ -90,9 +90,9 @@ TEST(BadCommandLine, QuotesTabsAndSurplusParameters) {
       {"     ", {"", "", "", "*"}, defaults},
   };
   for (const auto& c : cases) {
-    const RunOptions o = Read(c.line);
-    EXPECT_EQ((Lines{o.Mode, o.LogPath, o.StartFolder, o.Pattern}), c.texts) << c.line;
-    EXPECT_EQ(Numbers(o), c.numbers) << c.line;
+    const RunOptions o = Read(c.Line);
+    EXPECT_EQ((Lines{o.Mode, o.LogPath, o.StartFolder, o.Pattern}), c.Texts) << c.Line;
+    EXPECT_EQ(Numbers(o), c.Numbers) << c.Line;
   }
   // Thousands of parameters: only the first eight are read.
   std::string line = "z";
@@ -104,18 +104,18 @@ TEST(BadCommandLine, QuotesTabsAndSurplusParameters) {
 // The whole program on a command line: it must reach its idle loop having
 // written "finished!" on the screen.
 void ExpectRunEnds(RunHarness& h, const std::string& what) {
-  ASSERT_TRUE(h.m.process.precise_timing_ended) << what;
-  EXPECT_EQ(h.m.console.RowText(151), "finished!") << what;
-  EXPECT_EQ(h.m.files.open_files(), 0) << what;
-  EXPECT_EQ(h.m.files.open_finds(), 0) << what;
+  ASSERT_TRUE(h.m.Process.PreciseTimingEnded) << what;
+  EXPECT_EQ(h.m.Console.RowText(151), "finished!") << what;
+  EXPECT_EQ(h.m.Files.open_files(), 0) << what;
+  EXPECT_EQ(h.m.Files.open_finds(), 0) << what;
 }
 
 TEST(BadCommandLine, VeryLongParametersRunToTheEnd) {
   const std::string long_start = "C:\\" + std::string(4000, 's');
   const std::string long_pattern = std::string(5000, '*');
   RunHarness h;
-  h.m.files.AddFolder("C:\\Data\\Sub");
-  h.m.files.AddFile("C:\\Data\\Sub\\h", 0x2);
+  h.m.Files.AddFolder("C:\\Data\\Sub");
+  h.m.Files.AddFile("C:\\Data\\Sub\\h", 0x2);
   h.Run("CLEAR scan.log " + long_start + " *");
   ExpectRunEnds(h, "long start folder");
   // The folder cannot be listed; its name still goes into the header whole,
@@ -126,27 +126,27 @@ TEST(BadCommandLine, VeryLongParametersRunToTheEnd) {
                    "finished!"}));
 
   RunHarness p;
-  p.m.files.AddFolder("C:\\Data\\Sub");
-  p.m.files.AddFile("C:\\Data\\Sub\\h", 0x2);
+  p.m.Files.AddFolder("C:\\Data\\Sub");
+  p.m.Files.AddFile("C:\\Data\\Sub\\h", 0x2);
   p.Run("CLEAR scan.log C:\\Data " + long_pattern);
   ExpectRunEnds(p, "long pattern");
   // No length limit stops the listing any more: a pattern of stars is "*".
   EXPECT_EQ(p.WalkedFolders(), (Lines{"C:\\Data\\Sub"}));
   EXPECT_EQ(p.Matches(), (Lines{"C:\\Data\\Sub\\h"}));
-  EXPECT_EQ(p.m.files.Attributes("C:\\Data\\Sub\\h"), 0x0u);
+  EXPECT_EQ(p.m.Files.Attributes("C:\\Data\\Sub\\h"), 0x0u);
   EXPECT_EQ(p.LogLines("C:\\Tools\\scan.log")[3], "searching files: " + long_pattern);
 
   // A mode and a log path thousands of bytes long: a listing run (the mode is
   // not CLEAR); the console shows the log path cut at its width.
   RunHarness m;
-  m.m.files.AddFolder("C:\\Data");
-  m.m.files.AddFile("C:\\Data\\h", 0x2);
+  m.m.Files.AddFolder("C:\\Data");
+  m.m.Files.AddFile("C:\\Data\\h", 0x2);
   const std::string long_log = "C:\\Tools\\" + std::string(3000, 'l') + ".log";
   m.Run(std::string(6000, 'C') + " " + long_log + " C:\\Data");
   ExpectRunEnds(m, "long mode and log");
   EXPECT_EQ(m.Matches(), (Lines{"C:\\Data\\h"}));
-  EXPECT_EQ(m.m.files.Attributes("C:\\Data\\h"), 0x2u);
-  EXPECT_EQ(m.m.console.RowText(1), ("Writing to: " + long_log).substr(0, 200));
+  EXPECT_EQ(m.m.Files.Attributes("C:\\Data\\h"), 0x2u);
+  EXPECT_EQ(m.m.Console.RowText(1), ("Writing to: " + long_log).substr(0, 200));
 }
 
 TEST(BadCommandLine, LogPathNamingAFolderLosesTheLogNotTheRun) {
@@ -154,17 +154,17 @@ TEST(BadCommandLine, LogPathNamingAFolderLosesTheLogNotTheRun) {
   // folder beside the program.
   for (const char* log : {"C:\\Logs", "C:\\Logs\\", "Sub"}) {
     RunHarness h;
-    h.m.files.AddFolder("C:\\Logs", 0x12);
-    h.m.files.AddFolder("C:\\Tools\\Sub");
-    h.m.files.AddFolder("C:\\E");
-    h.m.files.AddFile("C:\\E\\h", 0x22);
+    h.m.Files.AddFolder("C:\\Logs", 0x12);
+    h.m.Files.AddFolder("C:\\Tools\\Sub");
+    h.m.Files.AddFolder("C:\\E");
+    h.m.Files.AddFile("C:\\E\\h", 0x22);
     h.Run(std::string("CLEAR ") + log + " C:\\E");
     ExpectRunEnds(h, log);
-    EXPECT_EQ(h.m.files.Attributes("C:\\E\\h"), 0x20u) << log;  // cleared all the same
-    EXPECT_EQ(h.m.files.Attributes("C:\\Logs"), 0x12u) << log;  // the folders untouched
-    EXPECT_EQ(h.m.files.Attributes("C:\\Tools\\Sub"), 0x10u) << log;
+    EXPECT_EQ(h.m.Files.Attributes("C:\\E\\h"), 0x20u) << log;  // cleared all the same
+    EXPECT_EQ(h.m.Files.Attributes("C:\\Logs"), 0x12u) << log;  // the folders untouched
+    EXPECT_EQ(h.m.Files.Attributes("C:\\Tools\\Sub"), 0x10u) << log;
     EXPECT_EQ(h.run->LogHandle, 0u) << log;
-    EXPECT_TRUE(h.m.desktop.questions.empty()) << log;  // no log to offer
+    EXPECT_TRUE(h.m.Desktop.Questions.empty()) << log;  // no log to offer
   }
 }
 

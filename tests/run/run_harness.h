@@ -18,19 +18,19 @@ struct RunHarness {
   std::unique_ptr<RunContext> run;
 
   RunHarness() {
-    m.files.AddDrive('C', platform::kDriveFixed);
-    m.files.AddFolder("C:\\Tools");
-    m.process.module_file_name = "C:\\Tools\\zavero.exe";
-    m.desktop.answer = platform::kAnswerNo;
+    m.Files.AddDrive('C', platform::kDriveFixed);
+    m.Files.AddFolder("C:\\Tools");
+    m.Process.ModuleFileNameText = "C:\\Tools\\zavero.exe";
+    m.Desktop.Answer = platform::kAnswerNo;
   }
 
   // Runs with the parameters after the program's name, up to the idle loop.
   void Run(const std::string& parameters) {
-    m.process.command_line = "C:\\Tools\\zavero.exe " + parameters;
-    m.console.writes.clear();
-    m.calls.Clear();
-    m.process.pauses.clear();
-    run = std::make_unique<RunContext>(m.machine);
+    m.Process.CommandLineText = "C:\\Tools\\zavero.exe " + parameters;
+    m.Console.Writes.clear();
+    m.Calls.Clear();
+    m.Process.Pauses.clear();
+    run = std::make_unique<RunContext>(m.Host);
     try {
       RunProgram(*run);
     } catch (const fake::IdleReached&) {
@@ -39,7 +39,7 @@ struct RunHarness {
 
   // The log's lines; every line must end in CR LF and none may be empty.
   std::vector<std::string> LogLines(const std::string& path) const {
-    std::string content = m.files.Content(path);
+    std::string content = m.Files.Content(path);
     std::vector<std::string> lines;
     std::size_t at = 0;
     while (at < content.size()) {
@@ -69,9 +69,9 @@ struct RunHarness {
   std::vector<std::string> WalkedFolders() const {
     std::vector<std::string> out;
     const std::string prefix = " scanning folder ";
-    for (const auto& w : m.console.writes) {
-      if (w.bytes.compare(0, prefix.size(), prefix) != 0) continue;
-      std::string folder = w.bytes.substr(prefix.size());
+    for (const auto& w : m.Console.Writes) {
+      if (w.Bytes.compare(0, prefix.size(), prefix) != 0) continue;
+      std::string folder = w.Bytes.substr(prefix.size());
       folder.erase(folder.find_last_not_of(' ') + 1);
       out.push_back(folder);
     }

@@ -80,8 +80,8 @@ TEST(FolderPart, Examples) {
 class ReadRunOptionsTest : public ::testing::Test {
  protected:
   RunOptions Read(const std::string& line) {
-    machine.process.command_line = line;
-    return ReadRunOptions(machine.process);
+    machine.Process.CommandLineText = line;
+    return ReadRunOptions(machine.Process);
   }
   fake::FakeMachine machine;
 };
@@ -97,13 +97,13 @@ TEST_F(ReadRunOptionsTest, DefaultsWithoutParameters) {
   EXPECT_EQ(o.SkipMask, 4);
   EXPECT_EQ(o.IncludeMask, 2);
   // The program folder is looked up only for a bare log name.
-  EXPECT_EQ(machine.calls.Count("ModuleFileName"), 0);
+  EXPECT_EQ(machine.Calls.Count("ModuleFileName"), 0);
 }
 
 TEST_F(ReadRunOptionsTest, BareLogNameLandsInTheProgramFolder) {
-  machine.process.module_file_name = "C:\\Tools\\zavero.exe";
+  machine.Process.ModuleFileNameText = "C:\\Tools\\zavero.exe";
   EXPECT_EQ(Read("z list scan.log").LogPath, "C:\\Tools\\scan.log");
-  machine.process.module_file_name = "\\\\?\\D:\\Long\\zavero.exe";
+  machine.Process.ModuleFileNameText = "\\\\?\\D:\\Long\\zavero.exe";
   EXPECT_EQ(Read("z list scan.log").LogPath, "D:\\Long\\scan.log");
   for (const char* kept : {"logs\\scan.log", "C:\\temp\\scan.log", "a/scan.log"})
     EXPECT_EQ(Read(std::string("z list ") + kept).LogPath, kept);

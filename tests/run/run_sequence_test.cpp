@@ -14,36 +14,36 @@ using Lines = std::vector<std::string>;
 
 TEST(RunSequence, StartUpOrderBannerAndTitle) {
   RunHarness h;
-  h.m.files.AddFolder("C:\\E");
+  h.m.Files.AddFolder("C:\\E");
   h.Run("list scan.log C:\\E");
   // Desktop services first, the guard before any parameter is read, the
   // console after the parameters.
-  Lines order = h.m.calls.Names({"InitCommonControls", "InitCom", "HasKernelFunction",
+  Lines order = h.m.Calls.Names({"InitCommonControls", "InitCom", "HasKernelFunction",
                                  "CommandLine", "AddControlRoutine", "SetOutputMode"});
   ASSERT_GE(order.size(), 8u);
   EXPECT_EQ(Lines(order.begin(), order.begin() + 8),
             (Lines{"InitCommonControls", "InitCom", "HasKernelFunction", "HasKernelFunction",
                    "HasKernelFunction", "CommandLine", "AddControlRoutine", "SetOutputMode"}));
-  EXPECT_EQ(h.m.desktop.common_controls_inits, (std::vector<std::uint32_t>{0xB48}));
-  EXPECT_EQ(h.m.desktop.com_inits, 1);
-  auto& c = h.m.console;
-  EXPECT_EQ(c.title, "ZAVERO von QOR");
+  EXPECT_EQ(h.m.Desktop.CommonControlsInits, (std::vector<std::uint32_t>{0xB48}));
+  EXPECT_EQ(h.m.Desktop.ComInits, 1);
+  auto& c = h.m.Console;
+  EXPECT_EQ(c.Title, "ZAVERO von QOR");
   EXPECT_EQ(c.RowText(0), "QOR_ZAVERO has been started...");
   EXPECT_EQ(c.CellAttribute(0, 0), 12);
   EXPECT_EQ(c.RowText(1), "Writing to: C:\\Tools\\scan.log");
   EXPECT_EQ(c.CellAttribute(0, 1), 15);
-  EXPECT_EQ(c.mode, 0u);  // screen mode for the whole run
+  EXPECT_EQ(c.Mode, 0u);  // screen mode for the whole run
 }
 
 TEST(RunSequence, StartedBelowAPromptWritesTheBannerThere) {
   RunHarness h;
-  h.m.files.AddFolder("C:\\E\\S");
-  h.m.files.AddFile("C:\\E\\S\\h", 0x2);
-  h.m.console.Fill(0, 9, "C:\\>zavero list x.log C:\\E");
-  h.m.console.cursor_x = 0;
-  h.m.console.cursor_y = 10;
+  h.m.Files.AddFolder("C:\\E\\S");
+  h.m.Files.AddFile("C:\\E\\S\\h", 0x2);
+  h.m.Console.Fill(0, 9, "C:\\>zavero list x.log C:\\E");
+  h.m.Console.CursorX = 0;
+  h.m.Console.CursorY = 10;
   h.Run("list x.log C:\\E");
-  auto& c = h.m.console;
+  auto& c = h.m.Console;
   EXPECT_EQ(c.RowText(10), "QOR_ZAVERO has been started...");
   EXPECT_EQ(c.RowText(11), "Writing to: C:\\Tools\\x.log");
   // The progress and entry rows are absolute and overwrite the buffer's top.
@@ -53,27 +53,27 @@ TEST(RunSequence, StartedBelowAPromptWritesTheBannerThere) {
 
 TEST(CompleteRun, NoLogPathNoQuestion) {
   RunHarness h;
-  h.m.files.AddFolder("C:\\E");
+  h.m.Files.AddFolder("C:\\E");
   h.Run("list \"\" C:\\E");
-  EXPECT_EQ(h.m.console.RowText(151), "finished!");
-  EXPECT_TRUE(h.m.desktop.questions.empty());
-  EXPECT_TRUE(h.m.process.precise_timing_ended);
+  EXPECT_EQ(h.m.Console.RowText(151), "finished!");
+  EXPECT_TRUE(h.m.Desktop.Questions.empty());
+  EXPECT_TRUE(h.m.Process.PreciseTimingEnded);
 }
 
 TEST(CompleteRun, AnswerYesOpensTheLogInNotepad) {
   RunHarness h;
-  h.m.files.AddFolder("C:\\E");
-  h.m.desktop.answer = platform::kAnswerYes;
+  h.m.Files.AddFolder("C:\\E");
+  h.m.Desktop.Answer = platform::kAnswerYes;
   h.Run("list C:\\Tools\\scan.log C:\\E");
-  ASSERT_EQ(h.m.desktop.questions.size(), 1u);
-  const auto& q = h.m.desktop.questions[0];
-  EXPECT_EQ(q.title, "A little question...");
-  EXPECT_EQ(q.text, "Open C:\\Tools\\scan.log ?");
-  EXPECT_EQ(q.style, 0x24u);
-  ASSERT_EQ(h.m.desktop.launches.size(), 1u);
-  EXPECT_EQ(h.m.desktop.launches[0].command_line,
+  ASSERT_EQ(h.m.Desktop.Questions.size(), 1u);
+  const auto& q = h.m.Desktop.Questions[0];
+  EXPECT_EQ(q.Title, "A little question...");
+  EXPECT_EQ(q.Text, "Open C:\\Tools\\scan.log ?");
+  EXPECT_EQ(q.Style, 0x24u);
+  ASSERT_EQ(h.m.Desktop.Launches.size(), 1u);
+  EXPECT_EQ(h.m.Desktop.Launches[0].CommandLine,
             "\"C:\\Windows\\system32\\notepad.exe\" C:\\Tools\\scan.log");
-  EXPECT_EQ(h.m.desktop.launches[0].directory, std::optional<std::string>("C:\\Tools\\"));
+  EXPECT_EQ(h.m.Desktop.Launches[0].Directory, std::optional<std::string>("C:\\Tools\\"));
   EXPECT_EQ(h.LogLines("C:\\Tools\\scan.log").back(), "finished!");
 }
 
@@ -81,61 +81,61 @@ TEST(CompleteRun, RelativeLogPathReachesTheViewerInFull) {
   // notepad starts in the log's folder; "logs\scan.log" taken from there
   // would name logs\logs\scan.log, an empty file notepad offers to create.
   RunHarness h;
-  h.m.files.current_folder = "C:\\Work\\";
-  h.m.files.AddFolder("C:\\Work\\logs");
-  h.m.files.AddFolder("C:\\E");
-  h.m.desktop.answer = platform::kAnswerYes;
+  h.m.Files.CurrentFolder = "C:\\Work\\";
+  h.m.Files.AddFolder("C:\\Work\\logs");
+  h.m.Files.AddFolder("C:\\E");
+  h.m.Desktop.Answer = platform::kAnswerYes;
   h.Run("list logs\\scan.log C:\\E");
-  ASSERT_EQ(h.m.desktop.questions.size(), 1u);
-  EXPECT_EQ(h.m.desktop.questions[0].text, "Open logs\\scan.log ?");
-  ASSERT_EQ(h.m.desktop.launches.size(), 1u);
-  EXPECT_EQ(h.m.desktop.launches[0].command_line,
+  ASSERT_EQ(h.m.Desktop.Questions.size(), 1u);
+  EXPECT_EQ(h.m.Desktop.Questions[0].Text, "Open logs\\scan.log ?");
+  ASSERT_EQ(h.m.Desktop.Launches.size(), 1u);
+  EXPECT_EQ(h.m.Desktop.Launches[0].CommandLine,
             "\"C:\\Windows\\system32\\notepad.exe\" C:\\Work\\logs\\scan.log");
-  EXPECT_EQ(h.m.desktop.launches[0].directory, std::optional<std::string>("C:\\Work\\logs\\"));
+  EXPECT_EQ(h.m.Desktop.Launches[0].Directory, std::optional<std::string>("C:\\Work\\logs\\"));
 }
 
 TEST(CompleteRun, AnswerNoOrNoBoxLaunchesNothing) {
   for (int answer : {platform::kAnswerNo, 0}) {
     RunHarness h;
-    h.m.files.AddFolder("C:\\E");
-    h.m.desktop.answer = answer;
+    h.m.Files.AddFolder("C:\\E");
+    h.m.Desktop.Answer = answer;
     h.Run("list scan.log C:\\E");
-    EXPECT_EQ(h.m.desktop.questions.size(), 1u);
-    EXPECT_TRUE(h.m.desktop.launches.empty());
-    EXPECT_TRUE(h.m.desktop.shell_starts.empty());
+    EXPECT_EQ(h.m.Desktop.Questions.size(), 1u);
+    EXPECT_TRUE(h.m.Desktop.Launches.empty());
+    EXPECT_TRUE(h.m.Desktop.ShellStarts.empty());
   }
 }
 
 TEST(CompleteRun, ShortBufferCyclesTheEntriesAboveItsLastRowAndEndsThere) {
   RunHarness h;
-  h.m.console.SetBufferSize(80, 25);  // a console as tall as its window
-  h.m.console.Fill(0, 24, "C:\\Users\\me> zavero.exe list");
-  h.m.files.AddFolder("C:\\E");
-  for (int i = 10; i < 40; ++i) h.m.files.AddFile("C:\\E\\h" + std::to_string(i), 0x2);
+  h.m.Console.SetBufferSize(80, 25);  // a console as tall as its window
+  h.m.Console.Fill(0, 24, "C:\\Users\\me> zavero.exe list");
+  h.m.Files.AddFolder("C:\\E");
+  for (int i = 10; i < 40; ++i) h.m.Files.AddFile("C:\\E\\h" + std::to_string(i), 0x2);
   h.Run("list \"\" C:\\E");
   // 30 entries over the band 3..23, the k-th on row 3 + k mod 21: the second
   // round (h30 on row 3, h31..h39) over the first (h10 on row 4 ... h29).
-  EXPECT_EQ(h.m.console.RowText(13), "  C:\\E\\h19");
-  EXPECT_EQ(h.m.console.RowText(23), "  C:\\E\\h29");
-  EXPECT_EQ(h.m.console.RowText(3), "  C:\\E\\h30");
-  EXPECT_EQ(h.m.console.RowText(12), "  C:\\E\\h39");
-  EXPECT_EQ(h.m.console.RowText(24), "finished!");  // alone, the old text cleared
-  EXPECT_EQ(h.m.console.CellAttribute(0, 24), 12);
-  for (const auto& call : h.m.calls.Calls()) {
-    if (call.name != "SetCursor") continue;
-    EXPECT_LT(std::stoi(call.detail.substr(call.detail.find(',') + 1)), 25) << call.detail;
+  EXPECT_EQ(h.m.Console.RowText(13), "  C:\\E\\h19");
+  EXPECT_EQ(h.m.Console.RowText(23), "  C:\\E\\h29");
+  EXPECT_EQ(h.m.Console.RowText(3), "  C:\\E\\h30");
+  EXPECT_EQ(h.m.Console.RowText(12), "  C:\\E\\h39");
+  EXPECT_EQ(h.m.Console.RowText(24), "finished!");  // alone, the old text cleared
+  EXPECT_EQ(h.m.Console.CellAttribute(0, 24), 12);
+  for (const auto& call : h.m.Calls.Calls()) {
+    if (call.Name != "SetCursor") continue;
+    EXPECT_LT(std::stoi(call.Detail.substr(call.Detail.find(',') + 1)), 25) << call.Detail;
   }
 }
 
 TEST(CompleteRun, IdleLoopSleepsTenMillisecondsForEver) {
   RunHarness h;
-  h.m.process.stop_at_idle = false;
-  h.m.process.pause_limit = 50;
-  h.m.files.AddFolder("C:\\E");
-  h.m.process.command_line = "z list \"\" C:\\E";
-  RunContext run(h.m.machine);
+  h.m.Process.StopAtIdle = false;
+  h.m.Process.pause_limit = 50;
+  h.m.Files.AddFolder("C:\\E");
+  h.m.Process.CommandLineText = "z list \"\" C:\\E";
+  RunContext run(h.m.Host);
   EXPECT_THROW(RunProgram(run), fake::PauseLimitReached);
-  EXPECT_EQ(h.m.process.pauses, std::vector<std::uint32_t>(50, 10));
+  EXPECT_EQ(h.m.Process.Pauses, std::vector<std::uint32_t>(50, 10));
 }
 
 TEST(CompleteRun, OnlyTheWorkingPausesTakeThePreciseTimer) {
@@ -144,13 +144,13 @@ TEST(CompleteRun, OnlyTheWorkingPausesTakeThePreciseTimer) {
   // pause takes it first, and it is given back before the idle loop.
   for (const char* start : {"C:\\Missing", "C:\\E"}) {
     RunHarness h;
-    h.m.files.AddFolder("C:\\E\\S");
-    h.m.process.stop_at_idle = false;
-    h.m.process.pause_limit = 3;
-    h.m.process.command_line = std::string("z list \"\" ") + start;
-    RunContext run(h.m.machine);
+    h.m.Files.AddFolder("C:\\E\\S");
+    h.m.Process.StopAtIdle = false;
+    h.m.Process.pause_limit = 3;
+    h.m.Process.CommandLineText = std::string("z list \"\" ") + start;
+    RunContext run(h.m.Host);
     EXPECT_THROW(RunProgram(run), fake::PauseLimitReached);
-    const Lines timing = h.m.calls.Names({"BeginPreciseTiming", "EndPreciseTiming", "Pause"});
+    const Lines timing = h.m.Calls.Names({"BeginPreciseTiming", "EndPreciseTiming", "Pause"});
     if (start == std::string("C:\\Missing"))
       EXPECT_EQ(timing, (Lines{"EndPreciseTiming", "Pause", "Pause", "Pause"}));
     else
@@ -166,7 +166,7 @@ namespace {
 
 TEST(RunSequence, OutOfMemoryEndsTheProcessQuietly) {
   testing::RunHarness h;
-  h.m.files.AddFolder("C:\\E");
+  h.m.Files.AddFolder("C:\\E");
   h.Run("list \"\" C:\\E");
   std::new_handler handler = std::get_new_handler();
   ASSERT_NE(handler, nullptr);
@@ -174,7 +174,7 @@ TEST(RunSequence, OutOfMemoryEndsTheProcessQuietly) {
     handler();
     ADD_FAILURE() << "the handler returned";
   } catch (const fake::Terminated& t) {
-    EXPECT_EQ(t.code, 8u);
+    EXPECT_EQ(t.Code, 8u);
   }
   std::set_new_handler(nullptr);
 }

@@ -19,87 +19,87 @@ struct UnixHarness {
   int status = -1;
 
   UnixHarness() {
-    m.machine.conventions = {'/', "\n", true};
-    m.files.unix_paths = true;
-    m.desktop.answer = platform::kAnswerNo;
-    m.process.module_file_name = "/usr/bin/zavero";
+    m.Host.Conventions = {'/', "\n", true};
+    m.Files.UnixPaths = true;
+    m.Desktop.Answer = platform::kAnswerNo;
+    m.Process.ModuleFileNameText = "/usr/bin/zavero";
   }
   void Run(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), "zavero");
-    m.process.arguments = arguments;
-    run = std::make_unique<RunContext>(m.machine);
+    m.Process.Arguments = arguments;
+    run = std::make_unique<RunContext>(m.Host);
     try {
       RunProgram(*run);
     } catch (const fake::Terminated& end) {
-      status = static_cast<int>(end.code);
+      status = static_cast<int>(end.Code);
     }
   }
 };
 
 TEST(UnixRun, ArgumentsAsGivenSlashPathsLfLinesAndStatusOneForARefusal) {
   UnixHarness h;
-  h.m.files.AddFolder("/data");
-  h.m.files.AddFile("/data/a", 0x2);
-  h.m.files.AddFolder("/data/b c", 0x12);
-  h.m.files.AddFile("/data/b c/x.txt", 0x22);
-  h.m.files.RefuseAttributeWrites("/data/a");
-  h.m.files.AddFolder("/work");
+  h.m.Files.AddFolder("/data");
+  h.m.Files.AddFile("/data/a", 0x2);
+  h.m.Files.AddFolder("/data/b c", 0x12);
+  h.m.Files.AddFile("/data/b c/x.txt", 0x22);
+  h.m.Files.RefuseAttributeWrites("/data/a");
+  h.m.Files.AddFolder("/work");
   h.Run({"CLEAR", "/work/scan.log", "/data"});
-  EXPECT_EQ(h.m.files.Content("/work/scan.log"),
+  EXPECT_EQ(h.m.Files.Content("/work/scan.log"),
             "QOR_ZAVERO has been started...\nClear attributes: $2\nskip attributes: $4\n"
             "searching files: *\nsearch in folder: /data\n clearing...\n"
             "   /data/a\n     ...not changed!\n   /data/b c\n     ...sucsess!\n"
             "   /data/b c/x.txt\n     ...sucsess!\nfinished!\n");
-  EXPECT_EQ(h.m.files.Attributes("/data/b c/x.txt"), 0x20u);
+  EXPECT_EQ(h.m.Files.Attributes("/data/b c/x.txt"), 0x20u);
   EXPECT_EQ(h.status, 1);
 }
 
 TEST(UnixRun, OutputThatIsNoTerminalGetsOnePlainLinePerEntryAndNothingDrawn) {
   UnixHarness h;
-  h.m.console.is_console = false;
-  h.m.files.AddFolder("/data");
-  h.m.files.AddFile("/data/a", 0x2);
-  h.m.files.AddFile("/data/b", 0x6);
-  h.m.files.AddFile("/data/c", 0x2);
+  h.m.Console.IsConsole = false;
+  h.m.Files.AddFolder("/data");
+  h.m.Files.AddFile("/data/a", 0x2);
+  h.m.Files.AddFile("/data/b", 0x6);
+  h.m.Files.AddFile("/data/c", 0x2);
   h.Run({"", "", "/data"});
-  EXPECT_EQ(h.m.console.stream, "/data/a\n/data/c\n");
-  h.m.console.stream.clear();
+  EXPECT_EQ(h.m.Console.Stream, "/data/a\n/data/c\n");
+  h.m.Console.Stream.clear();
   h.Run({"clear", "", "/data"});
-  EXPECT_EQ(h.m.console.stream, "/data/a\t...sucsess!\n/data/c\t...sucsess!\n");
+  EXPECT_EQ(h.m.Console.Stream, "/data/a\t...sucsess!\n/data/c\t...sucsess!\n");
   EXPECT_EQ(h.status, 0);
 }
 
 TEST(UnixRun, UnreadableStartFolderIsSaidOnceAndEndsWithStatusTwo) {
   UnixHarness h;
-  h.m.files.AddFolder("/work");
+  h.m.Files.AddFolder("/work");
   h.Run({"list", "/work/x.log", "/nowhere"});
   EXPECT_EQ(h.status, 2);
-  EXPECT_EQ(h.m.process.problems,
+  EXPECT_EQ(h.m.Process.Problems,
             std::vector<std::string>{"zavero: cannot read the start folder /nowhere"});
-  EXPECT_NE(h.m.files.Content("/work/x.log").find("finished!\n"), std::string::npos);
+  EXPECT_NE(h.m.Files.Content("/work/x.log").find("finished!\n"), std::string::npos);
 }
 
 TEST(UnixRun, HelpPrintsTheParametersAndEndsWithStatusZero) {
   UnixHarness h;
   h.Run({"--help"});
   EXPECT_EQ(h.status, 0);
-  ASSERT_EQ(h.m.console.writes.size(), 1u);
-  EXPECT_EQ(h.m.console.writes[0].call, "WriteStream");
-  EXPECT_EQ(h.m.console.writes[0].bytes.rfind("Usage: zavero [MODE] [LOG] [FOLDER]", 0), 0u);
-  EXPECT_EQ(h.m.calls.Count("FindFirstEntry"), 0);
+  ASSERT_EQ(h.m.Console.Writes.size(), 1u);
+  EXPECT_EQ(h.m.Console.Writes[0].Call, "WriteStream");
+  EXPECT_EQ(h.m.Console.Writes[0].Bytes.rfind("Usage: zavero [MODE] [LOG] [FOLDER]", 0), 0u);
+  EXPECT_EQ(h.m.Calls.Count("FindFirstEntry"), 0);
 }
 
 TEST(UnixRun, YesOpensTheLogInTheFirstViewerThatStarts) {
   UnixHarness h;
-  h.m.files.AddFolder("/data");
-  h.m.files.AddFolder("/work");
-  h.m.desktop.answer = platform::kAnswerYes;
-  h.m.process.environment = {{"EDITOR", "nano -w"}, {"DISPLAY", ":0"}};
-  h.m.desktop.run_status = {{"sh", 127}, {"xdg-open", -1}, {"less", 0}};
+  h.m.Files.AddFolder("/data");
+  h.m.Files.AddFolder("/work");
+  h.m.Desktop.Answer = platform::kAnswerYes;
+  h.m.Process.EnvironmentValues = {{"EDITOR", "nano -w"}, {"DISPLAY", ":0"}};
+  h.m.Desktop.RunStatus = {{"sh", 127}, {"xdg-open", -1}, {"less", 0}};
   h.Run({"list", "/work/scan.log", "/data"});
-  ASSERT_EQ(h.m.desktop.questions.size(), 1u);
-  EXPECT_EQ(h.m.desktop.questions[0].text, "Open /work/scan.log ?");
-  EXPECT_EQ(h.m.desktop.runs,
+  ASSERT_EQ(h.m.Desktop.Questions.size(), 1u);
+  EXPECT_EQ(h.m.Desktop.Questions[0].Text, "Open /work/scan.log ?");
+  EXPECT_EQ(h.m.Desktop.Runs,
             (std::vector<std::string>{"sh|-c|nano -w \"$1\"|sh|/work/scan.log",
                                       "xdg-open|/work/scan.log", "less|/work/scan.log"}));
   EXPECT_EQ(h.status, 0);
@@ -107,8 +107,8 @@ TEST(UnixRun, YesOpensTheLogInTheFirstViewerThatStarts) {
 
 TEST(UnixRun, ABareLogNameAndAOneCharacterFolderStayAsGiven) {
   fake::FakeMachine m;
-  m.process.arguments = {"zavero", "list", "scan.log", "."};
-  const RunOptions o = ReadRunOptions(m.process, {'/', "\n", true});
+  m.Process.Arguments = {"zavero", "list", "scan.log", "."};
+  const RunOptions o = ReadRunOptions(m.Process, {'/', "\n", true});
   EXPECT_EQ(o.LogPath, "scan.log");  // from the current folder, not beside the program
   EXPECT_EQ(o.StartFolder, ".");
 }

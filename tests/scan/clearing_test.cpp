@@ -26,7 +26,7 @@ Lines PhaseLines(const RunHarness& h) {
 
 TEST(Clearing, RemovesExactlyTheIncludeBits) {
   RunHarness h;
-  auto& f = h.m.files;
+  auto& f = h.m.Files;
   f.AddFolder("C:\\D");
   f.AddFile("C:\\D\\ha", 0x22);
   f.AddFile("C:\\D\\rh", 0x23);             // read-only stays
@@ -49,7 +49,7 @@ TEST(Clearing, BitsNoWriteCanChangeDoNotCountAgainstSuccess) {
   // Hidden folders only ($12): the write of 0 leaves the folder bit, and a
   // compressed folder keeps its compression bit too, as Windows keeps them.
   RunHarness h;
-  auto& f = h.m.files;
+  auto& f = h.m.Files;
   f.AddFolder("C:\\D");
   f.AddFolder("C:\\D\\hd", 0x12);
   f.AddFolder("C:\\D\\zd", 0x812);
@@ -62,7 +62,7 @@ TEST(Clearing, BitsNoWriteCanChangeDoNotCountAgainstSuccess) {
 
 TEST(Clearing, RefusedWriteAndVanishedEntryAreNotChanged) {
   RunHarness h;
-  auto& f = h.m.files;
+  auto& f = h.m.Files;
   f.AddFolder("C:\\D");
   f.AddFile("C:\\D\\locked", 0x22);
   f.AddFile("C:\\D\\gone", 0x2);
@@ -77,16 +77,16 @@ TEST(Clearing, RefusedWriteAndVanishedEntryAreNotChanged) {
   EXPECT_EQ(PhaseLines(h), (Lines{"   C:\\D\\locked", "     ...not changed!", "   C:\\D\\gone",
                                   "     ...not changed!", "   C:\\D\\ok", "     ...sucsess!"}));
   // A vanished entry gets no write attempt.
-  for (auto& c : h.m.calls.Calls()) {
-    if (c.name == "WriteAttributes") {
-      EXPECT_EQ(c.detail.find("C:\\D\\gone"), std::string::npos);
+  for (auto& c : h.m.Calls.Calls()) {
+    if (c.Name == "WriteAttributes") {
+      EXPECT_EQ(c.Detail.find("C:\\D\\gone"), std::string::npos);
     }
   }
 }
 
 TEST(Clearing, EntryThatLostAMaskBitIsLeftAlone) {
   RunHarness h;
-  auto& f = h.m.files;
+  auto& f = h.m.Files;
   f.AddFolder("C:\\D\\S");
   f.AddFile("C:\\D\\S\\x", 0x6);
   bool changed = false;  // someone else clears the system bit after the scan
@@ -95,28 +95,28 @@ TEST(Clearing, EntryThatLostAMaskBitIsLeftAlone) {
   };
   h.Run("CLEAR scan.log C:\\D \"\" 1 1 0 6");
   EXPECT_EQ(f.Attributes("C:\\D\\S\\x"), 0x2u);
-  EXPECT_EQ(h.m.calls.Count("WriteAttributes"), 0);
+  EXPECT_EQ(h.m.Calls.Count("WriteAttributes"), 0);
   EXPECT_EQ(PhaseLines(h), (Lines{"   C:\\D\\S\\x", "     ...sucsess!"}));
 }
 
 TEST(Clearing, MaskZeroWritesTheWordBack) {
   RunHarness h;
-  h.m.files.AddFolder("C:\\D");
-  h.m.files.AddFile("C:\\D\\a", 0x21);
+  h.m.Files.AddFolder("C:\\D");
+  h.m.Files.AddFile("C:\\D\\a", 0x21);
   h.Run("CLEAR scan.log C:\\D * 0 1 0 0");
-  EXPECT_EQ(h.m.files.Attributes("C:\\D\\a"), 0x21u);
-  EXPECT_EQ(h.m.calls.Count("WriteAttributes"), 1);
+  EXPECT_EQ(h.m.Files.Attributes("C:\\D\\a"), 0x21u);
+  EXPECT_EQ(h.m.Calls.Count("WriteAttributes"), 1);
   EXPECT_EQ(PhaseLines(h), (Lines{"   C:\\D\\a", "     ...sucsess!"}));
 }
 
 TEST(Listing, TouchesNoAttributeAndWritesNoResult) {
   for (const char* mode : {"list", "\"CLEAR \"", "\"\"", "CLEARX"}) {
     RunHarness h;
-    h.m.files.AddFolder("C:\\D");
-    h.m.files.AddFile("C:\\D\\a", 0x2);
+    h.m.Files.AddFolder("C:\\D");
+    h.m.Files.AddFile("C:\\D\\a", 0x2);
     h.Run(std::string(mode) + " scan.log C:\\D");
-    EXPECT_EQ(h.m.files.Attributes("C:\\D\\a"), 0x2u) << mode;
-    EXPECT_EQ(h.m.calls.Count("ReadAttributes") + h.m.calls.Count("WriteAttributes"), 0);
+    EXPECT_EQ(h.m.Files.Attributes("C:\\D\\a"), 0x2u) << mode;
+    EXPECT_EQ(h.m.Calls.Count("ReadAttributes") + h.m.Calls.Count("WriteAttributes"), 0);
     EXPECT_EQ(PhaseLines(h), (Lines{"   C:\\D\\a"}));
     EXPECT_EQ(h.LogLines(kLog)[1], "include attributes: $2");
   }
@@ -125,20 +125,20 @@ TEST(Listing, TouchesNoAttributeAndWritesNoResult) {
 TEST(Clearing, ModeIsCaseInsensitive) {
   for (const char* mode : {"clear", "Clear", "cLeAr"}) {
     RunHarness h;
-    h.m.files.AddFolder("C:\\D");
-    h.m.files.AddFile("C:\\D\\a", 0x2);
+    h.m.Files.AddFolder("C:\\D");
+    h.m.Files.AddFile("C:\\D\\a", 0x2);
     h.Run(std::string(mode) + " scan.log C:\\D");
-    EXPECT_EQ(h.m.files.Attributes("C:\\D\\a"), 0x0u) << mode;
+    EXPECT_EQ(h.m.Files.Attributes("C:\\D\\a"), 0x0u) << mode;
   }
 }
 
 // A start folder with n hidden files, named so they list in order.
 void AddFiles(RunHarness& h, int n) {
-  h.m.files.AddFolder("C:\\M");
+  h.m.Files.AddFolder("C:\\M");
   for (int i = 0; i < n; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "C:\\M\\f%04d", i);
-    h.m.files.AddFile(name, 0x2);
+    h.m.Files.AddFile(name, 0x2);
   }
 }
 
@@ -146,7 +146,7 @@ TEST(Rows, PhaseLineOnThreeThenPathsCycleThroughTheBand) {
   RunHarness h;
   AddFiles(h, 148);
   h.Run("list \"\" C:\\M");
-  auto& c = h.m.console;
+  auto& c = h.m.Console;
   EXPECT_EQ(c.RowText(4), "  C:\\M\\f0000");
   EXPECT_EQ(c.RowText(150), "  C:\\M\\f0146");
   EXPECT_EQ(c.RowText(3), "  C:\\M\\f0147");  // the 148th path goes over the phase line
@@ -159,42 +159,42 @@ TEST(Rows, PhaseLineOnThreeThenPathsCycleThroughTheBand) {
 
 TEST(Rows, EmptyListShowsThePhaseLineOnly) {
   RunHarness h;
-  h.m.files.AddFolder("C:\\M");
+  h.m.Files.AddFolder("C:\\M");
   h.Run("clear scan.log C:\\M");
-  EXPECT_EQ(h.m.console.RowText(3), " clearing...");
-  EXPECT_EQ(h.m.console.RowText(4), "");
+  EXPECT_EQ(h.m.Console.RowText(3), " clearing...");
+  EXPECT_EQ(h.m.Console.RowText(4), "");
   EXPECT_EQ(h.run->PacingCount, 0);
   EXPECT_EQ(PhaseLines(h), Lines{});
 }
 
 TEST(Rows, PhaseLineBlanksALongerScanningRow) {
   RunHarness h;
-  h.m.files.AddFolder("C:\\M\\a very long folder name that leaves text on row three");
+  h.m.Files.AddFolder("C:\\M\\a very long folder name that leaves text on row three");
   h.Run("list \"\" C:\\M");
-  EXPECT_EQ(h.m.console.RowText(3), " listing...");
-  EXPECT_EQ(h.m.console.RowText(2), " files found: 0");
+  EXPECT_EQ(h.m.Console.RowText(3), " listing...");
+  EXPECT_EQ(h.m.Console.RowText(2), " files found: 0");
 }
 
 TEST(Pacing, OnePausePer251Paths) {
   RunHarness h;
   AddFiles(h, 502);
   h.Run("list \"\" C:\\M");
-  EXPECT_EQ(h.m.process.pauses, (std::vector<std::uint32_t>{1, 1}));
+  EXPECT_EQ(h.m.Process.Pauses, (std::vector<std::uint32_t>{1, 1}));
   RunHarness g;
   AddFiles(g, 250);
   g.Run("list \"\" C:\\M");
-  EXPECT_TRUE(g.m.process.pauses.empty());
+  EXPECT_TRUE(g.m.Process.Pauses.empty());
 }
 
 TEST(Pacing, PauseComesBeforeThe251stRow) {
   RunHarness h;
   AddFiles(h, 251);
   h.Run("list \"\" C:\\M");
-  auto calls = h.m.calls.Calls();
+  auto calls = h.m.Calls.Calls();
   std::size_t pause = 0, row = 0;
   for (std::size_t i = 0; i < calls.size(); ++i) {
-    if (calls[i].name == "Pause" && calls[i].detail == "1") pause = i;
-    if (calls[i].name == "WriteChars" && calls[i].detail.find("f0250") != std::string::npos) row = i;
+    if (calls[i].Name == "Pause" && calls[i].Detail == "1") pause = i;
+    if (calls[i].Name == "WriteChars" && calls[i].Detail.find("f0250") != std::string::npos) row = i;
   }
   ASSERT_GT(pause, 0u);
   EXPECT_LT(pause, row);
@@ -202,61 +202,61 @@ TEST(Pacing, PauseComesBeforeThe251stRow) {
 
 TEST(FoundCount, CountBeforeEachFolder) {
   RunHarness h;
-  h.m.files.AddFolder("C:\\R\\A");
-  h.m.files.AddFile("C:\\R\\A\\1", 0x2);
-  h.m.files.AddFile("C:\\R\\A\\2", 0x2);
-  h.m.files.AddFolder("C:\\R\\B");
-  h.m.files.AddFile("C:\\R\\B\\3", 0x2);
-  h.m.files.AddFile("C:\\R\\0", 0x2);
+  h.m.Files.AddFolder("C:\\R\\A");
+  h.m.Files.AddFile("C:\\R\\A\\1", 0x2);
+  h.m.Files.AddFile("C:\\R\\A\\2", 0x2);
+  h.m.Files.AddFolder("C:\\R\\B");
+  h.m.Files.AddFile("C:\\R\\B\\3", 0x2);
+  h.m.Files.AddFile("C:\\R\\0", 0x2);
   h.Run("list \"\" C:\\R");
   Lines counts;
-  for (auto& w : h.m.console.writes)
-    if (w.bytes.compare(0, 13, " files found:") == 0) counts.push_back(w.bytes);
+  for (auto& w : h.m.Console.Writes)
+    if (w.Bytes.compare(0, 13, " files found:") == 0) counts.push_back(w.Bytes);
   EXPECT_EQ(counts, (Lines{" files found: 1", " files found: 3"}));
-  EXPECT_EQ(h.m.console.CellAttribute(1, 2), 15);
+  EXPECT_EQ(h.m.Console.CellAttribute(1, 2), 15);
 }
 
 TEST(Guard, EveryUserFileCallIsWrappedAndNothingElse) {
   RunHarness h;
-  h.m.files.AddFolder("C:\\R\\A");
-  h.m.files.AddFile("C:\\R\\A\\h", 0x2);
+  h.m.Files.AddFolder("C:\\R\\A");
+  h.m.Files.AddFile("C:\\R\\A\\h", 0x2);
   h.Run("clear scan.log C:\\R");
   const Lines guarded = {"FindFirstEntry", "ReadAttributes", "WriteAttributes", "ReadFolderId"};
-  auto calls = h.m.calls.Calls();
+  auto calls = h.m.Calls.Calls();
   int pairs = 0;
   for (std::size_t i = 0; i < calls.size(); ++i) {
     bool is_guarded = false;
-    for (auto& g : guarded) is_guarded = is_guarded || calls[i].name == g;
-    if (calls[i].name == "DisableRedirection") {
+    for (auto& g : guarded) is_guarded = is_guarded || calls[i].Name == g;
+    if (calls[i].Name == "DisableRedirection") {
       ASSERT_LT(i + 2, calls.size());
-      EXPECT_TRUE(std::find(guarded.begin(), guarded.end(), calls[i + 1].name) != guarded.end())
-          << calls[i + 1].name;
-      EXPECT_EQ(calls[i + 2].name, "EnableRedirection");
+      EXPECT_TRUE(std::find(guarded.begin(), guarded.end(), calls[i + 1].Name) != guarded.end())
+          << calls[i + 1].Name;
+      EXPECT_EQ(calls[i + 2].Name, "EnableRedirection");
       ++pairs;
     } else if (is_guarded) {
       ASSERT_GT(i, 0u);
-      EXPECT_EQ(calls[i - 1].name, "DisableRedirection") << calls[i].name;
+      EXPECT_EQ(calls[i - 1].Name, "DisableRedirection") << calls[i].Name;
     }
   }
   EXPECT_EQ(pairs, 2 + 2 + 3);  // start folder twice, A twice, read-write-read
-  EXPECT_FALSE(h.m.process.redirection_off);
+  EXPECT_FALSE(h.m.Process.RedirectionOff);
 }
 
 TEST(Guard, InactiveOn32BitWindowsAndWithoutTheFunctions) {
   RunHarness h;
-  h.m.process.wow64_flag = 0;
-  h.m.files.AddFolder("C:\\R");
-  h.m.files.AddFile("C:\\R\\h", 0x2);
+  h.m.Process.Wow64FlagValue = 0;
+  h.m.Files.AddFolder("C:\\R");
+  h.m.Files.AddFile("C:\\R\\h", 0x2);
   h.Run("clear scan.log C:\\R");
-  EXPECT_EQ(h.m.calls.Count("DisableRedirection"), 0);
-  EXPECT_EQ(h.m.files.Attributes("C:\\R\\h"), 0u);
+  EXPECT_EQ(h.m.Calls.Count("DisableRedirection"), 0);
+  EXPECT_EQ(h.m.Files.Attributes("C:\\R\\h"), 0u);
 
   RunHarness g;
-  g.m.process.kernel_functions.erase("Wow64EnableWow64FsRedirection");
-  g.m.files.AddFolder("C:\\R");
+  g.m.Process.kernel_functions.erase("Wow64EnableWow64FsRedirection");
+  g.m.Files.AddFolder("C:\\R");
   g.Run("clear scan.log C:\\R");
-  EXPECT_EQ(g.m.calls.Count("DisableRedirection") + g.m.calls.Count("Wow64Flag"), 1);
-  EXPECT_EQ(g.m.calls.Count("DisableRedirection"), 0);
+  EXPECT_EQ(g.m.Calls.Count("DisableRedirection") + g.m.Calls.Count("Wow64Flag"), 1);
+  EXPECT_EQ(g.m.Calls.Count("DisableRedirection"), 0);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ constexpr const char* kLog = "C:\\Tools\\scan.log";
 
 TEST(Walk, DepthFirstPreOrderAndMatchOrder) {
   RunHarness h;
-  auto& f = h.m.files;
+  auto& f = h.m.Files;
   f.AddFolder("C:\\R");
   f.AddFile("C:\\R\\r.txt", 0x22);
   f.AddFolder("C:\\R\\A");
@@ -32,12 +32,12 @@ TEST(Walk, DepthFirstPreOrderAndMatchOrder) {
   EXPECT_EQ(h.run->FolderQueue.Count(), 0);
   EXPECT_EQ(f.open_finds(), 0);
   // The start folder gets no pause; every walked folder one of 5 ms.
-  EXPECT_EQ(h.m.process.pauses, (std::vector<std::uint32_t>{5, 5, 5}));
+  EXPECT_EQ(h.m.Process.Pauses, (std::vector<std::uint32_t>{5, 5, 5}));
 }
 
 TEST(Walk, SelectionOutcomesAndExactLogBytes) {
   RunHarness h;
-  auto& f = h.m.files;
+  auto& f = h.m.Files;
   f.AddFolder("C:\\D");
   f.AddFile("C:\\D\\hs.sys", 0x6);      // skipped, no line: start folder's own entry
   f.AddFile("C:\\D\\plain.txt", 0x20);  // ignored
@@ -68,7 +68,7 @@ TEST(Walk, SelectionOutcomesAndExactLogBytes) {
 class Tree : public ::testing::Test {
  protected:
   void SetUp() override {
-    auto& f = h.m.files;
+    auto& f = h.m.Files;
     f.AddFolder("C:\\T");
     f.AddFolder("C:\\T\\S");
     f.AddFile("C:\\T\\S\\h.txt", 0x2);
@@ -120,7 +120,7 @@ TEST_F(Tree, FlagsOtherThanOneTurnAKindOff) {
 }
 
 TEST_F(Tree, PatternLimitsCandidatesNotTheWalk) {
-  h.m.files.AddFolder("C:\\T\\S\\hd\\deep.txt", 0x12);
+  h.m.Files.AddFolder("C:\\T\\S\\hd\\deep.txt", 0x12);
   EXPECT_EQ(Run("*.txt"), (Lines{"h.txt", "deep.txt"}));
   EXPECT_EQ(h.WalkedFolders(),
             (Lines{"C:\\T\\S", "C:\\T\\S\\hd", "C:\\T\\S\\hd\\deep.txt"}));
@@ -131,7 +131,7 @@ TEST_F(Tree, SkipLineShowsTheSignExtendedMask) {
   EXPECT_TRUE(SkipLines().empty());  // nothing carries bit 31
   Run("* 1 1 -1 0");
   EXPECT_TRUE(SkipLines().empty());
-  h.m.files.SetAttributes("C:\\T\\S\\h.txt", 0xFFFFFFFFu & ~0x10u);
+  h.m.Files.SetAttributes("C:\\T\\S\\h.txt", 0xFFFFFFFFu & ~0x10u);
   Run("* 1 1 $FFFFFFEF 0");
   EXPECT_EQ(SkipLines(),
             (Lines{" skipped (attributes $FFFFFFFFFFFFFFEF): C:\\T\\S\\h.txt"}));
@@ -140,17 +140,17 @@ TEST_F(Tree, SkipLineShowsTheSignExtendedMask) {
 TEST(StartFolder, TrailingSeparatorAndDriveForms) {
   for (const char* start : {"C:\\Data", "C:\\Data\\"}) {
     RunHarness h;
-    h.m.files.AddFolder("C:\\Data\\X");
-    h.m.files.AddFile("C:\\Data\\a.txt", 0x2);
-    h.m.files.AddFile("C:\\Data\\X\\b.txt", 0x2);
+    h.m.Files.AddFolder("C:\\Data\\X");
+    h.m.Files.AddFile("C:\\Data\\a.txt", 0x2);
+    h.m.Files.AddFile("C:\\Data\\X\\b.txt", 0x2);
     h.Run(std::string("list scan.log ") + start);
     EXPECT_EQ(h.Matches(), (Lines{"C:\\Data\\a.txt", "C:\\Data\\X\\b.txt"})) << start;
     EXPECT_EQ(h.LogLines(kLog)[4], std::string("search in folder: ") + start);
   }
   RunHarness h;
-  h.m.files.AddDrive('D', platform::kDriveFixed);
-  h.m.files.AddFolder("D:\\X");
-  h.m.files.AddFile("D:\\n.txt", 0x2);
+  h.m.Files.AddDrive('D', platform::kDriveFixed);
+  h.m.Files.AddFolder("D:\\X");
+  h.m.Files.AddFile("D:\\n.txt", 0x2);
   h.Run("list \"\" D:");
   EXPECT_EQ(h.Matches(), (Lines{"D:\\n.txt"}));
   EXPECT_EQ(h.WalkedFolders(), (Lines{"D:\\X"}));
@@ -158,32 +158,32 @@ TEST(StartFolder, TrailingSeparatorAndDriveForms) {
 
 TEST(StartFolder, WithoutSubfoldersNoProgressRows) {
   RunHarness h;
-  h.m.files.AddFolder("C:\\Flat");
-  h.m.files.AddFile("C:\\Flat\\a", 0x2);
+  h.m.Files.AddFolder("C:\\Flat");
+  h.m.Files.AddFile("C:\\Flat\\a", 0x2);
   h.Run("list \"\" C:\\Flat");
   EXPECT_EQ(h.Matches(), (Lines{"C:\\Flat\\a"}));
   EXPECT_TRUE(h.WalkedFolders().empty());
-  EXPECT_TRUE(h.m.process.pauses.empty());
-  EXPECT_EQ(h.m.console.RowText(2), "");
+  EXPECT_TRUE(h.m.Process.Pauses.empty());
+  EXPECT_EQ(h.m.Console.RowText(2), "");
 }
 
 TEST(StartFolder, MissingOrAFileYieldsNothing) {
   for (const char* start : {"C:\\Nope", "C:\\Tools\\zavero.exe"}) {
     RunHarness h;
-    h.m.files.AddFile("C:\\Tools\\zavero.exe", 0x22);
+    h.m.Files.AddFile("C:\\Tools\\zavero.exe", 0x22);
     h.Run(std::string("CLEAR scan.log ") + start);
     EXPECT_TRUE(h.Matches().empty());
     EXPECT_EQ(h.LogLines(kLog),
               (Lines{"QOR_ZAVERO has been started...", "Clear attributes: $2",
                      "skip attributes: $4", "searching files: *",
                      std::string("search in folder: ") + start, " clearing...", "finished!"}));
-    EXPECT_EQ(h.m.files.Attributes("C:\\Tools\\zavero.exe"), 0x22u);
+    EXPECT_EQ(h.m.Files.Attributes("C:\\Tools\\zavero.exe"), 0x22u);
   }
 }
 
 TEST(DriveRoots, OnlyFixedAndRemovableButAAndB) {
   RunHarness h;
-  auto& f = h.m.files;
+  auto& f = h.m.Files;
   f.AddDrive('A', platform::kDriveRemovable);
   f.AddDrive('B', platform::kDriveRemovable);
   f.AddDrive('D', 5);  // CD-ROM
@@ -199,16 +199,16 @@ TEST(DriveRoots, OnlyFixedAndRemovableButAAndB) {
 
 TEST(DriveRoots, ListIsSteppedInFoursAndStopsAtTheFirstEmptyText) {
   RunHarness h;
-  h.m.files.AddDrive('E', platform::kDriveFixed);
-  h.m.files.AddDrive('F', platform::kDriveFixed);
-  h.m.files.drive_strings = std::string("c:\\\0e:\\\0\0f:\\\0", 13);
+  h.m.Files.AddDrive('E', platform::kDriveFixed);
+  h.m.Files.AddDrive('F', platform::kDriveFixed);
+  h.m.Files.DriveStrings = std::string("c:\\\0e:\\\0\0f:\\\0", 13);
   h.Run("");
   EXPECT_EQ(h.WalkedFolders(), (Lines{"c:\\", "c:\\Tools", "e:\\"}));
 }
 
 TEST(DriveRoots, NoDriveListMeansNothingToDo) {
   RunHarness h;
-  h.m.files.drive_strings = std::string();
+  h.m.Files.DriveStrings = std::string();
   h.Run("list scan.log");
   EXPECT_TRUE(h.WalkedFolders().empty());
   EXPECT_EQ(h.LogLines(kLog).size(), 6u);  // four header lines, phase, finished
@@ -216,7 +216,7 @@ TEST(DriveRoots, NoDriveListMeansNothingToDo) {
 
 TEST(Walk, FolderRemovedAfterQueuingIsShownAndPassedOver) {
   RunHarness h;
-  auto& f = h.m.files;
+  auto& f = h.m.Files;
   f.AddFolder("C:\\R\\A");
   f.AddFile("C:\\R\\A\\a", 0x2);
   f.AddFolder("C:\\R\\B");
@@ -232,7 +232,7 @@ TEST(Walk, FolderRemovedAfterQueuingIsShownAndPassedOver) {
 
 TEST(Walk, UnlistableFolderYieldsNothingAndNoLine) {
   RunHarness h;
-  auto& f = h.m.files;
+  auto& f = h.m.Files;
   f.AddFolder("C:\\R\\Locked");
   f.AddFile("C:\\R\\Locked\\a", 0x6);
   f.AddFolder("C:\\R\\Open");
@@ -245,7 +245,7 @@ TEST(Walk, UnlistableFolderYieldsNothingAndNoLine) {
 
 TEST(Walk, LinkBackToAnAncestorIsNotWalkedAgain) {
   RunHarness h;
-  auto& f = h.m.files;
+  auto& f = h.m.Files;
   f.AddFolder("C:\\R\\A");
   f.AddFile("C:\\R\\A\\a", 0x2);
   f.AddLink("C:\\R\\A\\loop", "C:\\R", 0x10 | 0x400 | 0x2);
@@ -259,7 +259,7 @@ TEST(Walk, LinkBackToAnAncestorIsNotWalkedAgain) {
 
 TEST(Walk, LinkCycleThroughTwoLinksEnds) {
   RunHarness h;
-  auto& f = h.m.files;
+  auto& f = h.m.Files;
   f.AddFolder("C:\\R\\A");
   f.AddFolder("C:\\R\\B");
   f.AddLink("C:\\R\\A\\toB", "C:\\R\\B");
@@ -270,10 +270,10 @@ TEST(Walk, LinkCycleThroughTwoLinksEnds) {
 
 TEST(Walk, OrdinaryFoldersPayNoIdentityCall) {
   RunHarness h;
-  h.m.files.AddFolder("C:\\R\\A\\B\\C");
+  h.m.Files.AddFolder("C:\\R\\A\\B\\C");
   h.Run("list \"\" C:\\R");
-  EXPECT_EQ(h.m.calls.Count("ReadFolderId"), 0);
-  EXPECT_EQ(h.m.calls.Count("FindFirstEntry"), 2 + 2 * 3);  // every folder listed twice
+  EXPECT_EQ(h.m.Calls.Count("ReadFolderId"), 0);
+  EXPECT_EQ(h.m.Calls.Count("FindFirstEntry"), 2 + 2 * 3);  // every folder listed twice
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ class BufferedFileTest : public ::testing::Test {
   std::vector<std::string> Details(const std::string& name) const {
     std::vector<std::string> out;
     for (const auto& call : calls_.Calls())
-      if (call.name == name) out.push_back(call.detail);
+      if (call.Name == name) out.push_back(call.Detail);
     return out;
   }
 
@@ -79,9 +79,9 @@ TEST_F(BufferedFileTest, HeaderBurstReachesTheFileInOneWriteAtClose) {
   EXPECT_EQ(files_.WriteLine(handle, "QOR_ZAVERO has been started..."), 32);
   EXPECT_EQ(files_.WriteLine(handle, ""), 2);
   EXPECT_EQ(files_.WriteLine(handle, std::string("skip attributes: $4")), 21);
-  EXPECT_TRUE(disk_.write_sizes.empty());
+  EXPECT_TRUE(disk_.WriteSizes.empty());
   files_.Close(handle);
-  EXPECT_EQ(disk_.write_sizes, (Sizes{55}));
+  EXPECT_EQ(disk_.WriteSizes, (Sizes{55}));
   EXPECT_EQ(disk_.Content(kLog), "QOR_ZAVERO has been started...\r\n\r\nskip attributes: $4\r\n");
   EXPECT_EQ(disk_.open_files(), 0);
 }
@@ -107,25 +107,25 @@ TEST_F(BufferedFileTest, TextsOfABufferOrMoreGoStraightThroughInOrder) {
   const std::uint32_t handle = files_.Create(kLog);
   files_.WriteLine(handle, "head");
   EXPECT_EQ(files_.WriteLine(handle, big), 5002);
-  EXPECT_EQ(disk_.write_sizes, (Sizes{6, 5000}));  // pending first, then the text whole
+  EXPECT_EQ(disk_.WriteSizes, (Sizes{6, 5000}));  // pending first, then the text whole
   // Exactly a buffer's worth, nothing pending: straight through as well.
   files_.WriteLine(handle, std::string(4096, 'y'));
   files_.Close(handle);
-  EXPECT_EQ(disk_.write_sizes, (Sizes{6, 5000, 2, 4096, 2}));  // CR LF waited each time
+  EXPECT_EQ(disk_.WriteSizes, (Sizes{6, 5000, 2, 4096, 2}));  // CR LF waited each time
   EXPECT_EQ(disk_.Content(kLog), "head\r\n" + big + "\r\n" + std::string(4096, 'y') + "\r\n");
 }
 
 TEST_F(BufferedFileTest, BufferNeverFillsUpCompletely) {
   const std::uint32_t handle = files_.Create(kLog);
   files_.WriteLine(handle, std::string(4093, 'a'));  // 4095 pending, 1 free
-  EXPECT_TRUE(disk_.write_sizes.empty());
+  EXPECT_TRUE(disk_.WriteSizes.empty());
   files_.WriteLine(handle, "z");  // 1 byte into 1 byte of room: flush first
-  EXPECT_EQ(disk_.write_sizes, (Sizes{4095}));
+  EXPECT_EQ(disk_.WriteSizes, (Sizes{4095}));
   files_.WriteLine(handle, std::string(4088, 'b'));  // 4093 pending, 3 free
   files_.WriteLine(handle, "");                       // so CR LF still fits
-  EXPECT_EQ(disk_.write_sizes, (Sizes{4095}));
+  EXPECT_EQ(disk_.WriteSizes, (Sizes{4095}));
   files_.Close(handle);
-  EXPECT_EQ(disk_.write_sizes, (Sizes{4095, 4095}));
+  EXPECT_EQ(disk_.WriteSizes, (Sizes{4095, 4095}));
   EXPECT_EQ(disk_.Content(kLog),
             std::string(4093, 'a') + "\r\nz\r\n" + std::string(4088, 'b') + "\r\n\r\n");
 }
@@ -178,14 +178,14 @@ TEST_F(BufferedFileTest, WithoutBufferMemoryEveryWriteGoesStraightOut) {
   ASSERT_TRUE(files.IsOpen(handle));
   EXPECT_EQ(files.WriteLine(handle, "abc"), 5);
   EXPECT_EQ(files.WriteLine(handle, ""), 2);
-  EXPECT_EQ(disk_.write_sizes, (Sizes{3, 2, 2}));
+  EXPECT_EQ(disk_.WriteSizes, (Sizes{3, 2, 2}));
   files.Close(handle);
-  EXPECT_EQ(disk_.write_sizes, (Sizes{3, 2, 2}));
+  EXPECT_EQ(disk_.WriteSizes, (Sizes{3, 2, 2}));
   EXPECT_EQ(disk_.Content(kLog), "abc\r\n\r\n");
 }
 
 TEST_F(BufferedFileTest, ShortWritesAreNotDetected) {
-  disk_.write_limit = 3;
+  disk_.WriteLimit = 3;
   const std::uint32_t handle = files_.Create(kLog);
   EXPECT_EQ(files_.WriteLine(handle, "abcdef"), 8);
   files_.Close(handle);

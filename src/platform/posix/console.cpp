@@ -125,11 +125,11 @@ class PosixConsole final : public Console {
     if (ioctl(fd, TIOCGWINSZ, &size) != 0) return false;
     // A terminal that never learnt its size (a bare serial line) is taken
     // as the classic 80 x 24.
-    info->width = static_cast<std::int16_t>(size.ws_col != 0 ? size.ws_col : 80);
-    info->height = static_cast<std::int16_t>(size.ws_row != 0 ? size.ws_row : 24);
-    info->cursor_x = cursor_x_;
-    info->cursor_y = cursor_y_;
-    info->attributes = attribute_;
+    info->Width = static_cast<std::int16_t>(size.ws_col != 0 ? size.ws_col : 80);
+    info->Height = static_cast<std::int16_t>(size.ws_row != 0 ? size.ws_row : 24);
+    info->CursorX = cursor_x_;
+    info->CursorY = cursor_y_;
+    info->Attributes = attribute_;
     return true;
   }
 

@@ -10,8 +10,8 @@ namespace {
 // long the body is (Samba's librpc/idl/xattr.idl: version 1 starts with the
 // attribute; 3, 4 and 5 start with valid_flags, then the attribute).
 struct BodyShape {
-  std::size_t attribute_offset;
-  std::size_t size;
+  std::size_t AttributeOffset;
+  std::size_t Size;
 };
 
 bool ShapeOf(std::uint16_t version, BodyShape* shape) {
@@ -76,38 +76,38 @@ std::string HexText(std::uint32_t value) {
 
 // Where the parts of a value are.
 struct Layout {
-  bool ndr = false;
-  std::size_t text_size = 0;  // the hex text, without its NUL
-  bool text_has_nul = false;  // text form only
-  bool text_spells = false;   // NDR: the text is the attribute in hex
-  std::size_t header_at = 0;  // NDR: version and switch
-  std::size_t body_at = 0;    // NDR
-  BodyShape shape{};          // NDR
-  std::uint32_t attributes = 0;
+  bool Ndr = false;
+  std::size_t TextSize = 0;  // the hex text, without its NUL
+  bool TextHasNul = false;  // text form only
+  bool TextSpells = false;   // NDR: the text is the attribute in hex
+  std::size_t HeaderAt = 0;  // NDR: version and switch
+  std::size_t BodyAt = 0;    // NDR
+  BodyShape Shape{};          // NDR
+  std::uint32_t Attributes = 0;
 };
 
 bool Parse(const std::string& value, Layout* layout) {
   const std::size_t nul = value.find('\0');
   // Text form: the whole value, or the whole value but a final NUL.
   if (nul == std::string::npos || nul + 1 == value.size()) {
-    layout->ndr = false;
-    layout->text_size = nul == std::string::npos ? value.size() : nul;
-    layout->text_has_nul = nul != std::string::npos;
-    return ParseHexText(value.substr(0, layout->text_size), &layout->attributes);
+    layout->Ndr = false;
+    layout->TextSize = nul == std::string::npos ? value.size() : nul;
+    layout->TextHasNul = nul != std::string::npos;
+    return ParseHexText(value.substr(0, layout->TextSize), &layout->Attributes);
   }
-  layout->ndr = true;
-  layout->text_size = nul;
-  layout->header_at = AlignUp(nul + 1, 2);
-  if (layout->header_at + 4 > value.size()) return false;
-  const std::uint16_t version = LoadLe16(value, layout->header_at);
-  if (LoadLe16(value, layout->header_at + 2) != version || !ShapeOf(version, &layout->shape))
+  layout->Ndr = true;
+  layout->TextSize = nul;
+  layout->HeaderAt = AlignUp(nul + 1, 2);
+  if (layout->HeaderAt + 4 > value.size()) return false;
+  const std::uint16_t version = LoadLe16(value, layout->HeaderAt);
+  if (LoadLe16(value, layout->HeaderAt + 2) != version || !ShapeOf(version, &layout->Shape))
     return false;
-  layout->body_at = AlignUp(layout->header_at + 4, 4);
-  if (layout->body_at + layout->shape.size > value.size()) return false;
-  layout->attributes = LoadLe32(value, layout->body_at + layout->shape.attribute_offset);
+  layout->BodyAt = AlignUp(layout->HeaderAt + 4, 4);
+  if (layout->BodyAt + layout->Shape.Size > value.size()) return false;
+  layout->Attributes = LoadLe32(value, layout->BodyAt + layout->Shape.AttributeOffset);
   std::uint32_t spelled = 0;
-  layout->text_spells =
-      ParseHexText(value.substr(0, nul), &spelled) && spelled == layout->attributes;
+  layout->TextSpells =
+      ParseHexText(value.substr(0, nul), &spelled) && spelled == layout->Attributes;
   return true;
 }
 
@@ -116,24 +116,24 @@ bool Parse(const std::string& value, Layout* layout) {
 bool ReadDosAttrib(const std::string& value, std::uint32_t* attributes) {
   Layout layout;
   if (!Parse(value, &layout)) return false;
-  *attributes = layout.attributes;
+  *attributes = layout.Attributes;
   return true;
 }
 
 bool EditDosAttrib(std::string& value, std::uint32_t attributes) {
   Layout layout;
   if (!Parse(value, &layout)) return false;
-  if (!layout.ndr) {
+  if (!layout.Ndr) {
     value = HexText(attributes);
-    if (layout.text_has_nul) value += '\0';
+    if (layout.TextHasNul) value += '\0';
     return true;
   }
   const std::string text = HexText(attributes);
-  if (!layout.text_spells || text.size() == layout.text_size) {
+  if (!layout.TextSpells || text.size() == layout.TextSize) {
     // Versions 4 and 5 carry an empty text: only the word changes. A text
     // that spells the word (versions 1 and 3) keeps agreeing with it.
-    if (layout.text_spells) value.replace(0, text.size(), text);
-    StoreLe32(value, layout.body_at + layout.shape.attribute_offset, attributes);
+    if (layout.TextSpells) value.replace(0, text.size(), text);
+    StoreLe32(value, layout.BodyAt + layout.Shape.AttributeOffset, attributes);
     return true;
   }
   // A longer or shorter text moves everything behind it; the alignment
@@ -141,11 +141,11 @@ bool EditDosAttrib(std::string& value, std::uint32_t attributes) {
   std::string edited = text;
   edited += '\0';
   edited.resize(AlignUp(edited.size(), 2), '\0');
-  edited.append(value, layout.header_at, 4);
+  edited.append(value, layout.HeaderAt, 4);
   edited.resize(AlignUp(edited.size(), 4), '\0');
   const std::size_t body_at = edited.size();
-  edited.append(value, layout.body_at, std::string::npos);
-  StoreLe32(edited, body_at + layout.shape.attribute_offset, attributes);
+  edited.append(value, layout.BodyAt, std::string::npos);
+  StoreLe32(edited, body_at + layout.Shape.AttributeOffset, attributes);
   value.swap(edited);
   return true;
 }

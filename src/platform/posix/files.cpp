@@ -38,20 +38,20 @@ std::uint32_t FindError(int error) {
 // entries a listing hands out, once each.
 struct FolderContents {
   struct Entry {
-    std::string name;
-    std::uint32_t type_bits = 0;  // kAttrDirectory for folders, kAttrReparsePoint for links
-    bool word_read = false;
-    std::uint32_t word = 0;
+    std::string Name;
+    std::uint32_t TypeBits = 0;  // kAttrDirectory for folders, kAttrReparsePoint for links
+    bool WordRead = false;
+    std::uint32_t Word = 0;
   };
-  std::string folder;
-  AttributeStore* store = nullptr;
-  std::vector<Entry> entries;
+  std::string Folder;
+  AttributeStore* Store = nullptr;
+  std::vector<Entry> Entries;
 };
 
 struct Find {
-  std::shared_ptr<FolderContents> contents;
-  std::string pattern;
-  std::size_t next = 0;
+  std::shared_ptr<FolderContents> Contents;
+  std::string Pattern;
+  std::size_t Next = 0;
 };
 
 std::uint32_t TypeBits(mode_t mode) {
@@ -113,7 +113,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     // user's pattern): the second listing takes the first one's reading and
     // the words it read, instead of asking the file system for them again.
     std::shared_ptr<FolderContents> contents;
-    if (last_ && last_->folder == folder) {
+    if (last_ && last_->Folder == folder) {
       contents.swap(last_);
     } else {
       contents = ReadFolder(folder, error);
@@ -121,8 +121,8 @@ class PosixFiles final : public FileSystem, public FileIo {
       last_ = contents;
     }
     auto find = std::make_unique<Find>();
-    find->contents = std::move(contents);
-    find->pattern = pattern;
+    find->Contents = std::move(contents);
+    find->Pattern = pattern;
     if (!HandOut(*find, entry)) {
       *error = kErrorFileNotFound;
       return kInvalidHandle;
@@ -155,7 +155,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     drives_ = MountedDrives();
     std::string list;
     for (const DriveMount& drive : drives_) {
-      list += drive.mount_point;
+      list += drive.MountPoint;
       list += '\0';
     }
     // GetLogicalDriveStringsA: the length without the final NUL, or the
@@ -171,8 +171,8 @@ class PosixFiles final : public FileSystem, public FileIo {
     if (drives_.empty()) drives_ = MountedDrives();
     const std::string key = FolderKey(root);
     for (const DriveMount& drive : drives_) {
-      if (drive.mount_point == key)
-        return drive.kind == DiskKind::Removable ? kDriveRemovable : kDriveFixed;
+      if (drive.MountPoint == key)
+        return drive.Kind == DiskKind::Removable ? kDriveRemovable : kDriveFixed;
     }
     return 1;  // DRIVE_NO_ROOT_DIR
   }
@@ -181,8 +181,8 @@ class PosixFiles final : public FileSystem, public FileIo {
     struct stat st;
     if (stat(path, &st) != 0) return false;
     const auto device = static_cast<std::uint64_t>(st.st_dev);
-    id->volume = static_cast<std::uint32_t>(device ^ (device >> 32));
-    id->index = static_cast<std::uint64_t>(st.st_ino);
+    id->Volume = static_cast<std::uint32_t>(device ^ (device >> 32));
+    id->Index = static_cast<std::uint64_t>(st.st_ino);
     return true;
   }
 
@@ -285,31 +285,31 @@ class PosixFiles final : public FileSystem, public FileIo {
       return nullptr;
     }
     auto contents = std::make_shared<FolderContents>();
-    contents->folder = folder;
-    contents->store = &StoreOf(st.st_dev, folder.c_str());
+    contents->Folder = folder;
+    contents->Store = &StoreOf(st.st_dev, folder.c_str());
     while (const dirent* e = readdir(dir)) {
       if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
       FolderContents::Entry entry;
-      entry.name = e->d_name;
+      entry.Name = e->d_name;
       if (e->d_type == DT_DIR) {
-        entry.type_bits = kAttrDirectory;
+        entry.TypeBits = kAttrDirectory;
       } else if (e->d_type == DT_LNK) {
-        entry.type_bits = kAttrReparsePoint;
+        entry.TypeBits = kAttrReparsePoint;
       } else if (e->d_type == DT_UNKNOWN) {
         struct stat entry_st;
         if (fstatat(fd, e->d_name, &entry_st, AT_SYMLINK_NOFOLLOW) == 0)
-          entry.type_bits = TypeBits(entry_st.st_mode);
+          entry.TypeBits = TypeBits(entry_st.st_mode);
       }
-      contents->entries.push_back(std::move(entry));
+      contents->Entries.push_back(std::move(entry));
     }
     closedir(dir);
     // In name order, letter case aside, as NTFS and Windows list a folder:
     // ext4 and others give a hash order, and a walk and its log should come
     // out the same on every file system and in every run.
-    std::sort(contents->entries.begin(), contents->entries.end(),
+    std::sort(contents->Entries.begin(), contents->Entries.end(),
               [](const FolderContents::Entry& a, const FolderContents::Entry& b) {
-                const int folded = CompareFolded(a.name, b.name);
-                return folded != 0 ? folded < 0 : a.name < b.name;
+                const int folded = CompareFolded(a.Name, b.Name);
+                return folded != 0 ? folded < 0 : a.Name < b.Name;
               });
     return contents;
   }
@@ -327,20 +327,20 @@ class PosixFiles final : public FileSystem, public FileIo {
 
   // The next entry that matches the find's pattern, with its word.
   static bool HandOut(Find& find, FindEntry* out) {
-    FolderContents& c = *find.contents;
-    while (find.next < c.entries.size()) {
-      FolderContents::Entry& e = c.entries[find.next++];
-      if (!MatchesNamePattern(find.pattern.c_str(), e.name.c_str())) continue;
-      if (!e.word_read) {
+    FolderContents& c = *find.Contents;
+    while (find.Next < c.Entries.size()) {
+      FolderContents::Entry& e = c.Entries[find.Next++];
+      if (!MatchesNamePattern(find.Pattern.c_str(), e.Name.c_str())) continue;
+      if (!e.WordRead) {
         // An entry whose word cannot be read is listed without bits, as a
         // listing always has a word.
-        if (!c.store->Read(JoinName(c.folder, e.name).c_str(), &e.word)) e.word = 0;
-        e.word_read = true;
+        if (!c.Store->Read(JoinName(c.Folder, e.Name).c_str(), &e.Word)) e.Word = 0;
+        e.WordRead = true;
       }
-      out->attributes = e.word | e.type_bits;
-      const std::size_t n = std::min(e.name.size(), sizeof out->name - 1);
-      std::memcpy(out->name, e.name.data(), n);
-      out->name[n] = 0;
+      out->Attributes = e.Word | e.TypeBits;
+      const std::size_t n = std::min(e.Name.size(), sizeof out->Name - 1);
+      std::memcpy(out->Name, e.Name.data(), n);
+      out->Name[n] = 0;
       return true;
     }
     return false;

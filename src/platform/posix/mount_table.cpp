@@ -55,11 +55,11 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
     const auto dash = std::find(f.begin(), f.end(), "-");
     if (f.size() < 6 || dash - f.begin() < 6 || f.end() - dash < 3) continue;
     MountEntry entry;
-    if (!ParseDevice(f[2], &entry.major, &entry.minor)) continue;
-    entry.root = Unescape(f[3]);
-    entry.mount_point = Unescape(f[4]);
-    entry.fs_type = dash[1];
-    entry.source = Unescape(dash[2]);
+    if (!ParseDevice(f[2], &entry.Major, &entry.Minor)) continue;
+    entry.Root = Unescape(f[3]);
+    entry.MountPoint = Unescape(f[4]);
+    entry.FsType = dash[1];
+    entry.Source = Unescape(dash[2]);
     mounts.push_back(std::move(entry));
   }
   return mounts;
@@ -109,11 +109,11 @@ bool DosStoreMountedBelow(const std::vector<MountEntry>& mounts, const std::stri
   while (!prefix.empty() && prefix.back() == '/') prefix.pop_back();
   prefix += '/';
   for (const MountEntry& m : mounts) {
-    if (m.mount_point.size() <= prefix.size() || m.mount_point.compare(0, prefix.size(), prefix) != 0)
+    if (m.MountPoint.size() <= prefix.size() || m.MountPoint.compare(0, prefix.size(), prefix) != 0)
       continue;
     // Samba's store counts only where values were written, which a mount
     // point does not tell.
-    const StoreKind kind = ChooseStore(m.fs_type, [&] { return answers_ntfs(m); });
+    const StoreKind kind = ChooseStore(m.FsType, [&] { return answers_ntfs(m); });
     if (kind != StoreKind::None && kind != StoreKind::Samba) return true;
   }
   return false;
@@ -125,35 +125,35 @@ std::vector<DriveMount> ChooseDrives(const std::vector<MountEntry>& mounts,
   std::vector<const MountEntry*> sorted;
   for (const MountEntry& m : mounts) sorted.push_back(&m);
   std::stable_sort(sorted.begin(), sorted.end(), [](const MountEntry* a, const MountEntry* b) {
-    return a->mount_point < b->mount_point;
+    return a->MountPoint < b->MountPoint;
   });
   struct Pick {
-    const MountEntry* mount;
-    DiskKind kind;
+    const MountEntry* Mount;
+    DiskKind Kind;
   };
   std::vector<Pick> picks;
   for (const MountEntry* m : sorted) {
     // Cheap tests first: the probe of a FUSE mount costs a round trip.
     const bool dos_type =
-        IsOneOf(m->fs_type, {"vfat", "msdos", "exfat", "ntfs3", "ntfs"}) || IsFuseType(m->fs_type);
+        IsOneOf(m->FsType, {"vfat", "msdos", "exfat", "ntfs3", "ntfs"}) || IsFuseType(m->FsType);
     if (!dos_type) continue;
     const auto same = std::find_if(picks.begin(), picks.end(), [m](const Pick& p) {
-      return p.mount->major == m->major && p.mount->minor == m->minor;
+      return p.Mount->Major == m->Major && p.Mount->Minor == m->Minor;
     });
-    if (same != picks.end() && (same->mount->root == "/" || m->root != "/")) continue;
+    if (same != picks.end() && (same->Mount->Root == "/" || m->Root != "/")) continue;
     const DiskKind kind = disk_of(*m);
     if (kind == DiskKind::NoDisk) continue;
-    if (IsFuseType(m->fs_type) && !answers_ntfs(*m)) continue;
+    if (IsFuseType(m->FsType) && !answers_ntfs(*m)) continue;
     if (same != picks.end())
       *same = {m, kind};
     else
       picks.push_back({m, kind});
   }
   std::sort(picks.begin(), picks.end(), [](const Pick& a, const Pick& b) {
-    return a.mount->mount_point < b.mount->mount_point;
+    return a.Mount->MountPoint < b.Mount->MountPoint;
   });
   std::vector<DriveMount> drives;
-  for (const Pick& p : picks) drives.push_back({p.mount->mount_point, p.kind});
+  for (const Pick& p : picks) drives.push_back({p.Mount->MountPoint, p.Kind});
   return drives;
 }
 

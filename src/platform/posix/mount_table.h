@@ -12,11 +12,11 @@ namespace zavero::platform {
 
 // One line of mountinfo.
 struct MountEntry {
-  unsigned major = 0, minor = 0;  // the device as st_dev reports it
-  std::string root;               // the folder of the file system mounted here
-  std::string mount_point;        // octal escapes (\040 ...) undone
-  std::string fs_type;            // "ext4", "fuseblk", "fuse.sshfs" ...
-  std::string source;             // "/dev/sdb1", an image path, a share ...
+  unsigned Major = 0, Minor = 0;  // the device as st_dev reports it
+  std::string Root;               // the folder of the file system mounted here
+  std::string MountPoint;        // octal escapes (\040 ...) undone
+  std::string FsType;            // "ext4", "fuseblk", "fuse.sshfs" ...
+  std::string Source;             // "/dev/sdb1", an image path, a share ...
 };
 
 // Every well-formed line, in the file's order.
@@ -52,8 +52,8 @@ bool DosStoreMountedBelow(const std::vector<MountEntry>& mounts, const std::stri
 enum class DiskKind { NoDisk, Removable, Fixed };
 
 struct DriveMount {
-  std::string mount_point;
-  DiskKind kind;
+  std::string MountPoint;
+  DiskKind Kind;
 };
 
 // The "drives": mount points of file systems that carry DOS attributes of

@@ -54,10 +54,10 @@ DiskKind DiskOfBlockDevice(unsigned major, unsigned minor) {
 }
 
 DiskKind DiskOfMount(const MountEntry& mount) {
-  if (mount.major != 0) return DiskOfBlockDevice(mount.major, mount.minor);
+  if (mount.Major != 0) return DiskOfBlockDevice(mount.Major, mount.Minor);
   // FUSE mounts get a device number of their own; the disk is their source.
   struct stat st;
-  if (mount.source.compare(0, 5, "/dev/") != 0 || stat(mount.source.c_str(), &st) != 0 ||
+  if (mount.Source.compare(0, 5, "/dev/") != 0 || stat(mount.Source.c_str(), &st) != 0 ||
       !S_ISBLK(st.st_mode))
     return DiskKind::NoDisk;
   return DiskOfBlockDevice(major(st.st_rdev), minor(st.st_rdev));
@@ -74,9 +74,9 @@ StoreKind StoreKindOfDevice(std::uint64_t device, const char* path) {
 
   std::string type, mount_point;
   for (const MountEntry& m : CurrentMounts()) {
-    if (makedev(m.major, m.minor) == device) {
-      type = m.fs_type;
-      mount_point = m.mount_point;
+    if (makedev(m.Major, m.Minor) == device) {
+      type = m.FsType;
+      mount_point = m.MountPoint;
       break;
     }
   }
@@ -96,13 +96,13 @@ bool DosStoreMountedBelow(const char* folder) {
   char resolved[PATH_MAX];
   if (realpath(folder, resolved) == nullptr) return false;
   return DosStoreMountedBelow(CurrentMounts(), resolved, [](const MountEntry& m) {
-    return AnswersNtfs(m.mount_point.c_str());
+    return AnswersNtfs(m.MountPoint.c_str());
   });
 }
 
 std::vector<DriveMount> MountedDrives() {
   return ChooseDrives(CurrentMounts(), DiskOfMount,
-                      [](const MountEntry& m) { return AnswersNtfs(m.mount_point.c_str()); });
+                      [](const MountEntry& m) { return AnswersNtfs(m.MountPoint.c_str()); });
 }
 
 }  // namespace zavero::platform

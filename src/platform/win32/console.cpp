@@ -27,11 +27,11 @@ class Win32Console final : public Console {
   bool ReadScreenBufferInfo(Handle out, ScreenBufferInfo* info) override {
     CONSOLE_SCREEN_BUFFER_INFO csbi;
     if (!GetConsoleScreenBufferInfo(ToHandle(out), &csbi)) return false;
-    info->width = csbi.dwSize.X;
-    info->height = csbi.dwSize.Y;
-    info->cursor_x = csbi.dwCursorPosition.X;
-    info->cursor_y = csbi.dwCursorPosition.Y;
-    info->attributes = csbi.wAttributes;
+    info->Width = csbi.dwSize.X;
+    info->Height = csbi.dwSize.Y;
+    info->CursorX = csbi.dwCursorPosition.X;
+    info->CursorY = csbi.dwCursorPosition.Y;
+    info->Attributes = csbi.wAttributes;
     return true;
   }
 

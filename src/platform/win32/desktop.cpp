@@ -11,15 +11,15 @@ namespace zavero::platform {
 namespace {
 
 struct EnumContext {
-  WindowVisitor visit;
-  void* context;
+  WindowVisitor Visit;
+  void* Context;
 };
 
 // EnumWindows wants a CALLBACK routine with an LPARAM; the seam's visitor is
 // a plain routine with its own context.
 BOOL CALLBACK EnumTrampoline(HWND window, LPARAM param) {
   const auto* ctx = reinterpret_cast<const EnumContext*>(param);
-  return ctx->visit(FromHandle(window), ctx->context) ? TRUE : FALSE;
+  return ctx->Visit(FromHandle(window), ctx->Context) ? TRUE : FALSE;
 }
 
 class Win32Desktop final : public Desktop {
@@ -70,12 +70,12 @@ class Win32Desktop final : public Desktop {
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
-    startup.dwFlags = start.startup_flags;
-    startup.wShowWindow = start.show_window;
+    startup.dwFlags = start.StartupFlags;
+    startup.wShowWindow = start.ShowWindow;
     PROCESS_INFORMATION info;
     ZeroMemory(&info, sizeof info);
     if (!CreateProcessA(nullptr, command_line, nullptr, nullptr,
-                        start.inherit_handles ? TRUE : FALSE, start.creation_flags, nullptr,
+                        start.InheritHandles ? TRUE : FALSE, start.CreationFlags, nullptr,
                         directory, &startup, &info)) {
       return false;
     }
@@ -88,12 +88,12 @@ class Win32Desktop final : public Desktop {
     SHELLEXECUTEINFOA info;
     ZeroMemory(&info, sizeof info);
     info.cbSize = sizeof info;
-    info.fMask = start.mask;
-    info.lpVerb = start.verb;
-    info.lpFile = start.file;
-    info.lpParameters = start.parameters;
-    info.lpDirectory = start.directory;
-    info.nShow = start.show;
+    info.fMask = start.Mask;
+    info.lpVerb = start.Verb;
+    info.lpFile = start.File;
+    info.lpParameters = start.Parameters;
+    info.lpDirectory = start.Directory;
+    info.nShow = start.Show;
     if (!ShellExecuteExA(&info)) return false;
     *process = FromHandle(info.hProcess);
     return true;

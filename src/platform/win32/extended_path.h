@@ -12,7 +12,7 @@
 // as given.
 //
 // Pure text over 16-bit characters (wchar_t on Windows), so it is tested on any
-// host; files_win32.cpp supplies the current folders it needs.
+// host; files.cpp supplies the current folders it needs.
 #pragma once
 
 #include <cstddef>

@@ -24,21 +24,21 @@ UINT FileApiCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
 // the path names nothing and the calls on it fail as on a missing entry. With
 // UTF-8 as the code page every name is expressed exactly.
 void CopyEntry(const WIN32_FIND_DATAW& data, FindEntry* entry) {
-  entry->attributes = data.dwFileAttributes;
+  entry->Attributes = data.dwFileAttributes;
   const UINT page = FileApiCodePage();
-  const int size = static_cast<int>(sizeof entry->name);
-  int n = WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, data.cFileName, -1, entry->name, size,
+  const int size = static_cast<int>(sizeof entry->Name);
+  int n = WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, data.cFileName, -1, entry->Name, size,
                               "?", nullptr);
   // Code pages without substitutes (UTF-8) refuse these arguments and lose nothing.
   if (n == 0 && (GetLastError() == ERROR_INVALID_FLAGS || GetLastError() == ERROR_INVALID_PARAMETER))
-    n = WideCharToMultiByte(page, 0, data.cFileName, -1, entry->name, size, nullptr, nullptr);
+    n = WideCharToMultiByte(page, 0, data.cFileName, -1, entry->Name, size, nullptr, nullptr);
   if (n == 0) {
     // A name that does not convert reaches nothing, like any name the code
     // page cannot express.
-    entry->name[0] = '?';
-    entry->name[1] = 0;
+    entry->Name[0] = '?';
+    entry->Name[1] = 0;
   }
-  entry->name[size - 1] = 0;
+  entry->Name[size - 1] = 0;
 }
 
 class Win32Files final : public FileSystem, public FileIo {
@@ -89,8 +89,8 @@ class Win32Files final : public FileSystem, public FileIo {
     const bool ok = GetFileInformationByHandle(h, &info) != 0;
     CloseHandle(h);
     if (!ok) return false;
-    id->volume = info.dwVolumeSerialNumber;
-    id->index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    id->Volume = info.dwVolumeSerialNumber;
+    id->Index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
   }
   std::uint32_t FullPathName(const char* path, std::uint32_t size, char* buffer) override {

@@ -1,5 +1,5 @@
 // The one header through which zavero includes <windows.h>. Only the
-// src/platform/*_win32.cpp files include it; everything else stays portable.
+// files of src/platform/win32 include it; everything else stays portable.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -23,7 +23,7 @@ inline HWND ToWindow(Handle h) { return reinterpret_cast<HWND>(h); }
 inline Handle FromHandle(const void* h) { return reinterpret_cast<Handle>(h); }
 
 // Loads a DLL from the system folder only, never from the program's folder or
-// the current folder (libraries_win32.cpp). nullptr when that fails.
+// the current folder (libraries.cpp). nullptr when that fails.
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
 }  // namespace zavero::platform

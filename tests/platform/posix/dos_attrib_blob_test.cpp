@@ -14,18 +14,18 @@ using testing::kDosAttribRows;
 
 TEST(DosAttribBlob, ReadsEachFormAndEditsItIntoWhatSambaWouldPack) {
   for (const auto& row : kDosAttribRows) {
-    SCOPED_TRACE(row.form);
+    SCOPED_TRACE(row.Form);
     std::uint32_t word = 0;
-    ASSERT_TRUE(ReadDosAttrib(row.before, &word));
-    EXPECT_EQ(word, row.old_word);
-    std::string value = row.before;
-    ASSERT_TRUE(EditDosAttrib(value, row.new_word));
-    EXPECT_EQ(Hex(value), Hex(row.after));
+    ASSERT_TRUE(ReadDosAttrib(row.Before, &word));
+    EXPECT_EQ(word, row.OldWord);
+    std::string value = row.Before;
+    ASSERT_TRUE(EditDosAttrib(value, row.NewWord));
+    EXPECT_EQ(Hex(value), Hex(row.After));
   }
 }
 
 TEST(DosAttribBlob, ValuesInNoKnownFormCarryNoWordAndAreNeverRewritten) {
-  const std::string v4 = DosAttribRowOf("version 4").before;
+  const std::string v4 = DosAttribRowOf("version 4").Before;
   std::string version2 = v4, mismatch = v4;
   version2[2] = version2[4] = 2;  // version 2 has a name of its own length: not handled
   mismatch[4] = 5;                // version 4 with the switch of version 5

@@ -10,11 +10,11 @@
 namespace zavero::testing {
 
 struct DosAttribRow {
-  const char* form;
-  std::string before;
-  std::uint32_t old_word;
-  std::uint32_t new_word;
-  std::string after;  // Samba's own packing of the same fields with the new word
+  const char* Form;
+  std::string Before;
+  std::uint32_t OldWord;
+  std::uint32_t NewWord;
+  std::string After;  // Samba's own packing of the same fields with the new word
 };
 
 inline const DosAttribRow kDosAttribRows[] = {
@@ -23,7 +23,7 @@ inline const DosAttribRow kDosAttribRows[] = {
 
 inline const DosAttribRow& DosAttribRowOf(const char* form) {
   for (const DosAttribRow& row : kDosAttribRows)
-    if (std::strcmp(row.form, form) == 0) return row;
+    if (std::strcmp(row.Form, form) == 0) return row;
   throw std::invalid_argument(form);
 }
 

@@ -21,15 +21,15 @@ const char kMountInfo[] =
 TEST(MountTable, ParsesMountInfoLinesWithEscapesAndOptionalFields) {
   const std::vector<MountEntry> mounts = ParseMountInfo(kMountInfo);
   ASSERT_EQ(mounts.size(), 8u);
-  EXPECT_EQ(mounts[1].mount_point, "/media/my stick");
-  EXPECT_EQ(mounts[1].fs_type, "vfat");
-  EXPECT_EQ(mounts[2].major, 0u);
-  EXPECT_EQ(mounts[2].minor, 45u);
-  EXPECT_EQ(mounts[2].fs_type, "fuseblk");
-  EXPECT_EQ(mounts[2].source, "/dev/sdc1");
-  EXPECT_EQ(mounts[6].root, "/photos");
-  EXPECT_EQ(mounts[6].major, 8u);
-  EXPECT_EQ(mounts[6].minor, 17u);
+  EXPECT_EQ(mounts[1].MountPoint, "/media/my stick");
+  EXPECT_EQ(mounts[1].FsType, "vfat");
+  EXPECT_EQ(mounts[2].Major, 0u);
+  EXPECT_EQ(mounts[2].Minor, 45u);
+  EXPECT_EQ(mounts[2].FsType, "fuseblk");
+  EXPECT_EQ(mounts[2].Source, "/dev/sdc1");
+  EXPECT_EQ(mounts[6].Root, "/photos");
+  EXPECT_EQ(mounts[6].Major, 8u);
+  EXPECT_EQ(mounts[6].Minor, 17u);
 }
 
 TEST(MountTable, ChoosesTheStoreByTypeAndProbesOnlyFuseMounts) {
@@ -54,22 +54,22 @@ TEST(MountTable, ChoosesTheStoreByTypeAndProbesOnlyFuseMounts) {
 TEST(MountTable, DrivesAreDosFileSystemsOnDisksOncePerVolumeInMountPointOrder) {
   const std::vector<MountEntry> mounts = ParseMountInfo(kMountInfo);
   auto disk_of = [](const MountEntry& m) {
-    if (m.source == "/dev/sdb1" || m.source == "/dev/sdd1") return DiskKind::Removable;
-    if (m.source == "/dev/sda1" || m.source == "/dev/sdc1") return DiskKind::Fixed;
+    if (m.Source == "/dev/sdb1" || m.Source == "/dev/sdd1") return DiskKind::Removable;
+    if (m.Source == "/dev/sda1" || m.Source == "/dev/sdc1") return DiskKind::Fixed;
     return DiskKind::NoDisk;
   };
-  auto answers_ntfs = [](const MountEntry& m) { return m.mount_point == "/mnt/ntfs"; };
+  auto answers_ntfs = [](const MountEntry& m) { return m.MountPoint == "/mnt/ntfs"; };
   const std::vector<DriveMount> drives = ChooseDrives(mounts, disk_of, answers_ntfs);
   ASSERT_EQ(drives.size(), 2u);
-  EXPECT_EQ(drives[0].mount_point, "/media/my stick");  // not the folder bound into /home
-  EXPECT_EQ(drives[0].kind, DiskKind::Removable);
-  EXPECT_EQ(drives[1].mount_point, "/mnt/ntfs");
-  EXPECT_EQ(drives[1].kind, DiskKind::Fixed);
+  EXPECT_EQ(drives[0].MountPoint, "/media/my stick");  // not the folder bound into /home
+  EXPECT_EQ(drives[0].Kind, DiskKind::Removable);
+  EXPECT_EQ(drives[1].MountPoint, "/mnt/ntfs");
+  EXPECT_EQ(drives[1].Kind, DiskKind::Fixed);
 }
 
 TEST(MountTable, FindsFileSystemsWithDosAttributesMountedBelowAFolder) {
   const std::vector<MountEntry> mounts = ParseMountInfo(kMountInfo);
-  auto answers_ntfs = [](const MountEntry& m) { return m.mount_point == "/mnt/ntfs"; };
+  auto answers_ntfs = [](const MountEntry& m) { return m.MountPoint == "/mnt/ntfs"; };
   EXPECT_TRUE(DosStoreMountedBelow(mounts, "/media/", answers_ntfs));  // the stick
   EXPECT_TRUE(DosStoreMountedBelow(mounts, "/", answers_ntfs));
   EXPECT_FALSE(DosStoreMountedBelow(mounts, "/med", answers_ntfs));          // a name, not a folder

@@ -7,9 +7,9 @@ namespace {
 
 TEST(NamePattern, MatchesAsTheWindowsFindFunctionsDo) {
   struct Case {
-    const char* pattern;
-    const char* name;
-    bool matches;
+    const char* Pattern;
+    const char* Name;
+    bool Matches;
   } cases[] = {
       {"*", "anything at all", true},
       {"*.*", "no-dot", true},       // the old spelling of "every name"
@@ -24,7 +24,7 @@ TEST(NamePattern, MatchesAsTheWindowsFindFunctionsDo) {
       {"\xC3\x84*", "\xC3\xA4x", false},  // case beyond ASCII is left alone
   };
   for (const Case& c : cases)
-    EXPECT_EQ(MatchesNamePattern(c.pattern, c.name), c.matches) << c.pattern << " / " << c.name;
+    EXPECT_EQ(MatchesNamePattern(c.Pattern, c.Name), c.Matches) << c.Pattern << " / " << c.Name;
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ TEST_F(NtfsImage, ReadsAndClearsTheWordKeepingFoldersFolders) {
   const Handle find = files.FindFirstEntry((mount_ + "/h*").c_str(), &entry, &error);
   ASSERT_NE(find, kInvalidHandle);
   std::map<std::string, std::uint32_t> listed;
-  do listed[entry.name] = entry.attributes;
+  do listed[entry.Name] = entry.Attributes;
   while (files.FindNextEntry(find, &entry));
   files.EndFind(find);
   EXPECT_EQ(listed, (std::map<std::string, std::uint32_t>{{"hidden", 0x12}, {"hs.txt", 0x26}}));

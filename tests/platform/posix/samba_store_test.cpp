@@ -30,7 +30,7 @@ std::map<std::string, std::uint32_t> List(const std::string& search) {
   std::uint32_t error = 0;
   const Handle find = files.FindFirstEntry(search.c_str(), &entry, &error);
   if (find == kInvalidHandle) return found;
-  do found[entry.name] = entry.attributes;
+  do found[entry.Name] = entry.Attributes;
   while (files.FindNextEntry(find, &entry));
   files.EndFind(find);
   return found;
@@ -42,11 +42,11 @@ class SambaStore : public ::testing::Test {
     ASSERT_FALSE(tmp_.path().empty());
     Shell("cd " + testing::Quote(tmp_.path()) +
           " && mkdir folder plain && touch wine v3 v5 none && ln -s folder link");
-    if (!SetXattr(tmp_ / "wine", kName, DosAttribRowOf("text as Wine writes it").before))
+    if (!SetXattr(tmp_ / "wine", kName, DosAttribRowOf("text as Wine writes it").Before))
       GTEST_SKIP() << "no user extended attributes on " << tmp_.path();
-    ASSERT_TRUE(SetXattr(tmp_ / "v3", kName, DosAttribRowOf("version 3").before));
-    ASSERT_TRUE(SetXattr(tmp_ / "v5", kName, DosAttribRowOf("version 5").before));
-    ASSERT_TRUE(SetXattr(tmp_ / "folder", kName, DosAttribRowOf("version 4").before));
+    ASSERT_TRUE(SetXattr(tmp_ / "v3", kName, DosAttribRowOf("version 3").Before));
+    ASSERT_TRUE(SetXattr(tmp_ / "v5", kName, DosAttribRowOf("version 5").Before));
+    ASSERT_TRUE(SetXattr(tmp_ / "folder", kName, DosAttribRowOf("version 4").Before));
   }
 
   TempFolder tmp_;
@@ -77,13 +77,13 @@ TEST_F(SambaStore, ListingsCarryEachFormsWordAndTheTypeBits) {
 TEST_F(SambaStore, WritesChangeOnlyTheWordInTheFormFound) {
   FileSystem& files = RealFileSystem();
   ASSERT_TRUE(files.WriteAttributes((tmp_ / "v3").c_str(), 0x24));
-  EXPECT_EQ(GetXattrHex(tmp_ / "v3", kName), Hex(DosAttribRowOf("version 3").after));
+  EXPECT_EQ(GetXattrHex(tmp_ / "v3", kName), Hex(DosAttribRowOf("version 3").After));
   ASSERT_TRUE(files.WriteAttributes((tmp_ / "wine").c_str(), 0x20));
   EXPECT_EQ(GetXattrHex(tmp_ / "wine", kName), Hex("0x20"));
   // The folder bit the caller sees is the folder's type, not a stored bit:
   // the stored word keeps its own.
   ASSERT_TRUE(files.WriteAttributes((tmp_ / "folder").c_str(), kAttrDirectory));
-  EXPECT_EQ(GetXattrHex(tmp_ / "folder", kName), Hex(DosAttribRowOf("version 4").after));
+  EXPECT_EQ(GetXattrHex(tmp_ / "folder", kName), Hex(DosAttribRowOf("version 4").After));
   EXPECT_EQ(files.ReadAttributes((tmp_ / "folder").c_str()), kAttrDirectory);
   // An entry without a value gets Wine's text, and only when a bit is set.
   ASSERT_TRUE(files.WriteAttributes((tmp_ / "none").c_str(), 0));
@@ -97,7 +97,7 @@ TEST_F(SambaStore, RefusedAndGarbledWritesFailAndKeepTheValue) {
   FileSystem& files = RealFileSystem();
   Shell("chattr +i " + testing::Quote(tmp_ / "v5"));
   EXPECT_FALSE(files.WriteAttributes((tmp_ / "v5").c_str(), 0x21));
-  EXPECT_EQ(GetXattrHex(tmp_ / "v5", kName), Hex(DosAttribRowOf("version 5").before));
+  EXPECT_EQ(GetXattrHex(tmp_ / "v5", kName), Hex(DosAttribRowOf("version 5").Before));
 
   ASSERT_TRUE(SetXattr(tmp_ / "wine", kName, "garbled"));
   EXPECT_EQ(files.ReadAttributes((tmp_ / "wine").c_str()), 0u);
