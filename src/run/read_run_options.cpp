@@ -99,6 +99,24 @@ std::string RunParameterOfProcess(platform::Process& process, int index) {
   return {};
 }
 
+UnixOptions ReadUnixOptions(const char* const* argv) {
+  UnixOptions options;
+  if (argv == nullptr || argv[0] == nullptr || argv[1] == nullptr || argv[1][0] != '-')
+    return options;
+  const std::string option = argv[1];
+  if (option == "--") {
+    options.FirstParameter = 2;
+  } else if (option == "--version" || option == "-V") {
+    options.Request = UnixRequest::Version;
+  } else if (option == "--help" || option == "-h") {
+    options.Request = UnixRequest::Help;
+  } else {
+    options.Request = UnixRequest::UnknownOption;
+    options.Option = option;
+  }
+  return options;
+}
+
 RunOptions ReadRunOptions(platform::Process& process) {
   return ReadRunOptions(process, platform::Conventions{});
 }
@@ -109,7 +127,11 @@ RunOptions ReadRunOptions(platform::Process& process, const platform::Convention
     const char* line = process.CommandLine();
     for (int i = 0; i < 8; ++i) parameters[i] = GetRunParameter(line, i);
   } else {
-    for (int i = 0; i < 8; ++i) parameters[i] = RunParameterOfProcess(process, i);
+    // The options a Unix-style run read before the parameters are no parameters.
+    const int skipped = conventions.UnixRun
+                            ? ReadUnixOptions(process.ArgumentVector()).FirstParameter - 1
+                            : 0;
+    for (int i = 0; i < 8; ++i) parameters[i] = RunParameterOfProcess(process, i + skipped);
   }
   RunOptions o;
   o.Mode = parameters[0];

@@ -40,6 +40,18 @@ RunOptions ReadRunOptions(platform::Process& process);
 // rather than placed beside the program.
 RunOptions ReadRunOptions(platform::Process& process, const platform::Conventions& conventions);
 
+// What the option of a Unix-style run asks for. Only the first argument can
+// be one: "--version" / "-V", "--help" / "-h", or "--", which says that the
+// parameters follow, so that the first of them may start with "-". Any other
+// first argument starting with "-" is refused.
+enum class UnixRequest { Run, Version, Help, UnknownOption };
+struct UnixOptions {
+  UnixRequest Request = UnixRequest::Run;
+  int FirstParameter = 1;  // the index in argv of parameter 0
+  std::string Option;      // the refused option
+};
+UnixOptions ReadUnixOptions(const char* const* argv);
+
 // Parameter `index` (0 = the first after the program's name): from the
 // platform's argument list where it gives one, else split from the command
 // line by GetRunParameter.

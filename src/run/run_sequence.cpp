@@ -29,7 +29,7 @@ constexpr std::uint32_t kDesktopClasses = 0xB48;  // tab, hotkey, date, userex, 
 
 // What `zavero --help` prints in a Unix-style run.
 const char kUsage[] =
-    "Usage: zavero [MODE] [LOG] [FOLDER] [PATTERN] [FOLDERS] [FILES] [SKIP] [INCLUDE]\n"
+    "Usage: zavero [OPTION] [MODE] [LOG] [FOLDER] [PATTERN] [FOLDERS] [FILES] [SKIP] [INCLUDE]\n"
     "Makes hidden files and folders visible again: selects the entries below FOLDER\n"
     "whose DOS attributes carry every bit of INCLUDE and not every bit of SKIP, and\n"
     "in the mode CLEAR removes the INCLUDE bits from each and checks the result.\n"
@@ -44,6 +44,10 @@ const char kUsage[] =
     "  INCLUDE  entries must carry all these bits (default 2, hidden)\n"
     "Numbers: decimal (6), $ hexadecimal ($22) or % binary (%110); anything else is 0.\n"
     "Bits: 1 read-only, 2 hidden, 4 system, 0x10 folder, 0x20 archive.\n"
+    "Options, as the first argument only:\n"
+    "  -h, --help     this text\n"
+    "  -V, --version  the version\n"
+    "  --             the parameters follow (MODE may then start with -)\n"
     "Exit status: 0 every selected entry came out as expected, 1 one or more were\n"
     "\"not changed\", 2 the start folder could not be read.\n";
 
@@ -51,6 +55,26 @@ const char kUsage[] =
 void PrintPlain(platform::Machine& machine, const char* text, std::size_t size) {
   machine.Console.WriteStream(machine.Console.StdHandle(platform::kStdOutput), text,
                               static_cast<std::uint32_t>(size));
+}
+
+// A Unix-style run's option: the version or the usage, printed before
+// anything else happens, or a refusal.
+void TakeUnixOption(platform::Machine& machine) {
+  const UnixOptions options = ReadUnixOptions(machine.Process.ArgumentVector());
+  if (options.Request == UnixRequest::Version) {
+    static const char kVersion[] = "zavero " ZAVERO_VERSION "\n";
+    PrintPlain(machine, kVersion, sizeof kVersion - 1);
+    machine.Process.Terminate(0);
+  }
+  if (options.Request == UnixRequest::Help) {
+    PrintPlain(machine, kUsage, sizeof kUsage - 1);
+    machine.Process.Terminate(0);
+  }
+  if (options.Request == UnixRequest::UnknownOption) {
+    machine.Process.ReportProblem(
+        ("zavero: unknown option " + options.Option + "; see zavero --help").c_str());
+    machine.Process.Terminate(2);
+  }
 }
 
 }  // namespace
@@ -68,11 +92,8 @@ void RunProgram(RunContext& run) {
   run.Guard.Setup(run.Host.Process);
   run.ScreenRow = 3;
   const platform::Conventions& conventions = run.Host.Conventions;
+  if (conventions.UnixRun) TakeUnixOption(run.Host);
   run.Options = ReadRunOptions(run.Host.Process, conventions);
-  if (conventions.UnixRun && run.Options.Mode == "--help") {
-    PrintPlain(run.Host, kUsage, sizeof kUsage - 1);
-    run.Host.Process.Terminate(0);
-  }
 
   ConsoleOpen(run.Console, run.Host, ReleaseRuntime);
   ConsoleSetScreenMode(run.Console, 1);

@@ -85,8 +85,31 @@ TEST(UnixRun, HelpPrintsTheParametersAndEndsWithStatusZero) {
   EXPECT_EQ(h.status, 0);
   ASSERT_EQ(h.m.Console.Writes.size(), 1u);
   EXPECT_EQ(h.m.Console.Writes[0].Call, "WriteStream");
-  EXPECT_EQ(h.m.Console.Writes[0].Bytes.rfind("Usage: zavero [MODE] [LOG] [FOLDER]", 0), 0u);
+  EXPECT_EQ(h.m.Console.Writes[0].Bytes.rfind("Usage: zavero [OPTION] [MODE] [LOG] [FOLDER]", 0), 0u);
   EXPECT_EQ(h.m.Calls.Count("FindFirstEntry"), 0);
+}
+
+TEST(UnixRun, VersionPrintsItsLineAnUnknownOptionIsRefusedAndDoubleDashEndsTheOptions) {
+  UnixHarness version;
+  version.Run({"-V"});
+  EXPECT_EQ(version.status, 0);
+  ASSERT_EQ(version.m.Console.Writes.size(), 1u);
+  EXPECT_EQ(version.m.Console.Writes[0].Bytes, "zavero " ZAVERO_VERSION "\n");
+
+  UnixHarness typo;
+  typo.Run({"-r", "CLEAR", "", "/data"});
+  EXPECT_EQ(typo.status, 2);
+  EXPECT_EQ(typo.m.Process.Problems,
+            std::vector<std::string>{"zavero: unknown option -r; see zavero --help"});
+  EXPECT_EQ(typo.m.Calls.Count("FindFirstEntry"), 0);
+
+  UnixHarness dashed;  // the mode "-r" lists
+  dashed.m.Files.AddFolder("/data");
+  dashed.m.Files.AddFile("/data/a", 0x2);
+  dashed.Run({"--", "-r", "", "/data"});
+  EXPECT_EQ(dashed.status, 0);
+  EXPECT_EQ(dashed.m.Files.Attributes("/data/a"), 0x2u);
+  EXPECT_TRUE(dashed.m.Process.Problems.empty());
 }
 
 TEST(UnixRun, YesOpensTheLogInTheFirstViewerThatStarts) {
