@@ -2,7 +2,7 @@
 // its largest size, a position out of range, a lock the system refuses) by
 // throwing one of its exception classes through the routines below. Those
 // classes, their messages and the older string type they keep them in are
-// about 55 KiB of the exe, for errors this program never catches: each one
+// about 60 KiB of the exe, for errors this program never catches: each one
 // would end the process through std::terminate where it was thrown, and the
 // program's terminate handler aborts. Defined here, the routines end the
 // process that same way without building the exception, and the library's own
