@@ -2,7 +2,8 @@
 #include "platform/win32/win32.h"
 
 #include <atomic>
-#include <string>
+
+#include "platform/win32/wide_text.h"
 
 namespace zavero::platform {
 
@@ -80,7 +81,7 @@ class Win32Console final : public Console {
 
  private:
   // Only the run's own thread writes to the console, so one buffer serves.
-  std::wstring wide_;
+  WideText wide_;
 };
 
 }  // namespace

@@ -11,8 +11,9 @@
 // absolute, normalised form of what the path starts from plus its names exactly
 // as given.
 //
-// Pure text over 16-bit characters (wchar_t on Windows), so it is tested on any
-// host; files.cpp supplies the current folders it needs.
+// Pure text over any string of 16-bit characters with std::basic_string's
+// names (the exe's own WideText, std::u16string in the tests), so it is tested
+// on any host; files.cpp supplies the current folders it needs.
 #pragma once
 
 #include <cstddef>
@@ -53,9 +54,9 @@ bool IsLetter(Char c) {
 }
 
 // The parts between separators, empty ones left out.
-template <class Char>
-std::vector<std::basic_string<Char>> Parts(const std::basic_string<Char>& path, std::size_t from) {
-  std::vector<std::basic_string<Char>> parts;
+template <class Text>
+std::vector<Text> Parts(const Text& path, std::size_t from) {
+  std::vector<Text> parts;
   std::size_t begin = from;
   for (std::size_t i = from; i <= path.size(); ++i) {
     if (i < path.size() && !IsSeparator(path[i])) continue;
@@ -65,8 +66,9 @@ std::vector<std::basic_string<Char>> Parts(const std::basic_string<Char>& path, 
   return parts;
 }
 
-template <class Char>
-bool IsDots(const std::basic_string<Char>& part) {
+template <class Text>
+bool IsDots(const Text& part) {
+  using Char = typename Text::value_type;
   return (part.size() == 1 && part[0] == Char('.')) ||
          (part.size() == 2 && part[0] == Char('.') && part[1] == Char('.'));
 }
@@ -74,8 +76,9 @@ bool IsDots(const std::basic_string<Char>& part) {
 // CON, PRN, AUX, NUL, COM1..COM9, LPT1..LPT9, CONIN$, CONOUT$, with any
 // extension and blanks before it, in any letter case: the plain rules turn
 // such a last name into the device.
-template <class Char>
-bool IsDeviceName(const std::basic_string<Char>& part) {
+template <class Text>
+bool IsDeviceName(const Text& part) {
+  using Char = typename Text::value_type;
   std::size_t end = 0;
   while (end < part.size() && part[end] != Char('.')) ++end;
   while (end > 0 && part[end - 1] == Char(' ')) --end;
@@ -93,18 +96,28 @@ bool IsDeviceName(const std::basic_string<Char>& part) {
          stem[3] >= '1' && stem[3] <= '9';
 }
 
-template <class Char>
-std::basic_string<Char> Widen(const char* text) {
-  std::basic_string<Char> out;
-  for (; *text; ++text) out += Char(*text);
+template <class Text>
+Text Widen(const char* text) {
+  Text out;
+  for (; *text; ++text) out += typename Text::value_type(*text);
+  return out;
+}
+
+// `base`, a separator, then `rest`.
+template <class Text>
+Text Joined(const Text& base, const Text& rest) {
+  Text out = base;
+  out += typename Text::value_type('\\');
+  out += rest;
   return out;
 }
 
 }  // namespace extended_path_detail
 
-template <class Char>
-PathStart ClassifyPath(const std::basic_string<Char>& path) {
+template <class Text>
+PathStart ClassifyPath(const Text& path) {
   using namespace extended_path_detail;
+  using Char = typename Text::value_type;
   const std::size_t n = path.size();
   if (n >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
     if (n >= 4 && path[2] == Char('?') && IsSeparator(path[3])) return PathStart::Extended;
@@ -125,9 +138,10 @@ PathStart ClassifyPath(const std::basic_string<Char>& path) {
 // dot or a blank, or, for an Entry, a last name that is a device name. The
 // pattern at the end of a Search is the user's and is left to the plain rules.
 // Always false for Extended and Device paths, which are taken as they are.
-template <class Char>
-bool HasMisreadName(const std::basic_string<Char>& path, PathUse use) {
+template <class Text>
+bool HasMisreadName(const Text& path, PathUse use) {
   using namespace extended_path_detail;
+  using Char = typename Text::value_type;
   const PathStart start = ClassifyPath(path);
   if (start == PathStart::Extended || start == PathStart::Device) return false;
   const auto parts = Parts(path, 0);
@@ -146,11 +160,10 @@ bool HasMisreadName(const std::basic_string<Char>& path, PathUse use) {
 // "/" becomes "\", empty parts and "." go, ".." takes the name before it away
 // (never the root), and every other name stays exactly as it is. A path that
 // ends in a separator keeps one. Extended and Device paths come back unchanged.
-template <class Char>
-std::basic_string<Char> ExtendedForm(const std::basic_string<Char>& path,
-                                     const std::basic_string<Char>& base) {
+template <class Text>
+Text ExtendedForm(const Text& path, const Text& base) {
   using namespace extended_path_detail;
-  using Text = std::basic_string<Char>;
+  using Char = typename Text::value_type;
   const Char sep = Char('\\');
   Text absolute;
   switch (ClassifyPath(path)) {
@@ -162,13 +175,13 @@ std::basic_string<Char> ExtendedForm(const std::basic_string<Char>& path,
       absolute = path;
       break;
     case PathStart::DriveRelative:
-      absolute = base + sep + path.substr(2);
+      absolute = Joined(base, path.substr(2));
       break;
     case PathStart::RootRelative:
-      absolute = base + sep + path.substr(1);
+      absolute = Joined(base, path.substr(1));
       break;
     case PathStart::Relative:
-      absolute = base + sep + path;
+      absolute = Joined(base, path);
       break;
   }
 
@@ -189,9 +202,9 @@ std::basic_string<Char> ExtendedForm(const std::basic_string<Char>& path,
                        (first[0][1] == Char('N') || first[0][1] == Char('n')) &&
                        (first[0][2] == Char('C') || first[0][2] == Char('c'));
       root_parts = unc ? 3 : 1;
-      root = Widen<Char>("\\\\?");
+      root = Widen<Text>("\\\\?");
     } else {
-      root = Widen<Char>("\\\\?\\UNC");
+      root = Widen<Text>("\\\\?\\UNC");
     }
     // Skip the root's parts in the text, separators included.
     std::size_t taken = 0;
@@ -208,7 +221,8 @@ std::basic_string<Char> ExtendedForm(const std::basic_string<Char>& path,
     }
     names_from = i;
   } else {
-    root = Widen<Char>("\\\\?\\") + absolute.substr(0, 2);
+    root = Widen<Text>("\\\\?\\");
+    root += absolute.substr(0, 2);
     names_from = 2;
   }
 

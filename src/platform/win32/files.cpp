@@ -5,9 +5,9 @@
 #include "platform/win32/win32.h"
 
 #include <cstring>
-#include <string>
 
 #include "platform/win32/extended_path.h"
+#include "platform/win32/wide_text.h"
 
 namespace zavero::platform {
 
@@ -146,12 +146,12 @@ class Win32Files final : public FileSystem, public FileIo {
         relative ? GetFullPathNameW(wide_.c_str(), 0, nullptr, nullptr) : wide_.size() + 1;
     if (length <= kPlainPathLimit && !HasMisreadName(wide_, use)) return wide_.c_str();
 
-    std::wstring base;
+    WideText base;
     if (relative) {
       const wchar_t* from = start == PathStart::DriveRelative ? nullptr
                             : start == PathStart::RootRelative ? L"\\"
                                                                : L".";
-      std::wstring drive;
+      WideText drive;
       if (from == nullptr) {
         drive = wide_.substr(0, 2);
         from = drive.c_str();
@@ -169,8 +169,8 @@ class Win32Files final : public FileSystem, public FileIo {
     return extended_.c_str();
   }
 
-  std::wstring wide_;
-  std::wstring extended_;
+  WideText wide_;
+  WideText extended_;
 };
 
 Win32Files g_files;

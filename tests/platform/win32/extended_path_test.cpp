@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
+
+#include "platform/win32/wide_text.h"
 
 namespace zavero::platform {
 namespace {
@@ -39,6 +42,17 @@ TEST(ExtendedPath, FormIsBuiltFromTheAbsoluteStartAndTheNamesAsGiven) {
   EXPECT_EQ(ExtendedForm(Text(u"x."), Text(u"\\\\?\\UNC\\srv\\share\\deep")),
             u"\\\\?\\UNC\\srv\\share\\deep\\x.");
   EXPECT_EQ(ExtendedForm(Text(u"\\\\?\\D:\\as is."), none), u"\\\\?\\D:\\as is.");
+}
+
+// The exe gives the path logic its own WideText: the cuts, joins and
+// terminators must come out as with a standard string.
+TEST(ExtendedPath, WideTextGivesTheSameForms) {
+  const auto wide = [](const wchar_t* text) { return WideText(text, std::wcslen(text)); };
+  EXPECT_STREQ(ExtendedForm(wide(L"..\\x.\\"), wide(L"C:\\a\\b")).c_str(), L"\\\\?\\C:\\a\\x.\\");
+  WideText text = wide(L"C:\\x");
+  text.resize(2);
+  text += text;
+  EXPECT_STREQ(text.c_str(), L"C:C:");
 }
 
 }  // namespace
