@@ -85,20 +85,27 @@ void NoteTerminalChanged() {
   g_terminal_changed.store(true);
 }
 
-// The program's screen on the terminal again, with its modes; the caller
-// holds g_screen_lock when it can.
-void DrawAgain() {
-  if (!g_screen.InUse() || g_child_in_foreground.load()) return;
+// The program's screen on the terminal again, with its modes. Only with
+// g_screen_lock held: without it the run's thread may be changing the model.
+void DrawAgain(const std::unique_lock<std::timed_mutex>& hold) {
+  if (!hold.owns_lock() || !g_screen.InUse() || g_child_in_foreground.load()) return;
   NoteTerminalChanged();
   Send(STDOUT_FILENO, g_screen.Redraw());
 }
 
-// Ctrl+Z: the terminal as the shell expects it while the program is stopped,
-// then, once it continues, the program's screen again. A write the terminal
-// holds up (Ctrl+S) delays the stop by a second at most.
-void StopAndContinue() {
+// Waits a second at most for the run's thread to finish a console call: a
+// write the terminal holds up (Ctrl+S) must not keep the program from
+// stopping or ending.
+std::unique_lock<std::timed_mutex> HoldScreen() {
   std::unique_lock<std::timed_mutex> hold(g_screen_lock, std::defer_lock);
   (void)hold.try_lock_for(std::chrono::seconds(1));
+  return hold;
+}
+
+// Ctrl+Z: the terminal as the shell expects it while the program is stopped,
+// then, once it continues, the program's screen again.
+void StopAndContinue() {
+  const std::unique_lock<std::timed_mutex> hold = HoldScreen();
   // A program started in the foreground draws on the terminal itself.
   if (!g_child_in_foreground.load()) RestoreTerminal();
   sigset_t stop, cont;
@@ -114,7 +121,7 @@ void StopAndContinue() {
   // comes where nothing stopped (an orphaned process group ignores Ctrl+Z).
   const timespec at_once = {0, 0};
   sigtimedwait(&cont, nullptr, &at_once);
-  DrawAgain();
+  DrawAgain(hold);
 }
 
 // The console's close event on Linux: SIGINT (Ctrl+C), SIGQUIT (Ctrl+\),
@@ -139,9 +146,7 @@ bool StartSignalThread() {
         }
         if (signal_number == SIGCONT) {
           // Continued after a stop that could not be caught (SIGSTOP).
-          std::unique_lock<std::timed_mutex> hold(g_screen_lock, std::defer_lock);
-          (void)hold.try_lock_for(std::chrono::seconds(1));
-          DrawAgain();
+          DrawAgain(HoldScreen());
           continue;
         }
         // Ctrl+C and Ctrl+\ on the terminal belong to a program started in
