@@ -87,6 +87,8 @@ class FileSystem {
   // Here and in every call below that takes a path, the path reaches the entry
   // it spells whatever its length and however its names end (a dot, a blank);
   // only the pattern at the end of a search follows the usual wildcard rules.
+  // The attribute calls also reach an entry whose name holds a character no
+  // path may hold (a control character, "*", ":" ...), as listings give them.
   virtual Handle FindFirstEntry(const char* search, FindEntry* entry, std::uint32_t* error) = 0;
   // FindNextFileA: true and *entry filled, or false at the end (or on failure).
   virtual bool FindNextEntry(Handle find, FindEntry* entry) = 0;

@@ -33,7 +33,7 @@ std::uint32_t ExitStatus(const RunContext& run) {
     ConsoleWriteLine(run.Console, nullptr);
   }
   if (terminal && !run.Options.LogPath.empty() && run.LogHandle > 0) {
-    const std::string question = "Open " + run.Options.LogPath + " ?";
+    const std::string question = "Open " + Shown(run, run.Options.LogPath) + " ?";
     if (ShowQuestionBox(run.Host.Desktop, "A little question...", question, 0x24) ==
         platform::kAnswerYes)
       OpenInViewer(run.Host.Process, run.Host.Desktop, run.Options.LogPath);

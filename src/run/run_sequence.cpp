@@ -6,6 +6,7 @@
 #include "run/read_run_options.h"
 #include "scan/process_matches.h"
 #include "scan/scan_for_matches.h"
+#include "scan/selection.h"
 
 namespace zavero {
 
@@ -48,8 +49,18 @@ const char kUsage[] =
     "  -h, --help     this text\n"
     "  -V, --version  the version\n"
     "  --             the parameters follow (MODE may then start with -)\n"
+    "A pattern matches names only: one that holds a / or a \\ is refused (status 2).\n"
+    "Names and paths are shown (on the terminal, in plain lines and in the log) with\n"
+    "each byte of a control character (C0, DEL, C1) written as \\xHH and a backslash\n"
+    "as \\\\, so that every path is one line and different names stay different.\n"
     "Exit status: 0 every selected entry came out as expected, 1 one or more were\n"
-    "\"not changed\", 2 the start folder could not be read.\n";
+    "\"not changed\", 2 the start folder could not be read or the pattern was refused.\n";
+
+// Why a pattern with a folder separator selects nothing.
+std::string PatternRefusal(const RunContext& run) {
+  return "the pattern " + Shown(run, run.Options.Pattern) +
+         " holds a folder separator; a pattern matches names only";
+}
 
 // Standard output as a plain stream, before the console is taken over.
 void PrintPlain(platform::Machine& machine, const char* text, std::size_t size) {
@@ -94,6 +105,12 @@ void RunProgram(RunContext& run) {
   const platform::Conventions& conventions = run.Host.Conventions;
   if (conventions.UnixRun) TakeUnixOption(run.Host);
   run.Options = ReadRunOptions(run.Host.Process, conventions);
+  // A Unix user hears of a refused parameter at once, before anything is
+  // drawn or walked, as from any other command.
+  if (conventions.UnixRun && PatternHoldsSeparator(run.Options.Pattern)) {
+    run.Host.Process.ReportProblem(("zavero: " + PatternRefusal(run)).c_str());
+    run.Host.Process.Terminate(2);
+  }
 
   ConsoleOpen(run.Console, run.Host, ReleaseRuntime);
   ConsoleSetScreenMode(run.Console, 1);
@@ -102,23 +119,28 @@ void RunProgram(RunContext& run) {
   ConsoleWriteLine(run.Console, "QOR_ZAVERO has been started...");
   if (!run.Options.LogPath.empty()) {
     ConsoleSetColors(run.Console, 15, 0);
-    ConsoleWriteLine(run.Console, ("Writing to: " + run.Options.LogPath).c_str());
+    ConsoleWriteLine(run.Console, ("Writing to: " + Shown(run, run.Options.LogPath)).c_str());
     run.LogHandle = run.Log.WriteLogHeader();
     if (conventions.UnixRun && run.LogHandle == 0)
-      run.Host.Process.ReportProblem(("zavero: cannot write the log " + run.Options.LogPath +
-                                         "; the run goes on without it").c_str());
+      run.Host.Process.ReportProblem(("zavero: cannot write the log " +
+                                      Shown(run, run.Options.LogPath) +
+                                      "; the run goes on without it").c_str());
+    // The walk selects nothing for such a pattern; the log says why.
+    if (PatternHoldsSeparator(run.Options.Pattern))
+      run.Log.AppendLogLine(PatternRefusal(run));
   }
 
   const RunOptions& o = run.Options;
   if (conventions.UnixRun && !o.StartFolder.empty() &&
       !run.Host.Files.KeepsAttributes(o.StartFolder.c_str()))
-    run.Host.Process.ReportProblem(("zavero: " + o.StartFolder +
+    run.Host.Process.ReportProblem(("zavero: " + Shown(run, o.StartFolder) +
                                        " is on a file system that keeps no DOS attributes;"
                                        " nothing there can be selected").c_str());
   ScanForMatches(run, {o.StartFolder, o.Pattern, o.SelectFiles, o.SelectFolders, o.SkipMask,
                        o.IncludeMask});
   if (conventions.UnixRun && run.StartFolderUnreadable)
-    run.Host.Process.ReportProblem(("zavero: cannot read the start folder " + o.StartFolder).c_str());
+    run.Host.Process.ReportProblem(
+        ("zavero: cannot read the start folder " + Shown(run, o.StartFolder)).c_str());
   ProcessMatches(run);
   CompleteRun(run);
 }

@@ -63,9 +63,11 @@ void ProcessMatches(RunContext& run) {
   std::string row, line;
   for (std::int32_t i = 0; i <= run.MatchList.Count() - 1; ++i) {
     StopIfEnding(run);
+    // The file calls take the path as listed; every line shows it.
     const char* path = run.MatchList.Current()->Text();
+    const std::string shown = Shown(run, path);
     if (logging) {
-      line.assign("   ").append(path);
+      line.assign("   ").append(shown);
       run.LogHandle = run.Log.AppendLogLine(line);
     }
     ++run.PacingCount;
@@ -79,7 +81,7 @@ void ProcessMatches(RunContext& run) {
     }
     if (layout.EntryRows) {
       ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
-      row.assign("  ").append(path).append(260, ' ');
+      row.assign("  ").append(shown).append(260, ' ');
       ConsoleWrite(run.Console, row.c_str());
     }
 
@@ -89,9 +91,9 @@ void ProcessMatches(RunContext& run) {
       if (logging)
         run.LogHandle = run.Log.AppendLogLine(ok ? "     ...sucsess!" : "     ...not changed!");
       if (run.Console.PlainLines)
-        ConsolePlainLine(run.Console, std::string(path) + (ok ? "\t...sucsess!" : "\t...not changed!"));
+        ConsolePlainLine(run.Console, shown + (ok ? "\t...sucsess!" : "\t...not changed!"));
     } else if (run.Console.PlainLines) {
-      ConsolePlainLine(run.Console, path);
+      ConsolePlainLine(run.Console, shown);
     }
     run.MatchList.MoveNext();
   }

@@ -76,6 +76,9 @@ bool QueueSubfolders(RunContext& run, FolderListing& listing, const std::string&
 // never for the start folder's own entries.
 void SelectCandidates(RunContext& run, FolderListing& listing, const std::string& folder,
                       const ScanArguments& args, bool log_skips, std::string& path) {
+  // A pattern names entries of the folder listed: one that reaches into
+  // another folder would join that folder's names onto this one.
+  if (PatternHoldsSeparator(args.Pattern)) return;
   if (!OpenGuarded(run, listing, folder, args.Pattern)) return;
   const char separator = run.Host.Conventions.Separator;
   while (listing.NextEntry()) {
@@ -96,7 +99,8 @@ void SelectCandidates(RunContext& run, FolderListing& listing, const std::string
       case Selection::Skipped:
         if (log_skips && !run.Options.LogPath.empty()) {
           JoinPathInto(path, folder, listing.EntryName(), separator);
-          run.Log.AppendLogLine(" skipped (attributes $" + HexText(args.SkipMask) + "): " + path);
+          run.Log.AppendLogLine(" skipped (attributes $" + HexText(args.SkipMask) + "): " +
+                                Shown(run, path));
         }
         break;
       case Selection::NotIncluded:
@@ -182,7 +186,7 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
       ConsoleWrite(run.Console, (" files found: " + DecimalText(run.MatchList.Count())).c_str());
     if (LayoutHasRow(run.Console.Layout, 3)) {
       ConsoleMoveCursor(run.Console, 0, 3);
-      ConsoleWrite(run.Console, (" scanning folder " + folder + spaces).c_str());
+      ConsoleWrite(run.Console, (" scanning folder " + Shown(run, folder) + spaces).c_str());
     }
 
     QueueSubfolders(run, listing, folder, path);

@@ -1,4 +1,5 @@
-// The scan's path rule and its three-way attribute test.
+// The scan's path rule, what a pattern may hold, and the three-way attribute
+// test.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,12 @@ std::string JoinPath(const std::string& folder, const char* name, char separator
 // The same into `out`, reusing its buffer (the walk builds one path per entry).
 void JoinPathInto(std::string& out, const std::string& folder, const char* name,
                   char separator = '\\');
+
+// True when the pattern holds a "/" or a backslash: a pattern matches names
+// only, so such a pattern selects nothing.
+inline bool PatternHoldsSeparator(const std::string& pattern) {
+  return pattern.find_first_of("/\\") != std::string::npos;
+}
 
 // True when every bit of mask is set in value (always true for mask 0).
 inline bool HasAllBits(std::uint32_t value, std::uint32_t mask) { return (value | mask) == value; }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "console/console_window.h"
 #include "platform/machine.h"
@@ -9,6 +10,7 @@
 #include "state/run_options.h"
 #include "state/redirection_guard.h"
 #include "support/buffered_file.h"
+#include "support/text.h"
 #include "support/work_list.h"
 
 namespace zavero {
@@ -19,9 +21,16 @@ using support::WorkList;
 
 struct RunContext {
   explicit RunContext(platform::Machine& machine)
-      : Host(machine), OpenFiles(machine.Io, machine.Conventions.LineEnd), Log(OpenFiles, Options) {}
+      : Host(machine),
+        // Only Linux names can hold a backslash; on Windows it separates them.
+        Display{machine.Conventions.Separator != '\\', machine.Console.TextCodePage() == 65001},
+        OpenFiles(machine.Io, machine.Conventions.LineEnd),
+        Log(OpenFiles, Options, Display) {}
 
   platform::Machine& Host;        // the operating system, behind the seam
+  // How every line (screen row, log line, plain line, complaint) shows a name
+  // or a path: the file calls take the name as it is, the lines this form.
+  support::DisplayRules Display;
   RunOptions Options;               // filled once, never changed afterwards
   WorkList FolderQueue;             // folders still to walk
   WorkList MatchList;               // selected paths, in selection order
@@ -37,6 +46,11 @@ struct RunContext {
   ConsoleWindow Console;
   RunLog Log;
 };
+
+// `text` (a name, a path) as the run's lines show it.
+inline std::string Shown(const RunContext& run, support::TextRef text) {
+  return support::DisplayForm(text, run.Display);
+}
 
 // Called before each entry the clearing treats: once the close clean-up has
 // closed the log the process is ending, and nothing more may happen that the

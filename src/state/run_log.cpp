@@ -15,8 +15,8 @@ std::uint32_t RunLog::WriteLogHeader() {
       (IsClearingMode(o.Mode) ? "Clear attributes: $" : "include attributes: $") +
           HexText(o.IncludeMask),
       "skip attributes: $" + HexText(o.SkipMask),
-      "searching files: " + o.Pattern,
-      "search in folder: " + o.StartFolder,
+      "searching files: " + DisplayForm(o.Pattern, display_),
+      "search in folder: " + DisplayForm(o.StartFolder, display_),
   };
   const int count = o.StartFolder.empty() ? 4 : 5;
 

@@ -10,6 +10,7 @@
 
 #include "state/run_options.h"
 #include "support/buffered_file.h"
+#include "support/text.h"
 
 namespace zavero {
 
@@ -17,7 +18,9 @@ using support::BufferedFiles;
 
 class RunLog {
  public:
-  RunLog(BufferedFiles& files, const RunOptions& options) : files_(files), options_(options) {}
+  // The header shows the start folder and the pattern by `display`.
+  RunLog(BufferedFiles& files, const RunOptions& options, const support::DisplayRules& display)
+      : files_(files), options_(options), display_(display) {}
 
   // Creates (or empties) the log and writes the header lines. Returns the
   // handle of that opening, 0 when the log could not be created.
@@ -43,6 +46,7 @@ class RunLog {
   std::atomic<bool> closed_{false};
   BufferedFiles& files_;
   const RunOptions& options_;
+  const support::DisplayRules& display_;
 };
 
 }  // namespace zavero

@@ -11,6 +11,8 @@ namespace {
 // run thread only; the console's control handler builds no texts.
 UpperRule upper_rule = &UpperCaseWindows1252;
 
+const char kHexDigits[] = "0123456789ABCDEF";
+
 }  // namespace
 
 TextRef::TextRef(const char* text)
@@ -76,12 +78,11 @@ std::string TextFromBuffer(const char* buffer, std::int32_t max) {
 }
 
 std::string HexText(std::int64_t value) {
-  static const char kDigits[] = "0123456789ABCDEF";
   auto bits = static_cast<std::uint64_t>(value);
   char digits[16];
   int count = 0;
   do {
-    digits[count++] = kDigits[bits & 0xF];
+    digits[count++] = kHexDigits[bits & 0xF];
     bits >>= 4;
   } while (bits != 0);
   std::string text;
@@ -105,6 +106,33 @@ std::string DecimalText(std::int64_t value) {
   if (value < 0) text.push_back('-');
   while (count > 0) text.push_back(digits[--count]);
   return text;
+}
+
+std::string DisplayForm(TextRef text, DisplayRules rules) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::string shown;
+  shown.reserve(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t bytes = 0;
+    if (p[i] < 0x20 || p[i] == 0x7F) {
+      bytes = 1;
+    } else if (rules.Utf8 && p[i] == 0xC2 && i + 1 < n && p[i + 1] >= 0x80 && p[i + 1] <= 0x9F) {
+      bytes = 2;
+    } else {
+      if (p[i] == '\\' && rules.DoubleBackslash) shown += '\\';
+      shown += static_cast<char>(p[i]);
+      continue;
+    }
+    for (std::size_t k = 0; k < bytes; ++k) {
+      const unsigned char b = p[i + k];
+      shown += "\\x";
+      shown += kHexDigits[b >> 4];
+      shown += kHexDigits[b & 0xF];
+    }
+    i += bytes - 1;
+  }
+  return shown;
 }
 
 namespace {

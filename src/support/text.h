@@ -71,6 +71,22 @@ std::string HexText(std::int64_t value);
 // Signed decimal form, exact over the whole 64-bit range: -5 -> "-5".
 std::string DecimalText(std::int64_t value);
 
+// How a line shows a text that came from outside the program (a name, a
+// path, a parameter): the same on the screen, in the log and in plain lines.
+struct DisplayRules {
+  // Names may hold a backslash (Linux): it is shown doubled, so that two
+  // different names never show as the same text.
+  bool DoubleBackslash = false;
+  // Texts are UTF-8, where the C1 controls U+0080..U+009F are the two bytes
+  // C2 80..C2 9F.
+  bool Utf8 = false;
+};
+
+// The text with each byte of a control character shown as "\xHH" (upper-case
+// hex): C0 (0x00-0x1F), DEL (0x7F) and, in UTF-8, C1. Nothing in it acts on a
+// terminal and it never breaks a line; every other byte stays as it is.
+std::string DisplayForm(TextRef text, DisplayRules rules);
+
 // How many of the `length` bytes of UTF-8 text fill at most `columns` cells of
 // a console row: a character ends up whole or not at all, East Asian wide
 // characters and emoji take two cells, every other one (a stray byte too) one.

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "platform/posix/posix.h"
+#include "platform/posix/screen_model.h"
 #include "platform/posix/terminal_codes.h"
 
 namespace zavero::platform {
@@ -24,6 +26,13 @@ namespace {
 std::atomic<bool> g_terminal_changed{false};
 std::atomic<bool> g_child_in_foreground{false};
 std::atomic<ControlRoutine> g_control_routine{nullptr};
+
+// What the program drew, for drawing it again after Ctrl+Z, and the lock that
+// keeps the model and the terminal in step: the run's thread holds it around
+// each console call, the signal thread around taking the terminal back and
+// drawing. Globals, since the signal thread has no console to hand.
+std::timed_mutex g_screen_lock;
+ScreenModel g_screen;
 
 bool WriteAll(int fd, const char* bytes, std::size_t count) {
   while (count > 0) {
@@ -76,24 +85,74 @@ void NoteTerminalChanged() {
   g_terminal_changed.store(true);
 }
 
-// The console's close event on Linux: SIGINT (Ctrl+C), SIGTERM and SIGHUP
-// (the terminal went away). They are taken off every thread and waited for
-// on one of their own, so the clean-up runs as ordinary code: it may take
-// the log's lock and let the line being written finish, which a signal
-// handler could not.
+// The program's screen on the terminal again, with its modes. Only with
+// g_screen_lock held: without it the run's thread may be changing the model.
+void DrawAgain(const std::unique_lock<std::timed_mutex>& hold) {
+  if (!hold.owns_lock() || !g_screen.InUse() || g_child_in_foreground.load()) return;
+  NoteTerminalChanged();
+  Send(STDOUT_FILENO, g_screen.Redraw());
+}
+
+// Waits a second at most for the run's thread to finish a console call: a
+// write the terminal holds up (Ctrl+S) must not keep the program from
+// stopping or ending.
+std::unique_lock<std::timed_mutex> HoldScreen() {
+  std::unique_lock<std::timed_mutex> hold(g_screen_lock, std::defer_lock);
+  (void)hold.try_lock_for(std::chrono::seconds(1));
+  return hold;
+}
+
+// Ctrl+Z: the terminal as the shell expects it while the program is stopped,
+// then, once it continues, the program's screen again.
+void StopAndContinue() {
+  const std::unique_lock<std::timed_mutex> hold = HoldScreen();
+  // A program started in the foreground draws on the terminal itself.
+  if (!g_child_in_foreground.load()) RestoreTerminal();
+  sigset_t stop, cont;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTSTP);
+  sigemptyset(&cont);
+  sigaddset(&cont, SIGCONT);
+  // The signal's default action, on this thread: every thread stops here.
+  pthread_sigmask(SIG_UNBLOCK, &stop, nullptr);
+  raise(SIGTSTP);
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+  // The SIGCONT that woke the program is answered by this drawing; none
+  // comes where nothing stopped (an orphaned process group ignores Ctrl+Z).
+  const timespec at_once = {0, 0};
+  sigtimedwait(&cont, nullptr, &at_once);
+  DrawAgain(hold);
+}
+
+// The console's close event on Linux: SIGINT (Ctrl+C), SIGQUIT (Ctrl+\),
+// SIGTERM and SIGHUP (the terminal went away); and job control: SIGTSTP
+// (Ctrl+Z) and SIGCONT. They are taken off every thread and waited for on
+// one of their own, so the clean-up runs as ordinary code: it may take the
+// log's lock and let the line being written finish, which a signal handler
+// could not.
 bool StartSignalThread() {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGHUP);
+  for (int s : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT}) sigaddset(&set, s);
   if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return false;
   try {
     std::thread([set] {
       for (;;) {
         int signal_number = 0;
         if (sigwait(&set, &signal_number) != 0) continue;
-        if (signal_number == SIGINT && g_child_in_foreground.load()) continue;
+        if (signal_number == SIGTSTP) {
+          StopAndContinue();
+          continue;
+        }
+        if (signal_number == SIGCONT) {
+          // Continued after a stop that could not be caught (SIGSTOP).
+          DrawAgain(HoldScreen());
+          continue;
+        }
+        // Ctrl+C and Ctrl+\ on the terminal belong to a program started in
+        // the foreground while it runs.
+        if ((signal_number == SIGINT || signal_number == SIGQUIT) && g_child_in_foreground.load())
+          continue;
         const ControlRoutine routine = g_control_routine.load();
         if (routine != nullptr) routine(kCtrlClose);
         RestoreTerminal();
@@ -137,45 +196,60 @@ class PosixConsole final : public Console {
     const int fd = ToFd(out);
     if (!IsTerminal(fd)) return false;
     const bool wrap = (mode & 0x2) != 0;  // ENABLE_WRAP_AT_EOL_OUTPUT
+    std::lock_guard<std::timed_mutex> hold(g_screen_lock);
     if (!wrap) NoteTerminalChanged();
     // The rows of the run are placed from the top of the screen: the first
     // time the screen is drawn on, it is cleared and the cursor goes home, as
     // a console window of the program's own would start.
-    if (!wrap && !screen_taken_) {
-      screen_taken_ = true;
+    if (!wrap && !g_screen.InUse()) {
+      struct winsize size = {};
+      ioctl(fd, TIOCGWINSZ, &size);
+      g_screen.Reset(size.ws_col != 0 ? size.ws_col : 80, size.ws_row != 0 ? size.ws_row : 24);
       if (!Send(fd, "\x1b[H\x1b[2J")) return false;
     }
+    g_screen.SetWrap(wrap);
     return Send(fd, wrap ? kAutowrapOn : kAutowrapOff);
   }
 
   bool SetTextAttribute(Handle out, std::uint16_t attribute) override {
     const int fd = ToFd(out);
     if (!IsTerminal(fd)) return false;
+    std::lock_guard<std::timed_mutex> hold(g_screen_lock);
     if (attribute != 0x07) NoteTerminalChanged();
     attribute_ = attribute;
+    g_screen.SetAttribute(attribute);
     return Send(fd, ColourSequence(attribute));
   }
 
   bool SetTitle(const char* title) override {
     if (!IsTerminal(STDOUT_FILENO)) return false;
+    std::lock_guard<std::timed_mutex> hold(g_screen_lock);
+    g_screen.SetTitle(title != nullptr ? title : "");
     return Send(STDOUT_FILENO, TitleSequence(title));
   }
 
   bool SetCursor(Handle out, std::int16_t x, std::int16_t y) override {
     const int fd = ToFd(out);
     if (!IsTerminal(fd)) return false;
+    std::lock_guard<std::timed_mutex> hold(g_screen_lock);
     cursor_x_ = x;
     cursor_y_ = y;
+    g_screen.MoveCursor(x, y);
     return Send(fd, CursorSequence(x, y));
   }
 
   bool WriteChars(Handle out, const char* bytes, std::uint32_t count) override {
     const int fd = ToFd(out);
-    return IsTerminal(fd) && WriteAll(fd, bytes, count);
+    if (!IsTerminal(fd)) return false;
+    std::lock_guard<std::timed_mutex> hold(g_screen_lock);
+    g_screen.Put(bytes, count);
+    return WriteAll(fd, bytes, count);
   }
 
   bool WriteStream(Handle out, const char* bytes, std::uint32_t count) override {
-    return WriteAll(ToFd(out), bytes, count);
+    const int fd = ToFd(out);
+    if (!IsTerminal(fd)) return WriteAll(fd, bytes, count);
+    return WriteChars(out, bytes, count);
   }
 
   bool AddControlRoutine(ControlRoutine routine) override {
@@ -189,7 +263,6 @@ class PosixConsole final : public Console {
   std::uint32_t TextCodePage() override { return 65001; }
 
  private:
-  bool screen_taken_ = false;
   std::int16_t cursor_x_ = 0, cursor_y_ = 0;
   std::uint16_t attribute_ = 0x07;
 };

@@ -49,7 +49,10 @@ class PosixDesktop final : public Desktop {
   int AskQuestion(Handle, const char* text, const char*, std::uint32_t) override {
     if (isatty(STDIN_FILENO) != 1 || isatty(STDOUT_FILENO) != 1) return 0;
     const std::string prompt = std::string(text != nullptr ? text : "") + " [y/N] ";
-    if (write(STDOUT_FILENO, prompt.data(), prompt.size()) < 0) return 0;
+    // Through the console, whose screen model then holds the question too.
+    if (!RealConsole().WriteChars(FromFd(STDOUT_FILENO), prompt.data(),
+                                  static_cast<std::uint32_t>(prompt.size())))
+      return 0;
     std::string answer;
     char c;
     for (;;) {

@@ -75,7 +75,8 @@ bool IsDots(const Text& part) {
 
 // CON, PRN, AUX, NUL, COM1..COM9, LPT1..LPT9, CONIN$, CONOUT$, with any
 // extension and blanks before it, in any letter case: the plain rules turn
-// such a last name into the device.
+// such a last name into the device. Windows reserves COM and LPT with the
+// superscript digits 1, 2 and 3 (U+00B9, U+00B2, U+00B3) as well.
 template <class Text>
 bool IsDeviceName(const Text& part) {
   using Char = typename Text::value_type;
@@ -85,6 +86,10 @@ bool IsDeviceName(const Text& part) {
   std::string stem;
   for (std::size_t i = 0; i < end; ++i) {
     Char c = part[i];
+    if (i == 3 && (c == Char(0xB9) || c == Char(0xB2) || c == Char(0xB3))) {
+      c = Char('1');  // counts as a digit, after COM and LPT only
+      if (stem != "COM" && stem != "LPT") return false;
+    }
     if (c > Char(0x7E)) return false;
     if (c >= Char('a') && c <= Char('z')) c = Char(c - 'a' + 'A');
     stem += static_cast<char>(c);
@@ -113,6 +118,23 @@ Text Joined(const Text& base, const Text& rest) {
 }
 
 }  // namespace extended_path_detail
+
+// Whether a name holds a character that no path may hold, "\\?\" form
+// included (the call fails with ERROR_INVALID_NAME or, for ":", names a
+// stream of another entry): a control character or one of " * : < > ? |.
+// A listing hands such names out as they stand on a disk another system
+// wrote; files.cpp reaches those entries through their folder instead.
+template <class Text>
+bool IsRefusedName(const Text& name) {
+  using Char = typename Text::value_type;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const Char c = name[i];
+    if ((c >= Char(1) && c < Char(0x20)) || c == Char('"') || c == Char('*') || c == Char(':') ||
+        c == Char('<') || c == Char('>') || c == Char('?') || c == Char('|'))
+      return true;
+  }
+  return false;
+}
 
 template <class Text>
 PathStart ClassifyPath(const Text& path) {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/win32/extended_path.h"
+#include "platform/win32/listed_entry.h"
 #include "platform/win32/wide_text.h"
 
 namespace zavero::platform {
@@ -66,10 +67,14 @@ class Win32Files final : public FileSystem, public FileIo {
   }
   void EndFind(Handle find) override { FindClose(ToHandle(find)); }
   std::uint32_t ReadAttributes(const char* path) override {
+    if (RefusedLastName(path))
+      return folder_ ? ReadListedEntryAttributes(folder_, name_) : INVALID_FILE_ATTRIBUTES;
     const wchar_t* wide = SystemPath(path, PathUse::Entry);
     return wide ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
   }
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
+    if (RefusedLastName(path))
+      return folder_ && WriteListedEntryAttributes(folder_, name_, attributes);
     const wchar_t* wide = SystemPath(path, PathUse::Entry);
     return wide && SetFileAttributesW(wide, attributes) != 0;
   }
@@ -125,6 +130,25 @@ class Win32Files final : public FileSystem, public FileIo {
   void CloseFile(Handle file) override { CloseHandle(ToHandle(file)); }
 
  private:
+  // True when the last name of `path` is one no path reaches (IsRefusedName):
+  // then name_ holds it and folder_ its folder as the wide functions take it
+  // (null when that does not convert).
+  bool RefusedLastName(const char* path) {
+    const std::string text = path;
+    const std::size_t cut = text.find_last_of("\\/");
+    const std::string name = cut == std::string::npos ? text : text.substr(cut + 1);
+    const int n = MultiByteToWideChar(FileApiCodePage(), 0, name.c_str(), -1, nullptr, 0);
+    if (n <= 1) return false;
+    name_.resize(static_cast<std::size_t>(n));
+    MultiByteToWideChar(FileApiCodePage(), 0, name.c_str(), -1, &name_[0], n);
+    name_.resize(static_cast<std::size_t>(n - 1));
+    if (!IsRefusedName(name_)) return false;
+    // The folder keeps its separator, so that a drive's root stays "C:\".
+    folder_ = SystemPath(cut == std::string::npos ? "." : text.substr(0, cut + 1).c_str(),
+                         PathUse::Entry);
+    return true;
+  }
+
   // `path` as the wide functions must get it: converted from the program's
   // code page, and in the "\\?\" form when the plain form would be too long
   // or would name another entry. Null when the text does not convert. The
@@ -171,6 +195,8 @@ class Win32Files final : public FileSystem, public FileIo {
 
   WideText wide_;
   WideText extended_;
+  WideText name_;                    // see RefusedLastName
+  const wchar_t* folder_ = nullptr;
 };
 
 Win32Files g_files;

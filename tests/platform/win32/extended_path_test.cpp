@@ -20,6 +20,11 @@ TEST(ExtendedPath, PlainFormIsMisreadForNamesEndingInADotOrBlankAndForDevices) {
   EXPECT_TRUE(HasMisreadName(Text(u"D:\\x\\Nul .txt"), PathUse::Entry));
   EXPECT_TRUE(HasMisreadName(Text(u"D:\\x\\com7"), PathUse::Entry));
   EXPECT_FALSE(HasMisreadName(Text(u"D:\\x\\com0"), PathUse::Entry));
+  EXPECT_TRUE(HasMisreadName(Text(u"D:\\x\\COM\u00b9"), PathUse::Entry));
+  EXPECT_TRUE(HasMisreadName(Text(u"D:\\x\\lpt\u00b2 .txt"), PathUse::Entry));
+  EXPECT_TRUE(HasMisreadName(Text(u"D:\\x\\Com\u00b3.a.b"), PathUse::Entry));
+  EXPECT_FALSE(HasMisreadName(Text(u"D:\\x\\COM\u2074"), PathUse::Entry));  // superscript 4
+  EXPECT_FALSE(HasMisreadName(Text(u"D:\\x\\NUL\u00b9"), PathUse::Entry));
   EXPECT_FALSE(HasMisreadName(Text(u"D:\\con\\a.txt"), PathUse::Entry));  // only a last name
   // The pattern at the end of a search keeps the wildcard rules ("*." means no extension).
   EXPECT_FALSE(HasMisreadName(Text(u"D:\\x\\*."), PathUse::Search));

@@ -1,0 +1,21 @@
+// Entries whose names no path reaches (IsRefusedName: a control character,
+// a wildcard, a colon ...), which a stick written by another system can hold
+// and a listing hands out as they stand. Such an entry is reached through its
+// folder instead: the folder's listing by handle gives the entry's file ID,
+// and the entry is opened by that ID.
+#pragma once
+
+#include "platform/win32/wide_text.h"
+
+#include "platform/win32/win32.h"
+
+namespace zavero::platform {
+
+// The attribute word of the entry `name` of `folder` (a path as the wide
+// functions take it), or INVALID_FILE_ATTRIBUTES when it cannot be reached.
+DWORD ReadListedEntryAttributes(const wchar_t* folder, const WideText& name);
+
+// SetFileAttributes for that entry: true when the system took the word.
+bool WriteListedEntryAttributes(const wchar_t* folder, const WideText& name, DWORD attributes);
+
+}  // namespace zavero::platform
