@@ -91,7 +91,10 @@ class CostlessMachine final : public platform::FileSystem,
     }
     return kFindHandle;
   }
-  bool FindNextEntry(platform::Handle, platform::FindEntry* entry) override { return Fill(entry); }
+  bool FindNextEntry(platform::Handle, platform::FindEntry* entry, std::uint32_t* error) override {
+    *error = 18;  // ERROR_NO_MORE_FILES
+    return Fill(entry);
+  }
   void EndFind(platform::Handle) override {}
   std::uint32_t ReadAttributes(const char* path) override {
     ++calls.attribute_reads;

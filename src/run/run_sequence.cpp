@@ -44,8 +44,11 @@ const char kUsage[] =
     "  INCLUDE  entries must carry all these bits (default 2, hidden)\n"
     "Numbers: decimal (6), $ hexadecimal ($22) or % binary (%110); anything else is 0.\n"
     "Bits: 1 read-only, 2 hidden, 4 system, 0x10 folder, 0x20 archive.\n"
-    "Exit status: 0 every selected entry came out as expected, 1 one or more were\n"
-    "\"not changed\", 2 the start folder could not be read.\n";
+    "Exit status: 0 every selected entry came out as expected; 1 one or more were\n"
+    "\"not changed\"; 2 the start folder could not be read; 3 the result is\n"
+    "incomplete: a folder or an entry's attributes below the start folder could not\n"
+    "be read, or the log lost lines (3 wins over 1). Each such problem is said in a\n"
+    "line on standard error.\n";
 
 // Standard output as a plain stream, before the console is taken over.
 void PrintPlain(platform::Machine& machine, const char* text, std::size_t size) {
@@ -83,21 +86,25 @@ void RunProgram(RunContext& run) {
     ConsoleSetColors(run.Console, 15, 0);
     ConsoleWriteLine(run.Console, ("Writing to: " + run.Options.LogPath).c_str());
     run.LogHandle = run.Log.WriteLogHeader();
-    if (conventions.UnixRun && run.LogHandle == 0)
+    if (conventions.UnixRun && run.Log.LinesLost()) {
       run.Host.Process.ReportProblem(("zavero: cannot write the log " + run.Options.LogPath +
                                          "; the run goes on without it").c_str());
+      run.LogLossReported = true;
+    }
   }
 
   const RunOptions& o = run.Options;
+  ScanForMatches(run, {o.StartFolder, o.Pattern, o.SelectFiles, o.SelectFolders, o.SkipMask,
+                       o.IncludeMask});
+  if (conventions.UnixRun && run.StartFolderUnreadable)
+    run.Host.Process.ReportProblem(("zavero: cannot read the start folder " + o.StartFolder).c_str());
+  // Asked after the walk, which has seen whether anything below the start
+  // folder, at any depth, keeps DOS attributes.
   if (conventions.UnixRun && !o.StartFolder.empty() &&
       !run.Host.Files.KeepsAttributes(o.StartFolder.c_str()))
     run.Host.Process.ReportProblem(("zavero: " + o.StartFolder +
                                        " is on a file system that keeps no DOS attributes;"
                                        " nothing there can be selected").c_str());
-  ScanForMatches(run, {o.StartFolder, o.Pattern, o.SelectFiles, o.SelectFolders, o.SkipMask,
-                       o.IncludeMask});
-  if (conventions.UnixRun && run.StartFolderUnreadable)
-    run.Host.Process.ReportProblem(("zavero: cannot read the start folder " + o.StartFolder).c_str());
   ProcessMatches(run);
   CompleteRun(run);
 }

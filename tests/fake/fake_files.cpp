@@ -270,9 +270,10 @@ Handle FakeFiles::FindFirstEntry(const char* search, platform::FindEntry* entry,
   return h;
 }
 
-bool FakeFiles::FindNextEntry(Handle h, platform::FindEntry* entry) {
+bool FakeFiles::FindNextEntry(Handle h, platform::FindEntry* entry, std::uint32_t* error) {
   Hook("FindNextEntry", {});
   auto it = finds_.find(h);
+  *error = 18;  // ERROR_NO_MORE_FILES
   if (it == finds_.end() || it->second->Next >= it->second->Entries.size()) return false;
   *entry = it->second->Entries[it->second->Next++];
   return true;

@@ -85,7 +85,8 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   // ---- platform::FileSystem
   platform::Handle FindFirstEntry(const char* search, platform::FindEntry* entry,
                                   std::uint32_t* error) override;
-  bool FindNextEntry(platform::Handle find, platform::FindEntry* entry) override;
+  bool FindNextEntry(platform::Handle find, platform::FindEntry* entry,
+                     std::uint32_t* error) override;
   void EndFind(platform::Handle find) override;
   std::uint32_t ReadAttributes(const char* path) override;
   bool WriteAttributes(const char* path, std::uint32_t attributes) override;
