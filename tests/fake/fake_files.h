@@ -114,6 +114,9 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   std::string FullPathOf(const std::string& path) const;
   Node* Lookup(const std::string& path, bool follow_links = true) const;
   Node* MakeFolder(const std::string& path);
+  // Windows' side of the seam reaches a listed entry only while no folder on
+  // its path, nor the entry, has become a link since its listing.
+  bool BecameLink(const std::string& path) const;
   void Hook(const std::string& call, const std::string& arg);
 
   CallLog& calls_;
@@ -123,6 +126,7 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   std::map<platform::Handle, std::unique_ptr<OpenFileState>> files_;
   platform::Handle next_handle_ = 0x100;
   bool normal_for_zero_ = true;
+  std::map<std::string, bool> listed_link_;  // lower-case path: listed as a link
 };
 
 }  // namespace zavero::fake
