@@ -47,6 +47,16 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FindEntry* entry) {
 // it was a folder, and whether a link or junction.
 constexpr DWORD kListedBits = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
 
+// Whether an entry whose listing saw `listed` may be reached as it is `now`:
+// still a folder or still none, and no link or junction unless it was one
+// then (through one listed as such the walk goes on by design; Wine reports
+// the target of a Unix link, without the bit, even to an opening that asks
+// for the link itself).
+bool StillAsListed(DWORD now, DWORD listed) {
+  return ((now ^ listed) & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         ((now & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || (listed & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
+}
+
 // The folder part of a search or entry path. A drive's root keeps its "\"
 // ("C:\*" is in "C:\"), as every path the walk builds from it does.
 std::string FolderOf(const std::string& path) {
@@ -248,7 +258,7 @@ class Win32Files final : public FileSystem, public FileIo {
     if (!HoldFolder(FolderOf(path))) return INVALID_HANDLE_VALUE;
     HANDLE h = OpenEntry(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     if (h != INVALID_HANDLE_VALUE &&
-        (!GetFileInformationByHandle(h, info) || (info->dwFileAttributes & kListedBits) != listed)) {
+        (!GetFileInformationByHandle(h, info) || !StillAsListed(info->dwFileAttributes, listed))) {
       CloseHandle(h);
       return INVALID_HANDLE_VALUE;
     }
@@ -281,7 +291,7 @@ class Win32Files final : public FileSystem, public FileIo {
       const std::size_t start = parent.size() + (parent.back() == '\\' ? 0 : 1);
       const std::string child = JoinKey(parent, key.substr(start, key.find('\\', start) - start));
       DWORD listed = 0;
-      if (Lookup(child, &listed) != Seen::Once || !(listed & FILE_ATTRIBUTE_DIRECTORY)) return false;
+      if (Lookup(child, &listed) != Seen::Once) return false;
       HANDLE h = OpenEntry(child, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
       // A folder another program holds with the right to delete is checked
       // all the same, just not held.
@@ -290,7 +300,7 @@ class Win32Files final : public FileSystem, public FileIo {
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
       BY_HANDLE_FILE_INFORMATION info;
       const bool same = h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info) &&
-                        (info.dwFileAttributes & kListedBits) == listed;
+                        StillAsListed(info.dwFileAttributes, listed);
       if (!same) {
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
         return false;
