@@ -110,6 +110,7 @@ class CostlessMachine final : public platform::FileSystem,
   std::uint32_t DriveType(const char*) override { return platform::kDriveFixed; }
   bool ReadFolderId(const char*, platform::FolderId*) override { return false; }
   std::uint32_t FullPathName(const char*, std::uint32_t, char*) override { return 0; }
+  void LetGoOfFolders() override {}
 
   // ---- FileIo: the log
   platform::Handle OpenFile(const char*, std::uint32_t, std::uint32_t, std::uint32_t,

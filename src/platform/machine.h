@@ -123,6 +123,11 @@ class FileSystem {
   // the folder nor an entry directly in it does. A file system with DOS
   // attributes mounted anywhere below counts.
   virtual bool KeepsAttributes(const char* folder) { (void)folder; return true; }
+  // The run is done with the folders it walked: lets go of what the calls
+  // above held open to reach them, so that they can be renamed, removed or
+  // unmounted while the program waits for its end. Nothing on Windows' own
+  // terms; a later call reaches them afresh.
+  virtual void LetGoOfFolders() = 0;
   // GetFullPathNameA(path, size, buffer, NULL): the path completed from the
   // process's current folder (as the file calls complete it), "." and ".."
   // resolved. Returns its length without the terminator, or, when the buffer

@@ -106,6 +106,7 @@ void RunProgram(RunContext& run) {
                                        " is on a file system that keeps no DOS attributes;"
                                        " nothing there can be selected").c_str());
   ProcessMatches(run);
+  run.Host.Files.LetGoOfFolders();
   CompleteRun(run);
 }
 

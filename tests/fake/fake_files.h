@@ -94,6 +94,7 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   std::uint32_t DriveType(const char* root) override;
   bool ReadFolderId(const char* path, platform::FolderId* id) override;
   std::uint32_t FullPathName(const char* path, std::uint32_t size, char* buffer) override;
+  void LetGoOfFolders() override {}
 
   // ---- platform::FileIo
   platform::Handle OpenFile(const char* path, std::uint32_t access, std::uint32_t share,

@@ -236,6 +236,11 @@ class PosixFiles final : public FileSystem, public FileIo {
     return true;
   }
 
+  void LetGoOfFolders() override {
+    last_.reset();
+    held_.LetGo();
+  }
+
   // The path from the current folder, as the kernel would take it; "." and
   // ".." are left to the kernel too (a folder reached through a link keeps
   // its way back). The Windows call's contract on sizes and results.

@@ -79,9 +79,14 @@ std::string JoinName(const std::string& folder, const std::string& name) {
   return folder == "/" ? folder + name : folder + '/' + name;
 }
 
-HeldFolders::~HeldFolders() {
+HeldFolders::~HeldFolders() { LetGo(); }
+
+void HeldFolders::LetGo() {
   while (!chain_.empty()) Pop();
-  for (const auto& root : roots_) close(root->Fd);
+  for (const auto& root : roots_) {
+    if (root->Fd >= 0) close(root->Fd);
+    root->Fd = -1;
+  }
 }
 
 void HeldFolders::DeclareRoot(const std::string& key) {
@@ -98,7 +103,9 @@ int HeldFolders::Folder(const std::string& key) {
   if (chain_.empty()) {
     Root* root = RootFor(key);
     if (root == nullptr || (declared && root->Key != key)) root = OpenRoot(key);
-    if (root == nullptr) return -1;
+    if (root != nullptr && root->Fd < 0)
+      root->Fd = open(root->Key.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (root == nullptr || root->Fd < 0) return -1;
     chain_.push_back({root->Key, root->Fd, {}, {}});
   }
   while (chain_.back().Key != key) {

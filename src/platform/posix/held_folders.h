@@ -53,6 +53,9 @@ class HeldFolders {
               bool is_folder);
   // Notes that an entry below `key` keeps an attribute word.
   void NoteWord(const std::string& key);
+  // Closes every descriptor held; what the listings saw stays, and a later
+  // call opens the folders again.
+  void LetGo();
   // Whether the run started from `key`; *saw_word: whether an entry below it
   // keeps an attribute word.
   bool Walked(const std::string& key, bool* saw_word) const;
@@ -60,7 +63,7 @@ class HeldFolders {
  private:
   struct Root {
     std::string Key;
-    int Fd = -1;
+    int Fd = -1;  // -1: let go of; opened again by its path when needed
     bool SawWord = false;
   };
   // One folder of the way from a root to the folder in hand; the first one

@@ -178,6 +178,9 @@ class Win32Files final : public FileSystem, public FileIo {
     id->Index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
   }
+  void LetGoOfFolders() override {
+    while (!chain_.empty()) Pop();
+  }
   std::uint32_t FullPathName(const char* path, std::uint32_t size, char* buffer) override {
     return GetFullPathNameA(path, size, buffer, nullptr);
   }
