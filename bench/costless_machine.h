@@ -91,7 +91,10 @@ class CostlessMachine final : public platform::FileSystem,
     }
     return kFindHandle;
   }
-  bool FindNextEntry(platform::Handle, platform::FindEntry* entry) override { return Fill(entry); }
+  bool FindNextEntry(platform::Handle, platform::FindEntry* entry, std::uint32_t* error) override {
+    *error = 18;  // ERROR_NO_MORE_FILES
+    return Fill(entry);
+  }
   void EndFind(platform::Handle) override {}
   std::uint32_t ReadAttributes(const char* path) override {
     ++calls.attribute_reads;
@@ -107,6 +110,7 @@ class CostlessMachine final : public platform::FileSystem,
   std::uint32_t DriveType(const char*) override { return platform::kDriveFixed; }
   bool ReadFolderId(const char*, platform::FolderId*) override { return false; }
   std::uint32_t FullPathName(const char*, std::uint32_t, char*) override { return 0; }
+  void LetGoOfFolders() override {}
 
   // ---- FileIo: the log
   platform::Handle OpenFile(const char*, std::uint32_t, std::uint32_t, std::uint32_t,

@@ -61,7 +61,7 @@ int ListOnce(platform::FileSystem& files, const std::string& search) {
   const platform::Handle find = files.FindFirstEntry(search.c_str(), &entry, &error);
   if (find == platform::kInvalidHandle) return 0;
   int count = 1;
-  while (files.FindNextEntry(find, &entry)) ++count;
+  while (files.FindNextEntry(find, &entry, &error)) ++count;
   files.EndFind(find);
   return count;
 }

@@ -175,7 +175,7 @@ void BM_FreeMachineListingOnly(benchmark::State& state) {
           platform::Handle h = machine.FindFirstEntry(search.c_str(), &entry, &error);
           if (h == platform::kInvalidHandle) continue;
           do ++seen;
-          while (machine.FindNextEntry(h, &entry));
+          while (machine.FindNextEntry(h, &entry, &error));
           machine.EndFind(h);
         }
       }
@@ -255,7 +255,7 @@ void ListFakeTree(zavero::fake::FakeFiles& files, const std::string& folder, std
       const bool dot = entry.Name[0] == '.';
       if (pass == 0 && !dot && (entry.Attributes & platform::kAttrDirectory))
         ListFakeTree(files, folder + "\\" + entry.Name, seen);
-    } while (files.FindNextEntry(h, &entry));
+    } while (files.FindNextEntry(h, &entry, &error));
     files.EndFind(h);
   }
 }

@@ -67,6 +67,9 @@ struct FindEntry {
   // cFileName in the program's code page, zero-terminated: 255 UTF-16 units
   // take up to 765 bytes in UTF-8.
   char Name[1024] = {};
+  // Linux: the entry's attribute word could not be read, so Attributes holds
+  // only the bits of its type (folder, link). Windows always has the word.
+  bool WordUnreadable = false;
 };
 
 // Volume serial and file index of a folder: equal for two paths that reach the
@@ -89,12 +92,20 @@ class FileSystem {
   // only the pattern at the end of a search follows the usual wildcard rules.
   // The attribute calls also reach an entry whose name holds a character no
   // path may hold (a control character, "*", ":" ...), as listings give them.
+  // A folder that an earlier listing handed out is listed only while it is
+  // still what that listing saw: one that has become a link or junction since
+  // (or, on Linux, any other entry) fails like a folder that cannot be read.
   virtual Handle FindFirstEntry(const char* search, FindEntry* entry, std::uint32_t* error) = 0;
-  // FindNextFileA: true and *entry filled, or false at the end (or on failure).
-  virtual bool FindNextEntry(Handle find, FindEntry* entry) = 0;
+  // FindNextFileA: true and *entry filled; false at the end, with
+  // ERROR_NO_MORE_FILES (18) in *error, or on a failure that cut the listing
+  // short, with its GetLastError() in *error.
+  virtual bool FindNextEntry(Handle find, FindEntry* entry, std::uint32_t* error) = 0;
   // FindClose.
   virtual void EndFind(Handle find) = 0;
   // GetFileAttributes: the word, or kInvalidAttributes.
+  // This call and the next reach an entry a listing handed out only while it
+  // is still that entry (never one a link or junction put in its place since,
+  // on the way to it or at its end); otherwise they fail.
   virtual std::uint32_t ReadAttributes(const char* path) = 0;
   // SetFileAttributes: the call's BOOL result.
   virtual bool WriteAttributes(const char* path, std::uint32_t attributes) = 0;
@@ -105,13 +116,20 @@ class FileSystem {
   // Opens the folder with backup semantics, reads its identity
   // (GetFileInformationByHandle) and closes it. False when any step fails.
   virtual bool ReadFolderId(const char* path, FolderId* id) = 0;
-  // False when the file system under `folder` keeps no DOS attributes there:
-  // nothing below it can carry a bit, so nothing can be selected. Windows
-  // file systems always keep them; on Linux a file system without a store
-  // does not, nor does Samba's store where neither the folder nor an entry
-  // directly in it holds a value, nor exFAT on a kernel without its
-  // attribute ioctls (before Linux 6.7).
+  // False when nothing below `folder` keeps DOS attributes: nothing there can
+  // carry a bit, so nothing can be selected. Windows file systems always keep
+  // them. On Linux a file system without a store does not, nor does exFAT on
+  // a kernel without its attribute ioctls (before Linux 6.7), nor Samba's
+  // store where no value was written: once the run has walked the folder,
+  // where no entry below it, at any depth, held one; before, where neither
+  // the folder nor an entry directly in it does. A file system with DOS
+  // attributes mounted anywhere below counts.
   virtual bool KeepsAttributes(const char* folder) { (void)folder; return true; }
+  // The run is done with the folders it walked: lets go of what the calls
+  // above held open to reach them, so that they can be renamed, removed or
+  // unmounted while the program waits for its end. Nothing on Windows' own
+  // terms; a later call reaches them afresh.
+  virtual void LetGoOfFolders() = 0;
   // GetFullPathNameA(path, size, buffer, NULL): the path completed from the
   // process's current folder (as the file calls complete it), "." and ".."
   // resolved. Returns its length without the terminator, or, when the buffer

@@ -16,9 +16,12 @@ using namespace console;
 namespace {
 
 // 0 when every selected entry came out as expected, 1 when one or more ended
-// "...not changed!", 2 when the start folder could not be read at all.
+// "...not changed!", 2 when the start folder could not be read at all, 3 when
+// the result is incomplete (something below the start folder could not be
+// read, or the log misses lines), which says more than 1.
 std::uint32_t ExitStatus(const RunContext& run) {
   if (run.StartFolderUnreadable) return 2;
+  if (run.Incomplete || run.Log.LinesLost()) return 3;
   return run.NotChangedCount > 0 ? 1 : 0;
 }
 
@@ -32,6 +35,12 @@ std::uint32_t ExitStatus(const RunContext& run) {
     ConsoleSetScreenMode(run.Console, 0);
     ConsoleWriteLine(run.Console, nullptr);
   }
+  for (const std::string& line : run.HeldProblems) run.Host.Process.ReportProblem(line.c_str());
+  if (run.Log.LinesLost() && !run.LogLossReported)
+    run.Host.Process.ReportProblem(
+        ("zavero: cannot write the log " + Shown(run, run.Options.LogPath) +
+         "; lines are missing from it")
+            .c_str());
   if (terminal && !run.Options.LogPath.empty() && run.LogHandle > 0) {
     const std::string question = "Open " + Shown(run, run.Options.LogPath) + " ?";
     if (ShowQuestionBox(run.Host.Desktop, "A little question...", question, 0x24) ==

@@ -53,8 +53,11 @@ const char kUsage[] =
     "Names and paths are shown (on the terminal, in plain lines and in the log) with\n"
     "each byte of a control character (C0, DEL, C1) written as \\xHH and a backslash\n"
     "as \\\\, so that every path is one line and different names stay different.\n"
-    "Exit status: 0 every selected entry came out as expected, 1 one or more were\n"
-    "\"not changed\", 2 the start folder could not be read or the pattern was refused.\n";
+    "Exit status: 0 every selected entry came out as expected; 1 one or more were\n"
+    "\"not changed\"; 2 the start folder could not be read, or an option or the\n"
+    "pattern was refused; 3 the result is incomplete: a folder or an entry's\n"
+    "attributes below the start folder could not be read, or the log lost lines\n"
+    "(3 wins over 1). Each such problem is said in a line on standard error.\n";
 
 // Why a pattern with a folder separator selects nothing.
 std::string PatternRefusal(const RunContext& run) {
@@ -121,27 +124,32 @@ void RunProgram(RunContext& run) {
     ConsoleSetColors(run.Console, 15, 0);
     ConsoleWriteLine(run.Console, ("Writing to: " + Shown(run, run.Options.LogPath)).c_str());
     run.LogHandle = run.Log.WriteLogHeader();
-    if (conventions.UnixRun && run.LogHandle == 0)
+    if (conventions.UnixRun && run.Log.LinesLost()) {
       run.Host.Process.ReportProblem(("zavero: cannot write the log " +
                                       Shown(run, run.Options.LogPath) +
                                       "; the run goes on without it").c_str());
+      run.LogLossReported = true;
+    }
     // The walk selects nothing for such a pattern; the log says why.
     if (PatternHoldsSeparator(run.Options.Pattern))
       run.Log.AppendLogLine(PatternRefusal(run));
   }
 
   const RunOptions& o = run.Options;
-  if (conventions.UnixRun && !o.StartFolder.empty() &&
-      !run.Host.Files.KeepsAttributes(o.StartFolder.c_str()))
-    run.Host.Process.ReportProblem(("zavero: " + Shown(run, o.StartFolder) +
-                                       " is on a file system that keeps no DOS attributes;"
-                                       " nothing there can be selected").c_str());
   ScanForMatches(run, {o.StartFolder, o.Pattern, o.SelectFiles, o.SelectFolders, o.SkipMask,
                        o.IncludeMask});
   if (conventions.UnixRun && run.StartFolderUnreadable)
     run.Host.Process.ReportProblem(
         ("zavero: cannot read the start folder " + Shown(run, o.StartFolder)).c_str());
+  // Asked after the walk, which has seen whether anything below the start
+  // folder, at any depth, keeps DOS attributes.
+  if (conventions.UnixRun && !o.StartFolder.empty() &&
+      !run.Host.Files.KeepsAttributes(o.StartFolder.c_str()))
+    run.Host.Process.ReportProblem(("zavero: " + Shown(run, o.StartFolder) +
+                                       " is on a file system that keeps no DOS attributes;"
+                                       " nothing there can be selected").c_str());
   ProcessMatches(run);
+  run.Host.Files.LetGoOfFolders();
   CompleteRun(run);
 }
 

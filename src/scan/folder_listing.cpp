@@ -8,6 +8,7 @@ bool FolderListing::Open(const std::string& folder, const std::string& pattern) 
   if (!spec_.empty() && spec_.back() != separator_) spec_ += separator_;
   spec_ += pattern.empty() ? std::string("*.*") : pattern;
   std::uint32_t error = 0;
+  end_error_ = 0;
   platform::Handle h = files_.FindFirstEntry(spec_.c_str(), &entry_, &error);
   if (h == platform::kInvalidHandle || h == platform::kNoHandle) {
     // Nothing matches: a listing without entries. Anything else: no listing.
@@ -24,7 +25,7 @@ bool FolderListing::NextEntry() {
     first_pending_ = false;
     return true;
   }
-  return files_.FindNextEntry(find_, &entry_);
+  return files_.FindNextEntry(find_, &entry_, &end_error_);
 }
 
 void FolderListing::Close() {

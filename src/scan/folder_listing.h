@@ -26,11 +26,17 @@ class FolderListing {
   // The first call hands out the entry of the find-first call; later calls
   // ask the system for the next one. False at the end.
   bool NextEntry();
+  // After NextEntry said false: the listing stopped on a failure before the
+  // folder's last entry.
+  bool CutShort() const { return end_error_ != 0 && end_error_ != kErrorNoMoreFiles; }
   const char* EntryName() const { return entry_.Name; }
   EntryKind Kind() const {
     return (entry_.Attributes & platform::kAttrDirectory) ? KindFolder : KindFile;
   }
   std::uint32_t EntryAttributes() const { return entry_.Attributes; }
+  // Linux: the entry's attribute word could not be read (EntryAttributes
+  // holds only its type).
+  bool WordUnreadable() const { return entry_.WordUnreadable; }
   // True for the "." and ".." entries every folder but a drive root lists.
   bool IsDotEntry() const {
     return entry_.Name[0] == '.' &&
@@ -44,6 +50,8 @@ class FolderListing {
   char separator_;
   platform::Handle find_ = platform::kNoHandle;
   bool first_pending_ = false;
+  static constexpr std::uint32_t kErrorNoMoreFiles = 18;
+  std::uint32_t end_error_ = 0;
   platform::FindEntry entry_;
   std::string spec_;  // kept between folders, so its buffer is reused
 };

@@ -68,6 +68,7 @@ bool QueueSubfolders(RunContext& run, FolderListing& listing, const std::string&
       continue;
     run.FolderQueue.InsertAfterCurrent(path);
   }
+  if (listing.CutShort()) NoteIncomplete(run, "zavero: cannot read all of the folder " + Shown(run, folder));
   listing.Close();
   return true;
 }
@@ -90,6 +91,11 @@ void SelectCandidates(RunContext& run, FolderListing& listing, const std::string
       candidate = args.FoldersFlag == 1;
     }
     if (!candidate) continue;
+    if (listing.WordUnreadable()) {
+      NoteIncomplete(run, "zavero: cannot read the attributes of " +
+                              Shown(run, JoinPath(folder, listing.EntryName(), separator)));
+      continue;
+    }
     switch (SelectionTest(listing.EntryAttributes(), static_cast<std::uint32_t>(args.IncludeMask),
                           static_cast<std::uint32_t>(args.SkipMask))) {
       case Selection::Selected:
@@ -189,7 +195,9 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
       ConsoleWrite(run.Console, (" scanning folder " + Shown(run, folder) + spaces).c_str());
     }
 
-    QueueSubfolders(run, listing, folder, path);
+    if (!QueueSubfolders(run, listing, folder, path))
+      NoteIncomplete(run, "zavero: cannot read the folder " + Shown(run, folder) +
+                              "; nothing below it was searched");
     SelectCandidates(run, listing, folder, args, true, path);
 
     run.FolderQueue.MoveFirst();

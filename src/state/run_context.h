@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "console/console_window.h"
 #include "platform/machine.h"
@@ -41,6 +42,9 @@ struct RunContext {
   // For the exit status of a Unix-style run.
   bool StartFolderUnreadable = false;  // the start folder could not be listed
   std::int32_t NotChangedCount = 0;    // entries that ended "...not changed!"
+  bool Incomplete = false;             // something below the start folder could not be read
+  bool LogLossReported = false;        // the line about a log that lost lines was given
+  std::vector<std::string> HeldProblems;  // lines kept until the terminal is given back
   bool PreciseTiming = false;       // the working pauses took the precise timer
   BufferedFiles OpenFiles;          // the set of open files
   ConsoleWindow Console;
@@ -58,6 +62,19 @@ inline std::string Shown(const RunContext& run, support::TextRef text) {
 inline void StopIfEnding(RunContext& run) {
   if (!run.Log.Closed()) return;
   for (;;) run.Host.Process.Pause(10);
+}
+
+// Something the walk could not read: the result misses what it held. A
+// Unix-style run says so in one line and ends with its own status; Windows
+// keeps its screen and log as they are. While the run draws on the terminal
+// the line waits for its end, where it would otherwise land in the drawing.
+inline void NoteIncomplete(RunContext& run, const std::string& line) {
+  run.Incomplete = true;
+  if (!run.Host.Conventions.UnixRun) return;
+  if (run.Console.PlainLines)
+    run.Host.Process.ReportProblem(line.c_str());
+  else
+    run.HeldProblems.push_back(line);
 }
 
 // One of the pauses of the working part of the run (5 ms per folder of the

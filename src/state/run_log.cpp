@@ -23,9 +23,12 @@ std::uint32_t RunLog::WriteLogHeader() {
   std::lock_guard<std::timed_mutex> hold(lock_);
   if (closed_) return 0;
   std::uint32_t handle = files_.Create(o.LogPath);
-  if (!files_.IsOpen(handle)) return handle;
+  if (!files_.IsOpen(handle)) {
+    lines_lost_ = true;
+    return handle;
+  }
   for (int i = 0; i < count; ++i) files_.WriteLine(handle, lines[i]);
-  files_.Close(handle);
+  if (!files_.Close(handle)) lines_lost_ = true;
   return handle;
 }
 
@@ -34,10 +37,13 @@ std::uint32_t RunLog::AppendLogLine(const char* text) {
   std::lock_guard<std::timed_mutex> hold(lock_);
   if (closed_) return 0;
   std::uint32_t handle = files_.Open(options_.LogPath);
-  if (!files_.IsOpen(handle)) return handle;
+  if (!files_.IsOpen(handle)) {
+    lines_lost_ = true;
+    return handle;
+  }
   files_.Seek(handle, files_.Length(handle));
   files_.WriteLine(handle, text);
-  files_.Close(handle);
+  if (!files_.Close(handle)) lines_lost_ = true;
   return handle;
 }
 

@@ -38,12 +38,16 @@ class RunLog {
   void ReleaseForClose();
   // True once ReleaseForClose has closed the log: the process is ending.
   bool Closed() const { return closed_.load(); }
+  // True once a line (the header's included) could not be opened or written
+  // whole: the log misses lines.
+  bool LinesLost() const { return lines_lost_; }
 
  private:
   // Held for the whole of one opening, from open to close.
   std::timed_mutex lock_;
   // Set by the close clean-up: the process is ending, no line starts any more.
   std::atomic<bool> closed_{false};
+  bool lines_lost_ = false;  // set and read on the run's own thread
   BufferedFiles& files_;
   const RunOptions& options_;
   const support::DisplayRules& display_;

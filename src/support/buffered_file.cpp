@@ -67,17 +67,19 @@ void BufferedFiles::Seek(std::uint32_t handle, std::int64_t position) {
                     &high);
 }
 
-void BufferedFiles::Close(std::uint32_t handle) {
+bool BufferedFiles::Close(std::uint32_t handle) {
   File* file = Find(handle);
-  if (file == nullptr) return;
+  if (file == nullptr) return false;
   Flush(*file);
   delete[] file->Buffer;
+  const bool whole = !file->Lost;
   const platform::Handle os_handle = file->OsHandle;
   // Out of the set before the platform call, so the number is dead even if
   // the close itself misbehaves.
   *file = files_.back();
   files_.pop_back();
   io_.CloseFile(os_handle);
+  return whole;
 }
 
 void BufferedFiles::CloseAll() {
@@ -93,7 +95,7 @@ std::uint32_t BufferedFiles::Enter(platform::Handle os_handle) {
   do {
     last_handle_ = last_handle_ >= kLargestHandle ? 1 : last_handle_ + 1;
   } while (IsOpen(last_handle_));
-  files_.push_back(File{last_handle_, os_handle, TakeBuffer(), kBufferSize, false});
+  files_.push_back(File{last_handle_, os_handle, TakeBuffer(), kBufferSize, false, false});
   return last_handle_;
 }
 
@@ -136,13 +138,16 @@ void BufferedFiles::Flush(File& file) {
   file.FreeCount = kBufferSize;
 }
 
-void BufferedFiles::WriteThrough(const File& file, const char* bytes, std::size_t count) {
+void BufferedFiles::WriteThrough(File& file, const char* bytes, std::size_t count) {
   // One call on the 32-bit target; pieces only where size_t outgrows a DWORD.
-  // A failed or short write is not examined: those bytes are lost.
+  // A failed or short write is not retried: those bytes are lost, and Close
+  // says so.
   do {
     const std::size_t piece = count < kLargestWrite ? count : kLargestWrite;
     std::uint32_t written = 0;
-    io_.WriteBytes(file.OsHandle, bytes, static_cast<std::uint32_t>(piece), &written);
+    if (!io_.WriteBytes(file.OsHandle, bytes, static_cast<std::uint32_t>(piece), &written) ||
+        written != piece)
+      file.Lost = true;
     bytes += piece;
     count -= piece;
   } while (count > 0);

@@ -50,8 +50,9 @@ class BufferedFiles {
   // what is pending. Nothing for a handle that names no open file.
   void Seek(std::uint32_t handle, std::int64_t position);
   // Writes out what is pending and closes the file; its handle names nothing
-  // afterwards. Nothing for a handle that names no open file.
-  void Close(std::uint32_t handle);
+  // afterwards. False when a write since the opening did not go through
+  // whole (a full disk ...), or for a handle that names no open file.
+  bool Close(std::uint32_t handle);
   // Close for every open file; harmless when none is open.
   void CloseAll();
 
@@ -67,13 +68,14 @@ class BufferedFiles {
     char* Buffer;             // null: unbuffered
     std::uint32_t FreeCount;  // room left in the buffer while writing
     bool Writing;             // false: Idle, nothing pending
+    bool Lost;                // a write did not go through whole
   };
 
   std::uint32_t Enter(platform::Handle os_handle);
   File* Find(std::uint32_t handle);
   void Put(File& file, const char* bytes, std::size_t count);
   void Flush(File& file);
-  void WriteThrough(const File& file, const char* bytes, std::size_t count);
+  void WriteThrough(File& file, const char* bytes, std::size_t count);
 
   platform::FileIo& io_;
   const char* line_end_;

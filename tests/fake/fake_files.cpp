@@ -78,6 +78,12 @@ bool Matches(const char* pattern, const char* name) {
   return false;
 }
 
+// One spelling per path for what listings saw: lower case, "\\" between names.
+std::string LinkKey(std::string path) {
+  for (auto& c : path) c = c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return path;
+}
+
 std::uint32_t Reported(std::uint32_t attributes, bool normal_for_zero) {
   return attributes == 0 && normal_for_zero ? platform::kAttrNormal : attributes;
 }
@@ -149,6 +155,18 @@ FakeFiles::Node* FakeFiles::MakeFolder(const std::string& path) {
     node = found;
   }
   return node;
+}
+
+bool FakeFiles::BecameLink(const std::string& path) const {
+  const std::string full = FullPathOf(path) + "\\";
+  for (std::size_t cut = full.find_first_of("\\/", 1); cut != std::string::npos;
+       cut = full.find_first_of("\\/", cut + 1)) {
+    const auto listed = listed_link_.find(LinkKey(full.substr(0, cut)));
+    const Node* n = listed == listed_link_.end() || listed->second ? nullptr
+                                                                    : Lookup(full.substr(0, cut), false);
+    if (n && !n->LinkTarget.empty()) return true;
+  }
+  return false;
 }
 
 void FakeFiles::AddDrive(char letter, std::uint32_t type) {
@@ -238,10 +256,13 @@ Handle FakeFiles::FindFirstEntry(const char* search, platform::FindEntry* entry,
   std::string folder = cut == std::string::npos ? std::string() : s.substr(0, cut);
   std::string pattern = cut == std::string::npos ? s : s.substr(cut + 1);
   Node* dir = folder.empty() ? nullptr : Lookup(folder, true);
-  if (!dir || !dir->Folder) {
+  if (!dir || !dir->Folder || BecameLink(folder)) {
     *error = 3;  // ERROR_PATH_NOT_FOUND
     return platform::kInvalidHandle;
   }
+  std::string key = FullPathOf(folder);
+  while (!key.empty() && (key.back() == '\\' || key.back() == '/')) key.pop_back();
+  key += '\\';
   if (dir->ListError) {
     *error = dir->ListError;
     return platform::kInvalidHandle;
@@ -252,6 +273,7 @@ Handle FakeFiles::FindFirstEntry(const char* search, platform::FindEntry* entry,
     platform::FindEntry e;
     e.Attributes = Reported(attributes, normal_for_zero_);
     std::snprintf(e.Name, sizeof e.Name, "%s", name.c_str());
+    listed_link_[LinkKey(key + name)] = (attributes & platform::kAttrReparsePoint) != 0;
     find->Entries.push_back(e);
   };
   bool drive_root = dir->Parent == root_.get();
@@ -270,9 +292,10 @@ Handle FakeFiles::FindFirstEntry(const char* search, platform::FindEntry* entry,
   return h;
 }
 
-bool FakeFiles::FindNextEntry(Handle h, platform::FindEntry* entry) {
+bool FakeFiles::FindNextEntry(Handle h, platform::FindEntry* entry, std::uint32_t* error) {
   Hook("FindNextEntry", {});
   auto it = finds_.find(h);
+  *error = 18;  // ERROR_NO_MORE_FILES
   if (it == finds_.end() || it->second->Next >= it->second->Entries.size()) return false;
   *entry = it->second->Entries[it->second->Next++];
   return true;
@@ -285,13 +308,13 @@ void FakeFiles::EndFind(Handle h) {
 
 std::uint32_t FakeFiles::ReadAttributes(const char* path) {
   Hook("ReadAttributes", path);
-  Node* n = Lookup(path, false);
+  Node* n = BecameLink(path) ? nullptr : Lookup(path, false);
   return n ? Reported(n->Attributes, normal_for_zero_) : platform::kInvalidAttributes;
 }
 
 bool FakeFiles::WriteAttributes(const char* path, std::uint32_t attributes) {
   Hook("WriteAttributes", std::string(path) + "=" + std::to_string(attributes));
-  Node* n = Lookup(path, false);
+  Node* n = BecameLink(path) ? nullptr : Lookup(path, false);
   if (!n || n->RefuseAttributeWrites) return false;
   // Only the bits SetFileAttributesA can set change; the others (directory,
   // compressed, encrypted, reparse point ...) are the file system's and stay

@@ -85,7 +85,8 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   // ---- platform::FileSystem
   platform::Handle FindFirstEntry(const char* search, platform::FindEntry* entry,
                                   std::uint32_t* error) override;
-  bool FindNextEntry(platform::Handle find, platform::FindEntry* entry) override;
+  bool FindNextEntry(platform::Handle find, platform::FindEntry* entry,
+                     std::uint32_t* error) override;
   void EndFind(platform::Handle find) override;
   std::uint32_t ReadAttributes(const char* path) override;
   bool WriteAttributes(const char* path, std::uint32_t attributes) override;
@@ -93,6 +94,7 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   std::uint32_t DriveType(const char* root) override;
   bool ReadFolderId(const char* path, platform::FolderId* id) override;
   std::uint32_t FullPathName(const char* path, std::uint32_t size, char* buffer) override;
+  void LetGoOfFolders() override {}
 
   // ---- platform::FileIo
   platform::Handle OpenFile(const char* path, std::uint32_t access, std::uint32_t share,
@@ -113,6 +115,9 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   std::string FullPathOf(const std::string& path) const;
   Node* Lookup(const std::string& path, bool follow_links = true) const;
   Node* MakeFolder(const std::string& path);
+  // Windows' side of the seam reaches a listed entry only while no folder on
+  // its path, nor the entry, has become a link since its listing.
+  bool BecameLink(const std::string& path) const;
   void Hook(const std::string& call, const std::string& arg);
 
   CallLog& calls_;
@@ -122,6 +127,7 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   std::map<platform::Handle, std::unique_ptr<OpenFileState>> files_;
   platform::Handle next_handle_ = 0x100;
   bool normal_for_zero_ = true;
+  std::map<std::string, bool> listed_link_;  // lower-case path: listed as a link
 };
 
 }  // namespace zavero::fake

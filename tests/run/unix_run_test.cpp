@@ -79,6 +79,31 @@ TEST(UnixRun, UnreadableStartFolderIsSaidOnceAndEndsWithStatusTwo) {
   EXPECT_NE(h.m.Files.Content("/work/x.log").find("finished!\n"), std::string::npos);
 }
 
+// Folders swapped for links to folders outside the start folder once listed:
+// zz while the walk is inside aa, aa itself just before its entry is cleared.
+// Neither is reached; the run says so and ends with status 3.
+TEST(UnixRun, AFolderSwappedForALinkAfterItsListingIsNeverReached) {
+  UnixHarness h;
+  auto& f = h.m.Files;
+  h.m.Console.IsConsole = false;
+  f.AddFile("/t/aa/h", 0x2);
+  f.AddFile("/t/zz/secret", 0x2);
+  f.AddFile("/out/h", 0x2);
+  f.AddFile("/out/secret", 0x2);
+  f.before_call = [&](const std::string&, const std::string& arg) {
+    const std::string swapped = arg == "/t/aa/*" ? "/t/zz" : arg == "/t/aa/h" ? "/t/aa" : "";
+    if (swapped.empty() || f.Attributes(swapped) & platform::kAttrReparsePoint) return;
+    f.Remove(swapped);
+    f.AddLink(swapped, "/out");
+  };
+  h.Run({"CLEAR", "", "/t"});
+  EXPECT_EQ(f.Attributes("/out/secret") & f.Attributes("/out/h"), 0x2u);
+  EXPECT_EQ(h.m.Console.Stream, "/t/aa/h\t...not changed!\n");
+  EXPECT_EQ(h.m.Process.Problems, std::vector<std::string>{
+                                      "zavero: cannot read the folder /t/zz; nothing below it was searched"});
+  EXPECT_EQ(h.status, 3);
+}
+
 TEST(UnixRun, HelpPrintsTheParametersAndEndsWithStatusZero) {
   UnixHarness h;
   h.Run({"--help"});

@@ -4,28 +4,44 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "platform/posix/mount_table.h"
 
 namespace zavero::platform {
 
+// What a store found for one entry.
+enum class WordState {
+  Present,      // the entry keeps a word
+  Absent,       // the entry keeps none, so it carries no bits (Samba's store
+                // without a value, a file system without a store, the root
+                // folder of a FAT volume)
+  Unsupported,  // this kernel gives no access to the file system's words
+                // (exFAT before Linux 6.7)
+  Failed,       // the word could not be read
+};
+
+// Every call takes the entry as an O_PATH descriptor that names exactly it:
+// opened without following a link, its identity checked by the caller.
 class AttributeStore {
  public:
   virtual ~AttributeStore() = default;
-  // The word kept for the entry at `path` (a final symbolic link is never
-  // followed), without the bits its type gives (folder, link). False when it
-  // cannot be read.
-  virtual bool Read(const char* path, std::uint32_t* word) = 0;
+  // The word kept for the entry, without the bits its type gives (folder,
+  // link); 0 unless Present.
+  virtual WordState Read(int entry, std::uint32_t* word) = 0;
   // Makes the entry carry the bits of `word` that SetFileAttributes may set
   // (kSettableBits); every other bit stays as the file system has it. False
   // when the file system refuses.
-  virtual bool Write(const char* path, std::uint32_t word) = 0;
-  // Whether the entry has a stored word this system can reach at all:
-  // Samba's store can lack one, and a kernel can lack the FAT ioctls.
-  virtual bool Holds(const char* path) {
-    (void)path;
-    return true;
-  }
+  virtual bool Write(int entry, std::uint32_t word) = 0;
+};
+
+// The xattr calls take paths only. The kernel's own link to a descriptor
+// reaches exactly the entry the descriptor names: the calls that follow links
+// follow it to that entry and stop there, even when the entry is itself a
+// symbolic link.
+struct EntryPath {
+  explicit EntryPath(int entry) { std::snprintf(Text, sizeof Text, "/proc/self/fd/%d", entry); }
+  char Text[32];
 };
 
 // read-only, hidden, system, archive, normal, temporary, offline, not indexed

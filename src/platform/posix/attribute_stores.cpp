@@ -1,13 +1,15 @@
 // The places where Linux file systems keep the DOS attribute word, one store
-// per place. Every call works on the entry itself, never on the target of a
-// symbolic link (the l*xattr calls, O_NOFOLLOW).
+// per place. Every call works on the entry its descriptor names, never on the
+// target of a symbolic link.
 #include <fcntl.h>
 #include <linux/msdos_fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "platform/posix/dos_attrib_blob.h"
@@ -36,11 +38,11 @@ bool MeansAbsent(int error) {
 // 0x10000000 (the flag of the folder's name index) rather than 0x10.
 class NtfsStore final : public AttributeStore {
  public:
-  bool Read(const char* path, std::uint32_t* word) override {
+  WordState Read(int entry, std::uint32_t* word) override {
     std::uint32_t raw = 0;
-    if (!ReadRaw(path, &raw)) return false;
+    if (!ReadRaw(entry, &raw)) return WordState::Failed;
     *word = (raw & ~kNtfsFolder) | ((raw & kNtfsFolder) ? kAttrDirectory : 0);
-    return true;
+    return WordState::Present;
   }
   // A write replaces the whole word, so the bits this program does not
   // change (compression, sparse, reparse) are read first and sent back as
@@ -48,25 +50,25 @@ class NtfsStore final : public AttributeStore {
   // sent: they describe the entry, not its attributes. ntfs-3g drops 0x10,
   // ntfs3 stores 0x10 as given (even on a file) and puts its own flag back
   // on folders by itself.
-  bool Write(const char* path, std::uint32_t word) override {
+  bool Write(int entry, std::uint32_t word) override {
     std::uint32_t raw = 0;
-    if (!ReadRaw(path, &raw)) return false;
+    if (!ReadRaw(entry, &raw)) return false;
     const std::uint32_t kept = raw & ~(kNtfsFolder | kAttrDirectory);
     const std::uint32_t wanted = Merge(kept, word);
     if (wanted == kept) return true;
     const unsigned char bytes[4] = {
         static_cast<unsigned char>(wanted >> 24), static_cast<unsigned char>(wanted >> 16),
         static_cast<unsigned char>(wanted >> 8), static_cast<unsigned char>(wanted)};
-    return lsetxattr(path, kName, bytes, sizeof bytes, 0) == 0;
+    return setxattr(EntryPath(entry).Text, kName, bytes, sizeof bytes, 0) == 0;
   }
 
  private:
   static constexpr const char* kName = "system.ntfs_attrib_be";
   static constexpr std::uint32_t kNtfsFolder = 0x10000000;
 
-  static bool ReadRaw(const char* path, std::uint32_t* raw) {
+  static bool ReadRaw(int entry, std::uint32_t* raw) {
     unsigned char bytes[4];
-    if (lgetxattr(path, kName, bytes, sizeof bytes) != 4) return false;
+    if (getxattr(EntryPath(entry).Text, kName, bytes, sizeof bytes) != 4) return false;
     *raw = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
            (std::uint32_t{bytes[2]} << 8) | bytes[3];
     return true;
@@ -77,17 +79,18 @@ class NtfsStore final : public AttributeStore {
 // value this program cannot read) carry no bits.
 class SambaStore final : public AttributeStore {
  public:
-  bool Read(const char* path, std::uint32_t* word) override {
+  WordState Read(int entry, std::uint32_t* word) override {
     std::string value;
-    const int state = Load(path, &value);
-    if (state < 0) return false;
+    const int state = Load(entry, &value);
+    if (state < 0) return WordState::Failed;
     *word = 0;
-    if (state > 0) ReadDosAttrib(value, word);
-    return true;
+    if (state == 0) return WordState::Absent;
+    ReadDosAttrib(value, word);
+    return WordState::Present;
   }
-  bool Write(const char* path, std::uint32_t word) override {
+  bool Write(int entry, std::uint32_t word) override {
     std::string value;
-    const int state = Load(path, &value);
+    const int state = Load(entry, &value);
     if (state < 0) return false;
     std::uint32_t current = 0;
     const bool understood = state > 0 && ReadDosAttrib(value, &current);
@@ -99,25 +102,25 @@ class SambaStore final : public AttributeStore {
     } else if (!understood || !EditDosAttrib(value, wanted)) {
       return false;  // never replace a record this program cannot read
     }
-    return lsetxattr(path, kName, value.data(), value.size(), 0) == 0;
+    return setxattr(EntryPath(entry).Text, kName, value.data(), value.size(), 0) == 0;
   }
-  bool Holds(const char* path) override { return lgetxattr(path, kName, nullptr, 0) >= 0; }
 
  private:
   static constexpr const char* kName = "user.DOSATTRIB";
 
   // 1 with the value, 0 when the entry has none, -1 on failure.
-  static int Load(const char* path, std::string* value) {
+  static int Load(int entry, std::string* value) {
+    const EntryPath path(entry);
     value->resize(256);
     for (;;) {
-      const ssize_t n = lgetxattr(path, kName, &(*value)[0], value->size());
+      const ssize_t n = getxattr(path.Text, kName, &(*value)[0], value->size());
       if (n >= 0) {
         value->resize(static_cast<std::size_t>(n));
         return 1;
       }
       if (MeansAbsent(errno)) return 0;
       if (errno != ERANGE) return -1;
-      const ssize_t needed = lgetxattr(path, kName, nullptr, 0);
+      const ssize_t needed = getxattr(path.Text, kName, nullptr, 0);
       if (needed < 0) return MeansAbsent(errno) ? 0 : -1;
       value->resize(static_cast<std::size_t>(needed) + 1);
     }
@@ -129,16 +132,17 @@ class SambaStore final : public AttributeStore {
 // an entry without bits is sent as FILE_ATTRIBUTE_NORMAL, as Windows does.
 class CifsStore final : public AttributeStore {
  public:
-  bool Read(const char* path, std::uint32_t* word) override {
+  WordState Read(int entry, std::uint32_t* word) override {
     std::uint32_t value = 0;
-    if (lgetxattr(path, kName, &value, sizeof value) != sizeof value) return false;
+    if (getxattr(EntryPath(entry).Text, kName, &value, sizeof value) != sizeof value)
+      return WordState::Failed;
     *word = value;
-    return true;
+    return WordState::Present;
   }
-  bool Write(const char* path, std::uint32_t word) override {
+  bool Write(int entry, std::uint32_t word) override {
     std::uint32_t value = word & (kSettableBits | kAttrDirectory);
     if (value == 0) value = kAttrNormal;
-    return lsetxattr(path, kName, &value, sizeof value, 0) == 0;
+    return setxattr(EntryPath(entry).Text, kName, &value, sizeof value, 0) == 0;
   }
 
  private:
@@ -150,17 +154,24 @@ class CifsStore final : public AttributeStore {
 // kernel forces the folder bit itself.
 class FatStore final : public AttributeStore {
  public:
-  bool Read(const char* path, std::uint32_t* word) override {
-    const int fd = Open(path);
-    if (fd < 0) return false;
+  WordState Read(int entry, std::uint32_t* word) override {
+    const int fd = Open(entry);
+    if (fd < 0) return WordState::Failed;
     std::uint32_t value = 0;
     const bool ok = ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &value) == 0;
+    const int error = errno;
     close(fd);
-    if (ok) *word = value;
-    return ok;
+    if (ok) {
+      *word = value;
+      return WordState::Present;
+    }
+    // ENOTTY: exFAT before Linux 6.7 offers no ioctls at all. EINVAL: the
+    // volume's root folder has no directory entry, so no attributes.
+    if (error == ENOTTY) return WordState::Unsupported;
+    return error == EINVAL ? WordState::Absent : WordState::Failed;
   }
-  bool Write(const char* path, std::uint32_t word) override {
-    const int fd = Open(path);
+  bool Write(int entry, std::uint32_t word) override {
+    const int fd = Open(entry);
     if (fd < 0) return false;
     std::uint32_t value = 0;
     bool ok = ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &value) == 0;
@@ -171,20 +182,15 @@ class FatStore final : public AttributeStore {
     close(fd);
     return ok;
   }
-  // Whether the kernel offers the attribute byte here at all: exfat has the
-  // ioctls only from Linux 6.7 on and says ENOTTY before, for every entry.
-  bool Holds(const char* path) override {
-    const int fd = Open(path);
-    if (fd < 0) return true;  // an unreadable entry is another story
-    std::uint32_t value = 0;
-    const bool missing = ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &value) != 0 && errno == ENOTTY;
-    close(fd);
-    return !missing;
-  }
 
  private:
-  static int Open(const char* path) {
-    return open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  // The ioctls want a descriptor opened for reading: the entry's own, opened
+  // again through the kernel's link to it. Only files and folders are opened
+  // (FAT has nothing else); opening a device could act on it.
+  static int Open(int entry) {
+    struct stat st;
+    if (fstat(entry, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) return -1;
+    return open(EntryPath(entry).Text, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   }
 };
 
@@ -192,12 +198,11 @@ class FatStore final : public AttributeStore {
 // change.
 class NoStore final : public AttributeStore {
  public:
-  bool Read(const char*, std::uint32_t* word) override {
+  WordState Read(int, std::uint32_t* word) override {
     *word = 0;
-    return true;
+    return WordState::Absent;
   }
-  bool Write(const char*, std::uint32_t) override { return false; }
-  bool Holds(const char*) override { return false; }
+  bool Write(int, std::uint32_t) override { return false; }
 };
 
 }  // namespace

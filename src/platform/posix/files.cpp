@@ -13,8 +13,9 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/posix/name_pattern.h"
 #include "platform/posix/attribute_store.h"
+#include "platform/posix/held_folders.h"
+#include "platform/posix/name_pattern.h"
 #include "platform/posix/posix.h"
 #include "platform/posix/volumes.h"
 
@@ -26,26 +27,35 @@ namespace {
 std::uint32_t FindError(int error) {
   switch (error) {
     case ENOENT:
-    case ENOTDIR: return 3;  // ERROR_PATH_NOT_FOUND
+    case ENOTDIR:
+    case ELOOP: return 3;  // ERROR_PATH_NOT_FOUND
     case EACCES:
     case EPERM: return 5;           // ERROR_ACCESS_DENIED
     case ENAMETOOLONG: return 206;  // ERROR_FILENAME_EXCED_RANGE
     default: return 31;             // ERROR_GEN_FAILURE
   }
 }
+constexpr std::uint32_t kErrorNoMoreFiles = 18;
 
-// A folder as one reading of it found it. The words are read only for the
-// entries a listing hands out, once each.
+// A folder as one reading of it found it. Each entry is looked at (its
+// identity, type and word) once, when a listing first hands it out.
 struct FolderContents {
   struct Entry {
     std::string Name;
     std::uint32_t TypeBits = 0;  // kAttrDirectory for folders, kAttrReparsePoint for links
-    bool WordRead = false;
+    bool Looked = false;
+    bool Gone = false;            // removed since the folder was read
+    bool WordUnreadable = false;
     std::uint32_t Word = 0;
   };
+  ~FolderContents() {
+    if (Dir != nullptr) closedir(Dir);
+  }
   std::string Folder;
-  AttributeStore* Store = nullptr;
+  DIR* Dir = nullptr;  // the folder, open for the looks at its entries
   std::vector<Entry> Entries;
+  int ReadError = 0;   // why the reading stopped early, 0 when it reached the end
+  bool SawWord = false;
 };
 
 struct Find {
@@ -60,41 +70,69 @@ std::uint32_t TypeBits(mode_t mode) {
   return 0;
 }
 
-// lstat, asked twice when FUSE says EIO. ntfs-3g shows an empty file with
-// the system bit as a FIFO (Interix's convention), so a write of that bit
-// changes the entry's type; the kernel's FUSE then fails the next look at the
-// old inode with EIO, and the look after it finds the entry as it now is.
-bool LookAt(const char* path, struct stat* st) {
-  if (lstat(path, st) == 0) return true;
-  return errno == EIO && lstat(path, st) == 0;
+// An entry by its path, not followed if it is a link (an O_PATH descriptor
+// that a look at its type has found good), opened a second time when FUSE
+// says EIO. ntfs-3g shows an empty file with the system bit as a FIFO
+// (Interix's convention), so a write of that bit changes the entry's type;
+// the kernel's FUSE then fails every look at the old inode with EIO, and a
+// new opening finds the entry as it now is.
+int OpenUnlisted(const char* path) {
+  for (int attempt = 0;; ++attempt) {
+    const int fd = open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) == 0) return fd;
+    const int error = errno;
+    if (fd >= 0) close(fd);
+    if (error != EIO || attempt > 0) return -1;
+  }
 }
 
-std::string JoinName(const std::string& folder, const std::string& name) {
-  return folder == "/" ? folder + name : folder + '/' + name;
+AttributeStore& StoreOf(dev_t device, int entry) {
+  return StoreOfKind(
+      StoreKindOfDevice(static_cast<std::uint64_t>(device), EntryPath(entry).Text));
 }
 
-// "a/b//" and "a/b" are one folder; "/" stays "/".
-std::string FolderKey(std::string folder) {
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  return folder.empty() ? std::string(".") : folder;
+// Whether the file system of `folder` keeps DOS attributes of its own there:
+// NTFS, FAT and SMB always (but exFAT only where the kernel offers its
+// ioctls); Samba's store only where a server wrote it, which `samba_values`
+// is asked about.
+template <class SambaValues>
+bool FileSystemKeepsAttributes(const char* folder, SambaValues samba_values) {
+  const int fd = open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0) {
+    if (fd >= 0) close(fd);
+    return true;  // unreadable is another story, told elsewhere
+  }
+  const StoreKind kind = StoreKindOfDevice(static_cast<std::uint64_t>(st.st_dev),
+                                           EntryPath(fd).Text);
+  std::uint32_t word = 0;
+  bool keeps = kind != StoreKind::None && kind != StoreKind::Samba &&
+               StoreOfKind(kind).Read(fd, &word) != WordState::Unsupported;
+  if (kind == StoreKind::Samba) keeps = samba_values(fd);
+  close(fd);
+  return keeps;
 }
 
-// Whether the file system on `device` keeps DOS attributes at `folder`.
-bool FileSystemKeepsAttributes(dev_t device, const char* folder) {
-  const StoreKind kind = StoreKindOfDevice(static_cast<std::uint64_t>(device), folder);
-  if (kind == StoreKind::None) return false;
-  AttributeStore& store = StoreOfKind(kind);
-  if (store.Holds(folder)) return true;
-  if (kind != StoreKind::Samba) return false;
-  // Samba's store is only there where a server (or Wine) wrote it.
-  DIR* dir = opendir(folder);
-  if (dir == nullptr) return true;
+// Whether the folder (`fd`) or an entry directly in it holds a value of
+// Samba's store: where neither does, no server keeps its attributes here.
+bool SambaValuesNear(int fd) {
+  AttributeStore& store = StoreOfKind(StoreKind::Samba);
+  std::uint32_t word = 0;
+  if (store.Read(fd, &word) == WordState::Present) return true;
+  const int listing = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = listing < 0 ? nullptr : fdopendir(listing);
+  if (dir == nullptr) {
+    if (listing >= 0) close(listing);
+    return true;
+  }
   bool found = false;
-  while (!found) {
-    const dirent* e = readdir(dir);
-    if (e == nullptr) break;
+  while (const dirent* e = found ? nullptr : readdir(dir)) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-    found = store.Holds(JoinName(folder, e->d_name).c_str());
+    const int entry = openat(dirfd(dir), e->d_name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (entry < 0) continue;
+    found = store.Read(entry, &word) == WordState::Present;
+    close(entry);
   }
   closedir(dir);
   return found;
@@ -124,37 +162,49 @@ class PosixFiles final : public FileSystem, public FileIo {
     find->Contents = std::move(contents);
     find->Pattern = pattern;
     if (!HandOut(*find, entry)) {
-      *error = kErrorFileNotFound;
+      // A folder whose reading failed before anything matched is no listing.
+      const int cut = find->Contents->ReadError;
+      *error = cut != 0 ? FindError(cut) : kErrorFileNotFound;
       return kInvalidHandle;
     }
     return reinterpret_cast<Handle>(find.release());
   }
 
-  bool FindNextEntry(Handle find, FindEntry* entry) override {
-    return HandOut(*reinterpret_cast<Find*>(find), entry);
+  bool FindNextEntry(Handle find, FindEntry* entry, std::uint32_t* error) override {
+    Find& f = *reinterpret_cast<Find*>(find);
+    if (HandOut(f, entry)) return true;
+    const int cut = f.Contents->ReadError;
+    *error = cut != 0 ? FindError(cut) : kErrorNoMoreFiles;
+    return false;
   }
 
   void EndFind(Handle find) override { delete reinterpret_cast<Find*>(find); }
 
   std::uint32_t ReadAttributes(const char* path) override {
-    struct stat st;
-    if (!LookAt(path, &st)) return kInvalidAttributes;
+    const int fd = OpenEntry(path);
+    struct stat st {};
     std::uint32_t word = 0;
-    if (!StoreOf(st.st_dev, path).Read(path, &word)) return kInvalidAttributes;
+    WordState state = WordState::Failed;
+    if (fd >= 0 && fstat(fd, &st) == 0) state = StoreOf(st.st_dev, fd).Read(fd, &word);
+    if (fd >= 0) close(fd);
+    if (state != WordState::Present && state != WordState::Absent) return kInvalidAttributes;
     return word | TypeBits(st.st_mode);
   }
 
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
     last_.reset();  // a kept reading may now be out of date
+    const int fd = OpenEntry(path);
     struct stat st;
-    if (!LookAt(path, &st)) return false;
-    return StoreOf(st.st_dev, path).Write(path, attributes);
+    const bool ok = fd >= 0 && fstat(fd, &st) == 0 && StoreOf(st.st_dev, fd).Write(fd, attributes);
+    if (fd >= 0) close(fd);
+    return ok;
   }
 
   std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) override {
     drives_ = MountedDrives();
     std::string list;
     for (const DriveMount& drive : drives_) {
+      held_.DeclareRoot(FolderKey(drive.MountPoint));
       list += drive.MountPoint;
       list += '\0';
     }
@@ -186,6 +236,11 @@ class PosixFiles final : public FileSystem, public FileIo {
     return true;
   }
 
+  void LetGoOfFolders() override {
+    last_.reset();
+    held_.LetGo();
+  }
+
   // The path from the current folder, as the kernel would take it; "." and
   // ".." are left to the kernel too (a folder reached through a link keeps
   // its way back). The Windows call's contract on sizes and results.
@@ -204,12 +259,17 @@ class PosixFiles final : public FileSystem, public FileIo {
     return static_cast<std::uint32_t>(full.size());
   }
 
-  // The folder's own file system, or one mounted below it that the walk
-  // will reach.
+  // The folder's own file system, one mounted below it that the walk
+  // reaches, or, once the run has walked the folder, any entry found below it
+  // that keeps a word; before that, Samba's values in or directly below it.
   bool KeepsAttributes(const char* folder) override {
-    struct stat st;
-    if (stat(folder, &st) != 0) return true;  // unreadable is another story, told elsewhere
-    return FileSystemKeepsAttributes(st.st_dev, folder) || DosStoreMountedBelow(folder);
+    bool saw_word = false;
+    const bool walked = held_.Walked(FolderKey(folder), &saw_word);
+    if (walked && saw_word) return true;
+    return FileSystemKeepsAttributes(folder, [walked](int fd) {
+             return !walked && SambaValuesNear(fd);
+           }) ||
+           DosStoreMountedBelow(folder);
   }
 
   Handle OpenFile(const char* path, std::uint32_t access, std::uint32_t share,
@@ -268,41 +328,46 @@ class PosixFiles final : public FileSystem, public FileIo {
   void CloseFile(Handle file) override { close(ToFd(file)); }
 
  private:
-  AttributeStore& StoreOf(dev_t device, const char* path) {
-    return StoreOfKind(StoreKindOfDevice(static_cast<std::uint64_t>(device), path));
+  // The entry at `path` as an O_PATH descriptor (the caller closes it): an
+  // entry a listing saw is reached through the folders the walk held and
+  // only if it is still that entry; a path no listing saw, as it is spelled.
+  int OpenEntry(const char* path) {
+    bool listed = false;
+    const int fd = held_.Entry(FolderKey(path), &listed);
+    return listed ? fd : OpenUnlisted(path);
   }
 
   // Every entry of the folder but "." and "..", in the file system's order.
   // Those two name no entry of the folder, and ".." of a mount point lies
-  // on another file system.
+  // on another file system. A reading that fails part way keeps what it got
+  // and says why it stopped.
   std::shared_ptr<FolderContents> ReadFolder(const std::string& folder, std::uint32_t* error) {
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    struct stat st;
-    DIR* dir = nullptr;
-    if (fd < 0 || fstat(fd, &st) != 0 || (dir = fdopendir(fd)) == nullptr) {
+    const int held = held_.Folder(folder);
+    const int fd = held < 0 ? -1 : openat(held, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd < 0 ? nullptr : fdopendir(fd);
+    if (dir == nullptr) {
       *error = FindError(errno);
       if (fd >= 0) close(fd);
       return nullptr;
     }
     auto contents = std::make_shared<FolderContents>();
     contents->Folder = folder;
-    contents->Store = &StoreOf(st.st_dev, folder.c_str());
-    while (const dirent* e = readdir(dir)) {
+    contents->Dir = dir;
+    for (;;) {
+      errno = 0;
+      const dirent* e = readdir(dir);
+      if (e == nullptr) {
+        contents->ReadError = errno;
+        break;
+      }
       if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
       FolderContents::Entry entry;
       entry.Name = e->d_name;
-      if (e->d_type == DT_DIR) {
-        entry.TypeBits = kAttrDirectory;
-      } else if (e->d_type == DT_LNK) {
-        entry.TypeBits = kAttrReparsePoint;
-      } else if (e->d_type == DT_UNKNOWN) {
-        struct stat entry_st;
-        if (fstatat(fd, e->d_name, &entry_st, AT_SYMLINK_NOFOLLOW) == 0)
-          entry.TypeBits = TypeBits(entry_st.st_mode);
-      }
+      // The type until the look at the entry tells it for sure.
+      if (e->d_type == DT_DIR) entry.TypeBits = kAttrDirectory;
+      if (e->d_type == DT_LNK) entry.TypeBits = kAttrReparsePoint;
       contents->Entries.push_back(std::move(entry));
     }
-    closedir(dir);
     // In name order, letter case aside, as NTFS and Windows list a folder:
     // ext4 and others give a hash order, and a walk and its log should come
     // out the same on every file system and in every run.
@@ -326,18 +391,15 @@ class PosixFiles final : public FileSystem, public FileIo {
   }
 
   // The next entry that matches the find's pattern, with its word.
-  static bool HandOut(Find& find, FindEntry* out) {
+  bool HandOut(Find& find, FindEntry* out) {
     FolderContents& c = *find.Contents;
     while (find.Next < c.Entries.size()) {
       FolderContents::Entry& e = c.Entries[find.Next++];
       if (!MatchesNamePattern(find.Pattern.c_str(), e.Name.c_str())) continue;
-      if (!e.WordRead) {
-        // An entry whose word cannot be read is listed without bits, as a
-        // listing always has a word.
-        if (!c.Store->Read(JoinName(c.Folder, e.Name).c_str(), &e.Word)) e.Word = 0;
-        e.WordRead = true;
-      }
+      if (!e.Looked) Look(c, e);
+      if (e.Gone) continue;
       out->Attributes = e.Word | e.TypeBits;
+      out->WordUnreadable = e.WordUnreadable;
       const std::size_t n = std::min(e.Name.size(), sizeof out->Name - 1);
       std::memcpy(out->Name, e.Name.data(), n);
       out->Name[n] = 0;
@@ -346,6 +408,32 @@ class PosixFiles final : public FileSystem, public FileIo {
     return false;
   }
 
+  // The entry's identity (recorded, so every later call on it can check it
+  // is still the entry listed here), its type and its word.
+  void Look(FolderContents& c, FolderContents::Entry& e) {
+    e.Looked = true;
+    const int fd = openat(dirfd(c.Dir), e.Name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0) {
+      e.Gone = errno == ENOENT;
+      e.WordUnreadable = true;
+      if (fd >= 0) close(fd);
+      return;
+    }
+    e.TypeBits = TypeBits(st.st_mode);
+    held_.Record(c.Folder, e.Name, {static_cast<std::uint64_t>(st.st_dev),
+                                    static_cast<std::uint64_t>(st.st_ino)},
+                 S_ISDIR(st.st_mode));
+    const WordState state = StoreOf(st.st_dev, fd).Read(fd, &e.Word);
+    close(fd);
+    e.WordUnreadable = state == WordState::Failed;
+    if (state == WordState::Present && !c.SawWord) {
+      c.SawWord = true;
+      held_.NoteWord(c.Folder);
+    }
+  }
+
+  HeldFolders held_;
   std::shared_ptr<FolderContents> last_;  // the last reading, for the listing right after it
   std::vector<DriveMount> drives_;
 };

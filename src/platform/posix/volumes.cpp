@@ -33,10 +33,11 @@ std::vector<MountEntry> CurrentMounts() {
 }
 
 // ntfs-3g answers for its attribute word on every entry; exfat-fuse and
-// other FUSE file systems do not.
+// other FUSE file systems do not. `path` is a mount point or an entry's
+// descriptor link (attribute_store.h), which the call follows to the entry.
 bool AnswersNtfs(const char* path) {
   unsigned char word[4];
-  return lgetxattr(path, "system.ntfs_attrib_be", word, sizeof word) == 4;
+  return getxattr(path, "system.ntfs_attrib_be", word, sizeof word) == 4;
 }
 
 // The disk under a block device, from sysfs: a partition's disk is its

@@ -4,7 +4,10 @@
 // wherever the plain form would be cut off or would name another entry.
 #include "platform/win32/win32.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/win32/extended_path.h"
 #include "platform/win32/listed_entry.h"
@@ -42,9 +45,56 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FindEntry* entry) {
   entry->Name[size - 1] = 0;
 }
 
+// What a listing saw of an entry that decides how it may be reached: whether
+// it was a folder, and whether a link or junction.
+constexpr DWORD kListedBits = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+
+// Whether an entry whose listing saw `listed` may be reached as it is `now`:
+// still a folder or still none, and no link or junction unless it was one
+// then (through one listed as such the walk goes on by design; Wine reports
+// the target of a Unix link, without the bit, even to an opening that asks
+// for the link itself).
+bool StillAsListed(DWORD now, DWORD listed) {
+  return ((now ^ listed) & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         ((now & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || (listed & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
+}
+
+// The folder part of a search or entry path. A drive's root keeps its "\"
+// ("C:\*" is in "C:\"), as every path the walk builds from it does.
+std::string FolderOf(const std::string& path) {
+  const std::size_t cut = path.rfind('\\');
+  if (cut == std::string::npos) return std::string();
+  std::string folder = path.substr(0, cut);
+  if (folder.size() == 2 && folder[1] == ':') folder += '\\';
+  return folder;
+}
+
+// folder + "\" + name, the way the walk joins them.
+std::string JoinKey(const std::string& folder, const std::string& name) {
+  return !folder.empty() && folder.back() == '\\' ? folder + name : folder + '\\' + name;
+}
+
+// Whether `key` is `folder` or lies below it.
+bool IsWithin(const std::string& folder, const std::string& key) {
+  if (folder.empty() || key.compare(0, folder.size(), folder) != 0) return false;
+  return key.size() == folder.size() || folder.back() == '\\' || key[folder.size()] == '\\';
+}
+
+// FNV-1a: a record holds 8 bytes for the path instead of the path.
+std::uint64_t PathHash(const std::string& key) {
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  for (unsigned char c : key) hash = (hash ^ c) * 0x100000001b3ull;
+  return hash;
+}
+
 class Win32Files final : public FileSystem, public FileIo {
  public:
   Handle FindFirstEntry(const char* search, FindEntry* entry, std::uint32_t* error) override {
+    const std::string folder = FolderOf(search);
+    if (!folder.empty() && !HoldFolder(folder)) {
+      *error = ERROR_PATH_NOT_FOUND;
+      return kInvalidHandle;
+    }
     const wchar_t* path = SystemPath(search, PathUse::Search);
     if (path == nullptr) {
       *error = ERROR_INVALID_NAME;
@@ -57,26 +107,56 @@ class Win32Files final : public FileSystem, public FileIo {
       return kInvalidHandle;
     }
     CopyEntry(data, entry);
+    listing_ = folder;
+    Record(*entry);
     return FromHandle(h);
   }
-  bool FindNextEntry(Handle find, FindEntry* entry) override {
+  bool FindNextEntry(Handle find, FindEntry* entry, std::uint32_t* error) override {
     WIN32_FIND_DATAW data;
-    if (!FindNextFileW(ToHandle(find), &data)) return false;
+    if (!FindNextFileW(ToHandle(find), &data)) {
+      *error = GetLastError();
+      return false;
+    }
     CopyEntry(data, entry);
+    Record(*entry);
     return true;
   }
   void EndFind(Handle find) override { FindClose(ToHandle(find)); }
   std::uint32_t ReadAttributes(const char* path) override {
+    DWORD listed = 0;
+    const Seen seen = Lookup(path, &listed);
+    if (seen == Seen::Differently) return INVALID_FILE_ATTRIBUTES;
+    // Held first: RefusedLastName's folder lives in the buffers HoldFolder uses.
+    if (seen == Seen::Once && !HoldFolder(FolderOf(path))) return INVALID_FILE_ATTRIBUTES;
     if (RefusedLastName(path))
       return folder_ ? ReadListedEntryAttributes(folder_, name_) : INVALID_FILE_ATTRIBUTES;
-    const wchar_t* wide = SystemPath(path, PathUse::Entry);
-    return wide ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    if (seen == Seen::Never) {
+      const wchar_t* wide = SystemPath(path, PathUse::Entry);
+      return wide ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    HANDLE h = OpenListed(path, listed, FILE_READ_ATTRIBUTES, &info);
+    if (h == INVALID_HANDLE_VALUE) return INVALID_FILE_ATTRIBUTES;
+    CloseHandle(h);
+    return info.dwFileAttributes;
   }
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
+    DWORD listed = 0;
+    const Seen seen = Lookup(path, &listed);
+    if (seen == Seen::Differently) return false;
+    if (seen == Seen::Once && !HoldFolder(FolderOf(path))) return false;
     if (RefusedLastName(path))
       return folder_ && WriteListedEntryAttributes(folder_, name_, attributes);
-    const wchar_t* wide = SystemPath(path, PathUse::Entry);
-    return wide && SetFileAttributesW(wide, attributes) != 0;
+    if (seen == Seen::Never) {
+      const wchar_t* wide = SystemPath(path, PathUse::Entry);
+      return wide && SetFileAttributesW(wide, attributes) != 0;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    HANDLE h = OpenListed(path, listed, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, &info);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool ok = WriteAttributesThroughHandle(h, attributes);
+    CloseHandle(h);
+    return ok;
   }
   std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) override {
     return GetLogicalDriveStringsA(size, buffer);
@@ -97,6 +177,9 @@ class Win32Files final : public FileSystem, public FileIo {
     id->Volume = info.dwVolumeSerialNumber;
     id->Index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
+  }
+  void LetGoOfFolders() override {
+    while (!chain_.empty()) Pop();
   }
   std::uint32_t FullPathName(const char* path, std::uint32_t size, char* buffer) override {
     return GetFullPathNameA(path, size, buffer, nullptr);
@@ -149,6 +232,111 @@ class Win32Files final : public FileSystem, public FileIo {
     return true;
   }
 
+  enum class Seen { Never, Once, Differently };
+  struct Listed {
+    std::uint64_t Hash;
+    DWORD Bits;
+  };
+  // A folder of the way from the folder the walk started from to the one in
+  // hand, held open. Held without sharing the right to delete, it cannot be
+  // renamed, removed or replaced while the walk is below it, so the paths
+  // through it keep reaching what was checked.
+  struct Held {
+    std::string Key;
+    HANDLE Handle;
+  };
+
+  // Notes what the listing of listing_ handed out.
+  void Record(const FindEntry& entry) {
+    if (listing_.empty() || (entry.Name[0] == '.' && (entry.Name[1] == 0 ||
+                                                     (entry.Name[1] == '.' && entry.Name[2] == 0))))
+      return;
+    records_.push_back({PathHash(JoinKey(listing_, entry.Name)), entry.Attributes & kListedBits});
+  }
+
+  // What listings saw of the entry at `key`. Records that share a hash must
+  // agree, or the entry counts as changed: two names whose paths share a
+  // hash must not lend each other what was listed.
+  Seen Lookup(const std::string& key, DWORD* bits) {
+    const auto by_hash = [](const Listed& a, const Listed& b) { return a.Hash < b.Hash; };
+    if (sorted_ != records_.size()) {
+      std::sort(records_.begin(), records_.end(), by_hash);
+      sorted_ = records_.size();
+    }
+    const auto range =
+        std::equal_range(records_.begin(), records_.end(), Listed{PathHash(key), 0}, by_hash);
+    if (range.first == range.second) return Seen::Never;
+    *bits = range.first->Bits;
+    for (auto it = range.first; it != range.second; ++it)
+      if (it->Bits != *bits) return Seen::Differently;
+    return Seen::Once;
+  }
+
+  // The entry at `path` itself (a link or junction is not followed), opened
+  // with `access` and checked: it is still what its listing saw (a folder or
+  // not, a link or junction or not), and so is every folder on the way to it.
+  HANDLE OpenListed(const std::string& path, DWORD listed, DWORD access,
+                    BY_HANDLE_FILE_INFORMATION* info) {
+    if (!HoldFolder(FolderOf(path))) return INVALID_HANDLE_VALUE;
+    HANDLE h = OpenEntry(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    if (h != INVALID_HANDLE_VALUE &&
+        (!GetFileInformationByHandle(h, info) || !StillAsListed(info->dwFileAttributes, listed))) {
+      CloseHandle(h);
+      return INVALID_HANDLE_VALUE;
+    }
+    return h;
+  }
+
+  HANDLE OpenEntry(const std::string& path, DWORD access, DWORD share) {
+    const wchar_t* wide = SystemPath(path.c_str(), PathUse::Entry);
+    if (wide == nullptr) return INVALID_HANDLE_VALUE;
+    return CreateFileW(wide, access, share, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  }
+
+  // Holds the folders from the walk's start down to `key`: each one below
+  // the start must still be the folder its listing saw, and one listed as no
+  // link or junction must not be one now. The start itself is taken as it is
+  // named. False when a folder on the way is not what was listed.
+  bool HoldFolder(const std::string& key) {
+    while (!chain_.empty() && !IsWithin(chain_.back().Key, key)) Pop();
+    if (chain_.empty()) {
+      const wchar_t* wide = SystemPath(key.c_str(), PathUse::Entry);
+      HANDLE h = wide == nullptr ? INVALID_HANDLE_VALUE
+                                 : CreateFileW(wide, FILE_READ_ATTRIBUTES,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      chain_.push_back({key, h});  // one that cannot be held is listed as before
+    }
+    while (chain_.back().Key != key) {
+      const std::string& parent = chain_.back().Key;
+      const std::size_t start = parent.size() + (parent.back() == '\\' ? 0 : 1);
+      const std::string child = JoinKey(parent, key.substr(start, key.find('\\', start) - start));
+      DWORD listed = 0;
+      if (Lookup(child, &listed) != Seen::Once) return false;
+      HANDLE h = OpenEntry(child, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
+      // A folder another program holds with the right to delete is checked
+      // all the same, just not held.
+      if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
+        h = OpenEntry(child, FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+      BY_HANDLE_FILE_INFORMATION info;
+      const bool same = h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info) &&
+                        StillAsListed(info.dwFileAttributes, listed);
+      if (!same) {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        return false;
+      }
+      chain_.push_back({child, h});
+    }
+    return true;
+  }
+
+  void Pop() {
+    if (chain_.back().Handle != INVALID_HANDLE_VALUE) CloseHandle(chain_.back().Handle);
+    chain_.pop_back();
+  }
+
   // `path` as the wide functions must get it: converted from the program's
   // code page, and in the "\\?\" form when the plain form would be too long
   // or would name another entry. Null when the text does not convert. The
@@ -197,6 +385,10 @@ class Win32Files final : public FileSystem, public FileIo {
   WideText extended_;
   WideText name_;                    // see RefusedLastName
   const wchar_t* folder_ = nullptr;
+  std::string listing_;          // the folder of the listing in hand
+  std::vector<Listed> records_;  // every entry a listing handed out, sorted when looked up
+  std::size_t sorted_ = 0;
+  std::vector<Held> chain_;
 };
 
 Win32Files g_files;

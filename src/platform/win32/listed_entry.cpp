@@ -71,15 +71,19 @@ DWORD ReadListedEntryAttributes(const wchar_t* folder, const WideText& name) {
   return read ? info.FileAttributes : INVALID_FILE_ATTRIBUTES;
 }
 
+bool WriteAttributesThroughHandle(HANDLE entry, DWORD attributes) {
+  if (!g_write_info) return false;
+  FILE_BASIC_INFO info = {};  // times 0: left as they are
+  // 0 would mean "no change" here; SetFileAttributes sends "normal" with the
+  // word for it.
+  info.FileAttributes = (attributes & kAttrWritable) | FILE_ATTRIBUTE_NORMAL;
+  return g_write_info(entry, FileBasicInfo, &info, sizeof info) != 0;
+}
+
 bool WriteListedEntryAttributes(const wchar_t* folder, const WideText& name, DWORD attributes) {
   HANDLE entry = OpenListedEntry(folder, name, FILE_WRITE_ATTRIBUTES);
   if (entry == INVALID_HANDLE_VALUE) return false;
-  FILE_BASIC_INFO info = {};  // times 0: left as they are
-  // 0 would mean "no change" here; SetFileAttributes sends "normal", which
-  // is valid only alone, for it.
-  const DWORD settable = attributes & kAttrWritable;
-  info.FileAttributes = settable != 0 ? settable : FILE_ATTRIBUTE_NORMAL;
-  const bool written = g_write_info(entry, FileBasicInfo, &info, sizeof info) != 0;
+  const bool written = WriteAttributesThroughHandle(entry, attributes);
   CloseHandle(entry);
   return written;
 }

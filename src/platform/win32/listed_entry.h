@@ -15,6 +15,11 @@ namespace zavero::platform {
 // functions take it), or INVALID_FILE_ATTRIBUTES when it cannot be reached.
 DWORD ReadListedEntryAttributes(const wchar_t* folder, const WideText& name);
 
+// SetFileAttributes through a handle opened with FILE_WRITE_ATTRIBUTES, so
+// the word lands on that very entry (SetFileInformationByHandle, looked up at
+// run time): true when the system took it.
+bool WriteAttributesThroughHandle(HANDLE entry, DWORD attributes);
+
 // SetFileAttributes for that entry: true when the system took the word.
 bool WriteListedEntryAttributes(const wchar_t* folder, const WideText& name, DWORD attributes);
 

@@ -31,7 +31,7 @@ std::map<std::string, std::uint32_t> List(const std::string& search) {
   const Handle find = files.FindFirstEntry(search.c_str(), &entry, &error);
   if (find == kInvalidHandle) return found;
   do found[entry.Name] = entry.Attributes;
-  while (files.FindNextEntry(find, &entry));
+  while (files.FindNextEntry(find, &entry, &error));
   files.EndFind(find);
   return found;
 }
