@@ -17,8 +17,11 @@ namespace {
 // Bytes of the character or ill-formed run at `s` (n > 0 left); `whole` says which.
 std::size_t Unit(const unsigned char* s, std::size_t n, bool* whole, std::uint32_t* code) {
   const unsigned char b = s[0];
-  const std::size_t size = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3
-                         : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+  const std::size_t size = b < 0x80                 ? 1
+                           : b >= 0xC2 && b <= 0xDF ? 2
+                           : b >= 0xE0 && b <= 0xEF ? 3
+                           : b >= 0xF0 && b <= 0xF4 ? 4
+                                                    : 0;
   const unsigned char low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
   const unsigned char high = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
   std::size_t at = 1;
@@ -37,7 +40,8 @@ std::size_t Cells(const unsigned char* s, std::size_t n, std::size_t cut) {
   std::uint32_t c;
   for (std::size_t at = 0; at < n; at += Unit(s + at, n - at, &whole, &c)) {
     if (at < cut && cut < at + Unit(s + at, n - at, &whole, &c) && whole) std::abort();
-    if (at < cut) cells += whole && ((c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7A3)) ? 2 : 1;
+    if (at < cut)
+      cells += whole && ((c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7A3)) ? 2 : 1;
   }
   return cells;
 }

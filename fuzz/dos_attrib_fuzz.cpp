@@ -30,7 +30,8 @@ struct Record {
 Record Cut(const std::string& value) {
   const std::size_t nul = value.find('\0');
   const std::size_t header = (nul + 2) / 2 * 2, body = (header + 7) / 4 * 4;
-  Record r{value.substr(0, nul), value.substr(nul, header - nul) + value.substr(header + 4, body - header - 4),
+  Record r{value.substr(0, nul),
+           value.substr(nul, header - nul) + value.substr(header + 4, body - header - 4),
            value.substr(header, 4), value.substr(body)};
   r.Body.replace(r.Header[0] == 1 ? 0 : 4, 4, 4, '_');
   return r;
@@ -62,8 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (after.Text != before.Text && !(Spells(before.Text, old_word) && Spells(after.Text, word)))
     std::abort();
   // Padding is laid out anew (zeros) only when the text's length changes.
-  if (after.Text.size() == before.Text.size() ? after.Padding != before.Padding
-                                                : after.Padding.find_first_not_of('\0') != std::string::npos)
+  if (after.Text.size() == before.Text.size()
+          ? after.Padding != before.Padding
+          : after.Padding.find_first_not_of('\0') != std::string::npos)
     std::abort();
   return 0;
 }

@@ -22,79 +22,77 @@ using Names = std::vector<Text>;
 struct Base {
   Text Path, Root;
   Names Given;
-};
-const Base kBases[] = {{u"C:", u"\\\\?\\C:", {}},
-                       {u"c:\\Users\\me. ", u"\\\\?\\c:", {u"Users", u"me. "}},
-                       {u"\\\\srv\\share", u"\\\\?\\UNC\\srv\\share", {}},
-                       {u"\\\\?\\UNC\\srv\\share\\x", u"\\\\?\\UNC\\srv\\share", {u"x"}},
-                       {u"\\\\?\\D:\\deep", u"\\\\?\\D:", {u"deep"}}};
+} const kBases[] = {{u"C:", u"\\\\?\\C:", {}},
+                    {u"c:\\Users\\me. ", u"\\\\?\\c:", {u"Users", u"me. "}},
+                    {u"\\\\srv\\share", u"\\\\?\\UNC\\srv\\share", {}},
+                    {u"\\\\?\\UNC\\srv\\share\\x", u"\\\\?\\UNC\\srv\\share", {u"x"}},
+                    {u"\\\\?\\D:\\deep", u"\\\\?\\D:", {u"deep"}}};
 
-Names Split(const Text& path, std::size_t from) {
-  Names names(1);
-  for (std::size_t i = from; i < path.size(); ++i)
-    path[i] == u'\\' || path[i] == u'/' ? void(names.emplace_back()) : names.back().push_back(path[i]);
-  Names parts;
-  for (Text& n : names)
-    if (!n.empty()) parts.push_back(n);
+Names Split(const Text& path, std::size_t from, Names parts = {}) {
+  Text part;
+  for (std::size_t i = from; i <= path.size(); ++i)
+    if (i < path.size() && path[i] != u'\\' && path[i] != u'/')
+      part += path[i];
+    else if (!part.empty())
+      parts.push_back(part), part.clear();
   return parts;
 }
 
-bool Misread(const Text& path, PathUse use) { return HasMisreadName(path, use); }
+bool Dotted(const Text& n) {
+  return n != u"." && n != u".." && (n.back() == u'.' || n.back() == u' ');
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
-  const Base& base = kBases[data[0] % (sizeof kBases / sizeof kBases[0])];
+  const Base& base = kBases[data[0] % 5];
   Text path;
   for (std::size_t i = 1; i + 1 < size && (data[i] | data[i + 1]); i += 2)
     path.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
   const PathStart start = ClassifyPath(path);
+  const bool entry = HasMisreadName(path, PathUse::Entry);
   if (start == PathStart::Extended || start == PathStart::Device) {
-    if (ExtendedForm(path, base.Path) != path || Misread(path, PathUse::Entry) ||
-        Misread(path, PathUse::Search))
+    if (ExtendedForm(path, base.Path) != path || entry || HasMisreadName(path, PathUse::Search))
       std::abort();
     return 0;
   }
-  const bool dir = !path.empty() && (path.back() == u'\\' || path.back() == u'/');
-  Text root = base.Root;
+  Text expected = base.Root;
   Names given = base.Given, names;
-  const Names parts = Split(path, 0);  // "C:x" is one part for the misread rule
   if (start == PathStart::Unc || start == PathStart::DriveAbsolute) {
-    const std::size_t root_parts = start == PathStart::Unc ? 2 : 0;
-    root = start == PathStart::Unc ? u"\\\\?\\UNC" : u"\\\\?\\" + path.substr(0, 2);
-    given.clear();
-    const Names after = Split(path, start == PathStart::Unc ? 0 : 2);
-    for (std::size_t i = 0; i < after.size(); ++i)
-      i < root_parts ? void(root += u"\\" + after[i]) : given.push_back(after[i]);
+    expected = start == PathStart::Unc ? u"\\\\?\\UNC" : u"\\\\?\\" + path.substr(0, 2);
+    given = Split(path, start == PathStart::Unc ? 0 : 2);
+    for (int i = 0; start == PathStart::Unc && i < 2 && !given.empty(); ++i)
+      expected += u"\\" + given.front(), given.erase(given.begin());
   } else {
-    const Names own = Split(path, start == PathStart::DriveRelative ? 2 : 0);
-    given.insert(given.end(), own.begin(), own.end());
+    given = Split(path, start == PathStart::DriveRelative ? 2 : 0, given);
   }
   for (const Text& n : given)
-    n == u"." ? void() : n == u".." ? (names.empty() ? void() : names.pop_back()) : names.push_back(n);
-  Text expected = root;
+    if (n == u"..") {
+      if (!names.empty()) names.pop_back();
+    } else if (n != u".")
+      names.push_back(n);
   for (const Text& n : names) expected += u"\\" + n;
+  const bool dir = !path.empty() && (path.back() == u'\\' || path.back() == u'/');
   if (names.empty() || dir) expected += u"\\";
   if (ExtendedForm(path, base.Path) != expected) std::abort();
 
-  const auto dotted = [](const Text& n) {
-    return n != u"." && n != u".." && (n.back() == u'.' || n.back() == u' ');
-  };
+  const Names parts = Split(path, 0);  // "C:x" is one name for this rule
   bool before_last = false;
-  for (std::size_t i = 0; i + 1 < parts.size(); ++i) before_last |= dotted(parts[i]);
+  for (std::size_t i = 0; i + 1 < parts.size(); ++i) before_last |= Dotted(parts[i]);
   const Text last = parts.empty() ? Text() : parts.back();
-  const bool any = before_last || (!last.empty() && dotted(last));
-  const bool letters = last.find_first_of(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") != Text::npos;
-  const bool entry = Misread(path, PathUse::Entry);
-  if (Misread(path, PathUse::Search) != before_last || entry < any || (!letters && entry != any))
+  const bool any = before_last || (!last.empty() && Dotted(last));
+  const bool letters =
+      last.find_first_of(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") != Text::npos;
+  if (HasMisreadName(path, PathUse::Search) != before_last || entry < any ||
+      (!letters && entry != any))
     std::abort();
   Text upper = path;
   for (char16_t& c : upper) c = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
-  if (Misread(upper, PathUse::Entry) != entry) std::abort();
-  // A device name takes any extension: "nul" and "nul.txt" are both the device.
+  if (HasMisreadName(upper, PathUse::Entry) != entry) std::abort();
+  // "nul" and "nul.txt" are both the device.
   if (!parts.empty() && !dir && !any && last.find(u'.') == Text::npos &&
-      Misread(path + u".txt", PathUse::Entry) != entry)
+      HasMisreadName(path + u".txt", PathUse::Entry) != entry)
     std::abort();
   return 0;
 }

@@ -24,7 +24,8 @@ std::string Escaped(const std::string& path) {
   for (const char c : path) {
     char code[5];
     std::snprintf(code, sizeof code, "\\%03o", static_cast<unsigned char>(c));
-    out += (c == ' ' || c == '\t' || c == '\n' || c == '\\') ? std::string(code) : std::string(1, c);
+    out +=
+        (c == ' ' || c == '\t' || c == '\n' || c == '\\') ? std::string(code) : std::string(1, c);
   }
   return out;
 }
@@ -63,20 +64,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    [](auto* a, auto* b) { return a->MountPoint < b->MountPoint; });
   std::vector<std::pair<std::string, DiskKind>> expected, got;
   for (const MountEntry* m : sorted) {
-    const auto same = [m](const MountEntry* o) { return o->Major == m->Major && o->Minor == m->Minor; };
-    if (!Keeps(*m) || std::find_if(sorted.begin(), sorted.end(), [&](auto* o) {
-                        return same(o) && Keeps(*o);
-                      }) != std::find(sorted.begin(), sorted.end(), m))
-      continue;  // not the device's first mount that counts
-    const auto whole = std::find_if(sorted.begin(), sorted.end(),
-                                    [&](auto* o) { return same(o) && Keeps(*o) && o->Root == "/"; });
-    const MountEntry* pick = whole != sorted.end() ? *whole : m;
+    const auto first = [&](bool whole) {  // of m's device, among the mounts that count
+      return std::find_if(sorted.begin(), sorted.end(), [&](auto* o) {
+        return o->Major == m->Major && o->Minor == m->Minor && Keeps(*o) &&
+               (!whole || o->Root == "/");
+      });
+    };
+    if (first(false) == sorted.end() || *first(false) != m) continue;
+    const MountEntry* pick = first(true) != sorted.end() ? *first(true) : m;
     expected.emplace_back(pick->MountPoint, DiskOf(*pick));
   }
   for (const DriveMount& d : ChooseDrives(mounts, DiskOf, AnswersNtfs))
     got.emplace_back(d.MountPoint, d.Kind);
-  if (!std::is_sorted(got.begin(), got.end(),
-                      [](auto& a, auto& b) { return a.first < b.first; }))
+  if (!std::is_sorted(got.begin(), got.end(), [](auto& a, auto& b) { return a.first < b.first; }))
     std::abort();
   std::sort(expected.begin(), expected.end());
   std::sort(got.begin(), got.end());

@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (split == std::string::npos || size > 512) return 0;
   const std::string pattern = input.substr(0, split);
   const std::string name = input.substr(split + 1).c_str();
-  if (zavero::platform::MatchesNamePattern(pattern.c_str(), name.c_str()) != Reference(pattern, name))
+  if (zavero::platform::MatchesNamePattern(pattern.c_str(), name.c_str()) !=
+      Reference(pattern, name))
     std::abort();
   return 0;
 }
