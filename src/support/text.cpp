@@ -171,6 +171,11 @@ std::size_t Utf8BytesForColumns(const char* text, std::size_t length, std::size_
         }
         c = (c << 6) | (p[at + i] & 0x3F);
       }
+      // An overlong form, a surrogate or a value past U+10FFFF is no character
+      // either: a console shows each of its bytes as a replacement cell.
+      if (size == 3 ? c < 0x800 || (c >= 0xD800 && c <= 0xDFFF)
+                    : size == 4 && (c < 0x10000 || c > 0x10FFFF))
+        size = 1;
       if (size == 1) c = 0xFFFD;
     }
     const std::size_t cells = IsWide(c) ? 2 : 1;

@@ -49,9 +49,13 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
   std::string line;
   while (std::getline(lines, line)) {
     // id parent maj:min root mount-point options [optional fields...] - type source super-options
+    // Fields are split at blanks only: the kernel escapes no other white
+    // space, so a carriage return or vertical tab in a mount point (a stick's
+    // label) belongs to it and must not forge fields.
     std::istringstream fields(line);
     std::vector<std::string> f;
-    for (std::string field; fields >> field;) f.push_back(field);
+    for (std::string field; std::getline(fields, field, ' ');)
+      if (!field.empty()) f.push_back(field);
     const auto dash = std::find(f.begin(), f.end(), "-");
     if (f.size() < 6 || dash - f.begin() < 6 || f.end() - dash < 3) continue;
     MountEntry entry;

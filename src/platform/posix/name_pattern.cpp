@@ -23,7 +23,12 @@ bool MatchesNamePattern(const char* pattern, const char* name) {
   const char* p = pattern;
   const char* n = name;
   // The classic single-backtrack match: on a mismatch, let the last "*" take
-  // one more character and try again from there.
+  // one more byte and try again from there. A byte, not a character: where
+  // name or pattern is no UTF-8, a match may start inside what reads as one
+  // UTF-8 sequence (Latin-1 "*\xB0", "ends in a degree sign", against
+  // "\xE9\xB0"), and a star that skipped such places missed it. A UTF-8
+  // pattern matches nothing from inside a character but "?", which ends at
+  // the same place as from the character's start.
   const char* star_p = nullptr;
   const char* star_n = nullptr;
   while (*n != 0) {
@@ -39,7 +44,7 @@ bool MatchesNamePattern(const char* pattern, const char* name) {
       ++n;
     } else if (star_p != nullptr) {
       p = star_p;
-      n = star_n = NextCharacter(star_n);
+      n = ++star_n;
     } else {
       return false;
     }
