@@ -51,6 +51,19 @@ TEST(RunSequence, StartedBelowAPromptWritesTheBannerThere) {
   EXPECT_EQ(c.RowText(4), "  C:\\E\\S\\h");
 }
 
+TEST(RunSequence, APatternWithAFolderSeparatorSelectsNothingAndTheLogSaysWhy) {
+  RunHarness h;
+  h.m.Files.AddFolder("C:\\E\\S");
+  h.m.Files.AddFile("C:\\E\\S\\a", 0x2);
+  h.m.Files.AddFile("C:\\E\\a", 0x6);
+  h.Run("CLEAR scan.log C:\\E S\\*");
+  const Lines log = h.LogLines("C:\\Tools\\scan.log");
+  ASSERT_GE(log.size(), 6u);
+  EXPECT_EQ(log[5], "the pattern S\\* holds a folder separator; a pattern matches names only");
+  EXPECT_EQ(h.m.Files.Attributes("C:\\E\\S\\a"), 0x2u);
+  EXPECT_EQ(h.m.Files.Attributes("C:\\E\\a"), 0x6u);
+}
+
 TEST(CompleteRun, NoLogPathNoQuestion) {
   RunHarness h;
   h.m.Files.AddFolder("C:\\E");
