@@ -169,17 +169,22 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
   }
 
   const std::string spaces = TextSpaces(260);
+  // Row 2 is drawn again only when its count changed: nothing else writes
+  // there while the walk runs.
+  std::int32_t shown_count = -1;
   while (run.FolderQueue.Count() > 0) {
     PauseWhileWorking(run, 5);
     run.FolderQueue.MoveFirst();
     const std::string folder = run.FolderQueue.Current()->Text();
 
     // Rows 2 and 3 exist in every buffer but the tiniest.
-    const bool row2 = LayoutHasRow(run.Console.Layout, 2);
+    const bool row2 = LayoutHasRow(run.Console.Layout, 2) && run.MatchList.Count() != shown_count;
     if (row2) ConsoleMoveCursor(run.Console, 0, 2);
     ConsoleSetColors(run.Console, 15, 0);
-    if (row2)
-      ConsoleWrite(run.Console, (" files found: " + DecimalText(run.MatchList.Count())).c_str());
+    if (row2) {
+      shown_count = run.MatchList.Count();
+      ConsoleWrite(run.Console, (" files found: " + DecimalText(shown_count)).c_str());
+    }
     if (LayoutHasRow(run.Console.Layout, 3)) {
       ConsoleMoveCursor(run.Console, 0, 3);
       ConsoleWrite(run.Console, (" scanning folder " + folder + spaces).c_str());

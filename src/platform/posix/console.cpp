@@ -143,9 +143,9 @@ class PosixConsole final : public Console {
     // a console window of the program's own would start.
     if (!wrap && !screen_taken_) {
       screen_taken_ = true;
-      if (!Send(fd, "\x1b[H\x1b[2J")) return false;
+      if (!Out(fd, "\x1b[H\x1b[2J")) return false;
     }
-    return Send(fd, wrap ? kAutowrapOn : kAutowrapOff);
+    return Out(fd, wrap ? kAutowrapOn : kAutowrapOff);
   }
 
   bool SetTextAttribute(Handle out, std::uint16_t attribute) override {
@@ -153,12 +153,12 @@ class PosixConsole final : public Console {
     if (!IsTerminal(fd)) return false;
     if (attribute != 0x07) NoteTerminalChanged();
     attribute_ = attribute;
-    return Send(fd, ColourSequence(attribute));
+    return Out(fd, ColourSequence(attribute));
   }
 
   bool SetTitle(const char* title) override {
     if (!IsTerminal(STDOUT_FILENO)) return false;
-    return Send(STDOUT_FILENO, TitleSequence(title));
+    return Out(STDOUT_FILENO, TitleSequence(title));
   }
 
   bool SetCursor(Handle out, std::int16_t x, std::int16_t y) override {
@@ -166,16 +166,20 @@ class PosixConsole final : public Console {
     if (!IsTerminal(fd)) return false;
     cursor_x_ = x;
     cursor_y_ = y;
-    return Send(fd, CursorSequence(x, y));
+    // Sent with the row that follows: one write per row.
+    if (!pending_.empty() && pending_fd_ != fd) Out(pending_fd_, "", 0);
+    pending_fd_ = fd;
+    pending_ = CursorSequence(x, y);
+    return true;
   }
 
   bool WriteChars(Handle out, const char* bytes, std::uint32_t count) override {
     const int fd = ToFd(out);
-    return IsTerminal(fd) && WriteAll(fd, bytes, count);
+    return IsTerminal(fd) && Out(fd, bytes, count);
   }
 
   bool WriteStream(Handle out, const char* bytes, std::uint32_t count) override {
-    return WriteAll(ToFd(out), bytes, count);
+    return Out(ToFd(out), bytes, count);
   }
 
   bool AddControlRoutine(ControlRoutine routine) override {
@@ -192,6 +196,19 @@ class PosixConsole final : public Console {
   bool screen_taken_ = false;
   std::int16_t cursor_x_ = 0, cursor_y_ = 0;
   std::uint16_t attribute_ = 0x07;
+  // A cursor move not yet sent, and its descriptor.
+  std::string pending_;
+  int pending_fd_ = -1;
+
+  // The bytes in one write, after the cursor move still pending for `fd`.
+  bool Out(int fd, const char* bytes, std::size_t count) {
+    if (pending_.empty() || pending_fd_ != fd) return WriteAll(fd, bytes, count);
+    pending_.append(bytes, count);
+    const bool sent = Send(fd, pending_);
+    pending_.clear();
+    return sent;
+  }
+  bool Out(int fd, const std::string& bytes) { return Out(fd, bytes.data(), bytes.size()); }
 };
 
 }  // namespace
