@@ -63,7 +63,8 @@ void ScreenWriteLocked(ConsoleWindow& window, const char* text) {
     window.RowLeftOut = false;
     return;
   }
-  if (window.HasBuffer && ++window.WritesSinceSizeRead >= kWritesPerSizeRead) ReadBufferSize(window);
+  if (window.HasBuffer && ++window.WritesSinceSizeRead >= kWritesPerSizeRead)
+    ReadBufferSize(window);
   std::uint32_t n = LengthOf(text);
   const auto width = static_cast<std::uint32_t>(window.Width);
   if (window.Utf8Text) {
@@ -73,7 +74,8 @@ void ScreenWriteLocked(ConsoleWindow& window, const char* text) {
   } else if (n > width) {
     n = width;
   }
-  if (!window.Console->WriteChars(window.Output, text, n) && window.HasBuffer) ReadBufferSize(window);
+  if (!window.Console->WriteChars(window.Output, text, n) && window.HasBuffer)
+    ReadBufferSize(window);
 }
 
 void ScreenWrite(ConsoleWindow& window, const char* text) {

@@ -64,8 +64,8 @@ struct ConsoleWindow {
   std::mutex OutputLock;                          // held around every screen-mode write
   console::CloseCleanup CloseCleanup = nullptr;
   bool Utf8Text = false;                         // texts are UTF-8: cut at characters
-  // The buffer's size as last read (at ConsoleOpen, after a refused screen
-  // write, every kWritesPerSizeRead screen writes) and the layout for it.
+  // The buffer's size as last read (at ConsoleOpen, after a refused cursor
+  // move or write, every kWritesPerSizeRead screen writes) and its layout.
   bool HasBuffer = false;                         // ConsoleOpen found a console
   std::int32_t Width = 0;                         // columns; 0 when unknown
   ScreenLayout Layout;

@@ -78,8 +78,8 @@ void ProcessMatches(RunContext& run) {
       run.PacingCount = 0;
     }
     if (layout.EntryRows) {
-      row.assign("  ").append(path).append(260, ' ');
       ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
+      row.assign("  ").append(path).append(260, ' ');
       ConsoleWrite(run.Console, row.c_str());
       if (run.ScreenRow > layout.LastEntryRow && layout.EntryRows) {
         // The buffer was made shorter under the run and left the row out:
