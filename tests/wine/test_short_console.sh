@@ -4,9 +4,7 @@
 # per-entry rows cycle through rows 3 to H-2 (the k-th entry on row 3 + k mod (H-4)), and
 # "finished!" stands alone on the last row, H-1, in light red; rows 0 to 2 keep the banner,
 # the log path and the found count. Nothing lands outside the buffer, so the last entry's row
-# is whole. Then the same in a console of 200 x 160 that another program makes 80 x 25 while
-# the walk goes through 150 folders before d: from there on every row fits the smaller
-# buffer, as if it had been that size from the start. Three starts of the program.
+# is whole. A third run, made 80 x 25 from 200 x 160 while it walks, ends the same.
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/scan_checks.sh"
 . "$(dirname "$0")/fault_checks.sh"
@@ -21,21 +19,15 @@ tree_win=$(wl_winpath "$tree")
 mapfile -t paths < <(for i in $(seq -w 0 39); do printf '%s\\d\\h%s.txt\n' "$tree_win" "$i"; done)
 
 # short_run NAME COLS ROWS [SHRINKER]: one listing run in a COLS x ROWS console, checked row by
-# row; with SHRINKER (shrink_console.exe) the console starts at 200 x 160 and is made COLS x
-# ROWS after the first skip line (the first folder walked).
+# row; with SHRINKER (tools/shrink_console.c) the console is made so at the first skip line.
 short_run() {
   local name=$1 cols=$2 rows=$3 r k band=$(($3 - 4)) bad=''
   local -a want screen
   WL_TMUX_COLS=$cols WL_TMUX_ROWS=$rows
-  if [ -n "${4:-}" ]; then
-    WL_TMUX_COLS=200 WL_TMUX_ROWS=160
-    wl_console_start "$name" "$E2E_BIN" wine "$4" "$cols" "$rows" "$name.log" skipped \
-      "$(wl_winpath "$E2E_EXE")" LIST "$name.log" "$tree_win"
-    E2E_PID=$(wl_console_pid "$name")
-  else
-    e2e_zavero_start "$name" LIST "$name.log" "$tree_win"
-  fi
-  local pid=$E2E_PID
+  [ -z "${4:-}" ] || WL_TMUX_COLS=200 WL_TMUX_ROWS=160
+  wl_console_start "$name" "$E2E_BIN" wine ${4:+"$4" "$cols" "$rows" "$name.log" skipped} \
+    "$(wl_winpath "$E2E_EXE")" LIST "$name.log" "$tree_win" || wl_die "console $name did not start"
+  local pid; pid=$(wl_console_pid "$name")
   wl_wait_until 120 grep -q '^finished!' "$E2E_BIN/$name.log"
   wl_wait_row "$name" $((rows - 1)) finished! 30
   e2e_save_screen "$name" "$name"
