@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Writes docs/benchmarks.md from the results folder of tools/bench.
 
-  bench-report.py RESULTS OUTPUT
+  bench-report.py RESULTS OUTPUT [BEFORE]
 
-The Linux part of OUTPUT (from the line "## On Linux" on, written by
+BEFORE, the results folder of an earlier run on the same machine, adds its time above the
+pauses beside this run's. The Linux part of OUTPUT (from the line "## On Linux" on, written by
 bench-report-linux.py) is kept as it is.
 
 RESULTS holds runs.tsv (size build program round wall_ms cpu_ms all_cpu_ms peak_kb check),
@@ -124,17 +125,19 @@ def model(calls, tree):
     us = calls
     per_entry_listed = (us["listing of the folder"] - us["listing of an empty folder"]) / max(
         us["entries in the listed folder"], 1)
-    row = us["console: cursor move"] + us["console: buffer info"] + us["console: write of a 200-column row"]
+    row = us["console: cursor move"] + us["console: write of a 200-column row"]
     folders, matches = tree["folders"], tree["matches"]
     entries_per_folder = tree["entries"] / (folders + 1)
-    listing = 2 * (us["listing of an empty folder"] + entries_per_folder * per_entry_listed)
-    per_folder = (us["Pause(5)"] + listing + 2 * row + us["console: colours"]
-                  + 2 * us["redirection off + on"])
+    listing = us["listing of an empty folder"] + entries_per_folder * per_entry_listed
+    # Row 2 is drawn again only after a folder that selected something.
+    count_rows = min(folders, matches) / max(folders, 1)
+    per_folder = (us["Pause(5)"] + listing + (1 + count_rows) * row + us["redirection off + on"])
     log_line = us["log line: open, size, seek, write, close"]
     per_match_list = log_line + row
     per_match_clear = per_match_list + log_line + 2 * us["attributes: read"] + us["attributes: write"] \
         + 3 * us["redirection off + on"]
-    fixed = listing + us["console: colours"] + row + 2 * log_line  # start folder, phase line, finished!
+    # The start folder, the buffer's size, four colours, the phase line, finished!
+    fixed = listing + us["console: buffer info"] + 4 * us["console: colours"] + 2 * row + 2 * log_line
     pacing = (matches // PACING_EVERY) * us["Pause(1)"]
     skips = tree["skip_lines"] * log_line
     list_s = (fixed + folders * per_folder + matches * per_match_list + skips + pacing) / 1e6
@@ -143,10 +146,45 @@ def model(calls, tree):
             "per_match_list_ms": per_match_list / 1000, "per_match_clear_ms": per_match_clear / 1000}
 
 
+def before_and_after(w, before, runs, trees, sizes, builds):
+    """The time above the pauses of an earlier run (BEFORE, a results folder) beside this one's."""
+    info = machine_info(before)
+    old = load_runs(before)
+    w("## Before and after")
+    w("")
+    w(f"The same measurement of commit {info.get('commit') or '?'} ({info.get('started', '?')} to "
+      f"{info.get('finished', '?')}), run on this machine just before this page's; each ratio is to "
+      "attrib in the same run. Goal: time above the pauses at most 0.8x attrib on each tree.")
+    w("")
+    w("| tree | side | run | before: above floor s | ratio | after: above floor s | ratio |")
+    w("|---|---|---|---:|---:|---:|---:|")
+    worst = 0
+    for size in sizes:
+        floor = floor_seconds(trees[size])
+        for b in builds:
+            cells = {}
+            for name, table in (("before", old), ("after", runs)):
+                attrib = summary(table.get((size, b, "attrib"), []))
+                for program in ("list", "clear"):
+                    s_ = summary(table.get((size, b, program), []))
+                    above = s_["wall"] - floor if s_ else None
+                    ratio = above / attrib["wall"] if s_ and attrib else None
+                    cells[name, program] = (above, ratio)
+            for program in ("list", "clear"):
+                (ab, rb), (aa, ra) = cells["before", program], cells["after", program]
+                worst = max(worst, ra or 0)
+                w(f"| {size:,} folders | {b}-bit | {program.upper()} | {fmt(ab)} | {fmt(rb, 2, 'x')} | "
+                  f"{fmt(aa)} | {fmt(ra, 2, 'x')} |")
+    w("")
+    w(f"- Goal: **{'met' if worst <= 0.8 else 'missed'}**, at most {fmt(worst, 2)}x attrib after.")
+    w("")
+
+
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) not in (3, 4):
         sys.exit(__doc__)
     results, output = sys.argv[1], sys.argv[2]
+    before = sys.argv[3] if len(sys.argv) == 4 else None
     info = machine_info(results)
     runs = load_runs(results)
     sizes = sorted({k[0] for k in runs if k[0] > 0})
@@ -217,6 +255,8 @@ def main():
         w("")
         md.extend(summary_lines)
         w("")
+    if before:
+        before_and_after(w, before, runs, trees, sizes, builds)
     w("## zavero.exe beside attrib under Wine")
     w("")
     w("Each tree: *F* folders below the start folder, each folder (the start folder too) "
@@ -316,12 +356,13 @@ def main():
         w("")
         w("`bench/platform_calls.cpp` times each call a run makes through the program's own seam, in "
           "the same kind of console (median of the rounds, microseconds per call). The listed folder "
-          "holds 2,000 files. A run makes per walked folder: the pause, two listings, two progress "
-          "rows (cursor, buffer info, write each) and one colour change, redirection off and on around "
-          "each listing; "
-          "per selected entry: a log line and a row, and in CLEAR mode a second log line, two "
-          "attribute reads, a write, redirection off and on around each of the three; per skipped "
-          "entry a log line.")
+          "holds 2,000 files. A run makes per walked folder: the pause, one listing (a pattern "
+          "narrower than `*` adds a second), redirection off and on around it, the row naming the "
+          "folder (cursor and write) and, when the count changed since the last folder, the count "
+          "row (cursor and write); per selected entry: a log line and a row (cursor and write), and "
+          "in CLEAR mode a second log line, two attribute reads, a write, redirection off and on "
+          "around each of the three; per skipped entry a log line. The buffer's size is read at the "
+          "start and then once every 64 rows, a colour only when it changes.")
         w("")
         names = []
         for b in builds:

@@ -46,12 +46,27 @@ void StreamWriteLine(ConsoleWindow& window, const char* text) {
   StreamOut(window, joined.get(), n + 2);
 }
 
+// Reads the buffer's size: the width for the cut, the height for the
+// layout. False when the output is no console.
+bool ReadBufferSize(ConsoleWindow& window) {
+  platform::ScreenBufferInfo info;
+  const bool console = window.Console->ReadScreenBufferInfo(window.Output, &info);
+  window.Width = console && info.Width > 0 ? info.Width : 0;
+  window.Layout = LayoutForHeight(console ? info.Height : 0);
+  window.WritesSinceSizeRead = 0;
+  return console;
+}
+
 // The cut at the buffer width, with OutputLock already held.
 void ScreenWriteLocked(ConsoleWindow& window, const char* text) {
-  platform::ScreenBufferInfo info;
-  window.Console->ReadScreenBufferInfo(window.Output, &info);
+  if (window.RowLeftOut) {
+    window.RowLeftOut = false;
+    return;
+  }
+  if (window.HasBuffer && ++window.WritesSinceSizeRead >= kWritesPerSizeRead)
+    ReadBufferSize(window);
   std::uint32_t n = LengthOf(text);
-  const std::uint32_t width = info.Width > 0 ? static_cast<std::uint32_t>(info.Width) : 0;
+  const auto width = static_cast<std::uint32_t>(window.Width);
   if (window.Utf8Text) {
     // Characters of one to four bytes, some of them two cells wide: the cut
     // counts cells and never splits a character.
@@ -59,7 +74,8 @@ void ScreenWriteLocked(ConsoleWindow& window, const char* text) {
   } else if (n > width) {
     n = width;
   }
-  window.Console->WriteChars(window.Output, text, n);
+  if (!window.Console->WriteChars(window.Output, text, n) && window.HasBuffer)
+    ReadBufferSize(window);
 }
 
 void ScreenWrite(ConsoleWindow& window, const char* text) {
@@ -97,10 +113,10 @@ int ConsoleOpen(ConsoleWindow& window, platform::Machine& machine, CloseCleanup 
   window.Console = &machine.Console;
   window.Output = window.Console->StdHandle(platform::kStdOutput);
   window.Utf8Text = window.Console->TextCodePage() == 65001;
-  platform::ScreenBufferInfo info;
-  const bool terminal = window.Console->ReadScreenBufferInfo(window.Output, &info);
-  window.Layout = LayoutForHeight(terminal ? info.Height : 0);
-  window.PlainLines = machine.Conventions.UnixRun && !terminal;
+  window.Attribute = -1;
+  window.RowLeftOut = false;
+  window.HasBuffer = ReadBufferSize(window);
+  window.PlainLines = machine.Conventions.UnixRun && !window.HasBuffer;
   window.CloseCleanup = close_cleanup;
   g_close_cleanup.store(close_cleanup);
   window.Console->AddControlRoutine(&ConsoleControlHandler);
@@ -122,8 +138,10 @@ void ConsoleSetColors(ConsoleWindow& window, int foreground, int background) {
   if (window.Console == nullptr || window.PlainLines) return;
   // Negative numbers are no colours either.
   if (foreground < 0 || foreground >= 16 || background < 0 || background >= 16) return;
-  window.Console->SetTextAttribute(window.Output,
-                                   static_cast<std::uint16_t>(background * 16 + foreground));
+  const int attribute = background * 16 + foreground;
+  if (attribute == window.Attribute) return;
+  window.Attribute = attribute;
+  window.Console->SetTextAttribute(window.Output, static_cast<std::uint16_t>(attribute));
 }
 
 void ConsoleSetTitle(ConsoleWindow& window, const char* title) {
@@ -133,9 +151,20 @@ void ConsoleSetTitle(ConsoleWindow& window, const char* title) {
 
 void ConsoleMoveCursor(ConsoleWindow& window, int column, int row) {
   if (window.Console == nullptr || !window.ScreenMode) return;
-  window.Console->SetCursor(window.Output,
-                            static_cast<std::int16_t>(static_cast<std::uint16_t>(column)),
-                            static_cast<std::int16_t>(static_cast<std::uint16_t>(row)));
+  window.RowLeftOut = false;
+  if (window.Console->SetCursor(window.Output,
+                                static_cast<std::int16_t>(static_cast<std::uint16_t>(column)),
+                                static_cast<std::int16_t>(static_cast<std::uint16_t>(row))) ||
+      !window.HasBuffer) {
+    return;
+  }
+  // Refused: the cell lies outside the buffer. A buffer of the size known
+  // keeps the cursor where it was, and the next text lands there; one that
+  // changed size under the run has a new layout, and the next text, placed
+  // by the old one, is left out.
+  const std::int32_t width_known = window.Width, height_known = window.Layout.Height;
+  ReadBufferSize(window);
+  window.RowLeftOut = window.Width != width_known || window.Layout.Height != height_known;
 }
 
 void ConsoleWrite(ConsoleWindow& window, const char* text) {

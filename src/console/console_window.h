@@ -46,6 +46,11 @@ inline bool LayoutHasRow(const ScreenLayout& layout, std::int32_t row) {
   return layout.Height <= 0 || row < layout.Height;
 }
 
+// A console made narrower or shorter refuses nothing when a row still lies
+// inside it, so its size is read again after this many screen writes as well
+// as after a refused one; in between every row costs the console no question.
+constexpr int kWritesPerSizeRead = 64;
+
 // One per process, set up by ConsoleOpen. Every operation before ConsoleOpen
 // does nothing.
 struct ConsoleWindow {
@@ -59,15 +64,24 @@ struct ConsoleWindow {
   std::mutex OutputLock;                          // held around every screen-mode write
   console::CloseCleanup CloseCleanup = nullptr;
   bool Utf8Text = false;                         // texts are UTF-8: cut at characters
-  ScreenLayout Layout;                            // from the buffer's height at ConsoleOpen
+  // The buffer's size as last read (at ConsoleOpen, after a refused cursor
+  // move or write, every kWritesPerSizeRead screen writes) and its layout.
+  bool HasBuffer = false;                         // ConsoleOpen found a console
+  std::int32_t Width = 0;                         // columns; 0 when unknown
+  ScreenLayout Layout;
+  int WritesSinceSizeRead = 0;
+  int Attribute = -1;                             // text attribute last set; -1: none yet
+  // The last cursor move fell outside a buffer that changed size under the
+  // run: the text placed by the old size is left out.
+  bool RowLeftOut = false;
   // A Unix-style run whose standard output is no terminal (a pipe, a file):
   // nothing is drawn, the run writes plain lines instead.
   bool PlainLines = false;
 };
 
 // Takes the standard output handle, keeps the close clean-up, registers
-// ConsoleControlHandler, reads the buffer's height once for the layout and
-// selects stream mode. In a Unix-style run whose output is no terminal it
+// ConsoleControlHandler, reads the buffer's size for the cut and the layout
+// and selects stream mode. In a Unix-style run whose output is no terminal it
 // switches to plain lines: every drawing operation below then does nothing.
 // Always 1.
 int ConsoleOpen(ConsoleWindow& window, platform::Machine& machine, CloseCleanup close_cleanup);
@@ -76,14 +90,17 @@ int ConsoleOpen(ConsoleWindow& window, platform::Machine& machine, CloseCleanup 
 void ConsoleSetScreenMode(ConsoleWindow& window, int enable);
 
 // Text attribute background * 16 + foreground for all later text; nothing
-// changes unless both numbers are 0..15.
+// changes unless both numbers are 0..15, and the console is asked only when
+// the attribute differs from the one last set.
 void ConsoleSetColors(ConsoleWindow& window, int foreground, int background);
 
 // The console window's caption.
 void ConsoleSetTitle(ConsoleWindow& window, const char* title);
 
 // Screen mode: the cursor to (column, row) of the screen buffer, each taken as
-// its low 16 bits; a cell outside the buffer leaves the cursor where it is.
+// its low 16 bits. A cell outside the buffer leaves the cursor where it is and
+// the next text lands there, unless the buffer turns out to have changed size:
+// then that text is left out, and the layout follows the new size.
 // Stream mode: nothing.
 void ConsoleMoveCursor(ConsoleWindow& window, int column, int row);
 

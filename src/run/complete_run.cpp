@@ -67,20 +67,29 @@ std::string FullPath(platform::FileSystem& files, const std::string& path) {
   return full;
 }
 
-}  // namespace
-
-void CompleteRun(RunContext& run) {
+// Draws "finished!" on the layout's last row. False when the buffer turned
+// out to have changed size under the run (the row was left out and the
+// layout now follows the new size).
+bool DrawFinished(RunContext& run) {
   const ScreenLayout& layout = run.Console.Layout;
-  ConsoleSetColors(run.Console, 12, 0);
   run.ScreenRow = layout.FinishedRow;
   if (layout.ClearFinishedRow) {
     // In a short buffer the last row may still hold the banner or the prompt
     // the program was started from.
     ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
     ConsoleWrite(run.Console, TextSpaces(260).c_str());
+    if (layout.FinishedRow != run.ScreenRow) return false;
   }
   ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
   ConsoleWrite(run.Console, "finished!");
+  return layout.FinishedRow == run.ScreenRow;
+}
+
+}  // namespace
+
+void CompleteRun(RunContext& run) {
+  ConsoleSetColors(run.Console, 12, 0);
+  if (!DrawFinished(run)) DrawFinished(run);
   if (!run.Options.LogPath.empty()) run.LogHandle = run.Log.AppendLogLine("finished!");
   if (run.Host.Conventions.UnixRun) EndUnixRun(run);
 

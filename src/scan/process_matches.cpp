@@ -83,6 +83,13 @@ void ProcessMatches(RunContext& run) {
       ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
       row.assign("  ").append(shown).append(260, ' ');
       ConsoleWrite(run.Console, row.c_str());
+      if (run.ScreenRow > layout.LastEntryRow && layout.EntryRows) {
+        // The buffer was made shorter under the run and left the row out:
+        // the band starts again inside it.
+        run.ScreenRow = 3;
+        ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
+        ConsoleWrite(run.Console, row.c_str());
+      }
     }
 
     if (clearing) {

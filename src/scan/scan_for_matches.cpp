@@ -54,66 +54,73 @@ bool LeadsToAncestor(RunContext& run, const std::string& path) {
   return false;
 }
 
-// Queues the subfolders of `folder` directly behind the current element of
-// the folder queue, in listing order.
-// False when the folder could not be listed at all.
-bool QueueSubfolders(RunContext& run, FolderListing& listing, const std::string& folder,
-                     std::string& path) {
-  if (!OpenGuarded(run, listing, folder, "*")) return false;
-  const char separator = run.Host.Conventions.Separator;
-  while (listing.NextEntry()) {
-    if (listing.Kind() != KindFolder || listing.IsDotEntry()) continue;
-    JoinPathInto(path, folder, listing.EntryName(), separator);
-    if ((listing.EntryAttributes() & platform::kAttrReparsePoint) && LeadsToAncestor(run, path))
-      continue;
-    run.FolderQueue.InsertAfterCurrent(path);
-  }
-  if (listing.CutShort()) NoteIncomplete(run, "zavero: cannot read all of the folder " + Shown(run, folder));
-  listing.Close();
-  return true;
+// Queues a listed subfolder of `folder` directly behind the current element
+// of the folder queue, so a folder's subfolders stay in listing order.
+void QueueSubfolder(RunContext& run, const FolderListing& listing, const std::string& folder,
+                    std::string& path) {
+  if (listing.Kind() != KindFolder || listing.IsDotEntry()) return;
+  JoinPathInto(path, folder, listing.EntryName(), run.Host.Conventions.Separator);
+  if ((listing.EntryAttributes() & platform::kAttrReparsePoint) && LeadsToAncestor(run, path))
+    return;
+  run.FolderQueue.InsertAfterCurrent(path);
 }
 
-// The candidate pass of one folder. Skip lines are written only by the walk,
-// never for the start folder's own entries.
-void SelectCandidates(RunContext& run, FolderListing& listing, const std::string& folder,
-                      const ScanArguments& args, bool log_skips, std::string& path) {
+// Tests a listed entry of `folder` as a candidate. Skip lines are written
+// only by the walk, never for the start folder's own entries.
+void TestCandidate(RunContext& run, const FolderListing& listing, const std::string& folder,
+                   const ScanArguments& args, bool log_skips, std::string& path) {
+  if (listing.Kind() == KindFile ? args.FilesFlag != 1
+                                 : listing.IsDotEntry() || args.FoldersFlag != 1)
+    return;
+  const char separator = run.Host.Conventions.Separator;
+  if (listing.WordUnreadable()) {
+    NoteIncomplete(run, "zavero: cannot read the attributes of " +
+                            Shown(run, JoinPath(folder, listing.EntryName(), separator)));
+    return;
+  }
+  switch (SelectionTest(listing.EntryAttributes(), static_cast<std::uint32_t>(args.IncludeMask),
+                        static_cast<std::uint32_t>(args.SkipMask))) {
+    case Selection::Selected:
+      JoinPathInto(path, folder, listing.EntryName(), separator);
+      run.MatchList.InsertAfterCurrent(path);
+      break;
+    case Selection::Skipped:
+      if (log_skips && !run.Options.LogPath.empty()) {
+        JoinPathInto(path, folder, listing.EntryName(), separator);
+        run.Log.AppendLogLine(" skipped (attributes $" + HexText(args.SkipMask) + "): " +
+                              Shown(run, path));
+      }
+      break;
+    case Selection::NotIncluded:
+      break;
+  }
+}
+
+// One folder's entries: its subfolders queued, its candidates tested, each in
+// listing order. With the pattern "*" both come from one listing; a narrower
+// pattern lists the folder again for the candidates. False when the folder
+// could not be listed at all.
+bool WalkEntries(RunContext& run, FolderListing& listing, const std::string& folder,
+                 const ScanArguments& args, bool log_skips, std::string& path) {
+  const bool one_listing = args.Pattern == "*";
+  const bool listed = OpenGuarded(run, listing, folder, "*");
+  if (listed) {
+    while (listing.NextEntry()) {
+      QueueSubfolder(run, listing, folder, path);
+      if (one_listing) TestCandidate(run, listing, folder, args, log_skips, path);
+    }
+    if (listing.CutShort())
+      NoteIncomplete(run, "zavero: cannot read all of the folder " + Shown(run, folder));
+    listing.Close();
+  }
   // A pattern names entries of the folder listed: one that reaches into
   // another folder would join that folder's names onto this one.
-  if (PatternHoldsSeparator(args.Pattern)) return;
-  if (!OpenGuarded(run, listing, folder, args.Pattern)) return;
-  const char separator = run.Host.Conventions.Separator;
-  while (listing.NextEntry()) {
-    bool candidate;
-    if (listing.Kind() == KindFile) {
-      candidate = args.FilesFlag == 1;
-    } else {
-      if (listing.IsDotEntry()) continue;
-      candidate = args.FoldersFlag == 1;
-    }
-    if (!candidate) continue;
-    if (listing.WordUnreadable()) {
-      NoteIncomplete(run, "zavero: cannot read the attributes of " +
-                              Shown(run, JoinPath(folder, listing.EntryName(), separator)));
-      continue;
-    }
-    switch (SelectionTest(listing.EntryAttributes(), static_cast<std::uint32_t>(args.IncludeMask),
-                          static_cast<std::uint32_t>(args.SkipMask))) {
-      case Selection::Selected:
-        JoinPathInto(path, folder, listing.EntryName(), separator);
-        run.MatchList.InsertAfterCurrent(path);
-        break;
-      case Selection::Skipped:
-        if (log_skips && !run.Options.LogPath.empty()) {
-          JoinPathInto(path, folder, listing.EntryName(), separator);
-          run.Log.AppendLogLine(" skipped (attributes $" + HexText(args.SkipMask) + "): " +
-                                Shown(run, path));
-        }
-        break;
-      case Selection::NotIncluded:
-        break;
-    }
+  if (!one_listing && !PatternHoldsSeparator(args.Pattern) &&
+      OpenGuarded(run, listing, folder, args.Pattern)) {
+    while (listing.NextEntry()) TestCandidate(run, listing, folder, args, log_skips, path);
+    listing.Close();
   }
-  listing.Close();
+  return listed;
 }
 
 // Mount points of a Unix system, in the order the system lists them: texts of
@@ -170,35 +177,36 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
     // The start folder is handled once, here: its subfolders seed the queue,
     // its own entries are tested directly; it gets no pause, no progress rows
     // and no skip lines, and it is never queued itself.
-    std::string start = args.StartFolder;
-    run.StartFolderUnreadable = !QueueSubfolders(run, listing, start, path);
-    // From here on the start folder ends in a separator; the listing asks for
-    // the same search path either way.
-    if (start.back() != separator) start += separator;
-    SelectCandidates(run, listing, start, args, false, path);
+    // Taken as it was given: a path joined onto it, and the search path of
+    // its listing, get a separator only where it has none.
+    run.StartFolderUnreadable = !WalkEntries(run, listing, args.StartFolder, args, false, path);
   }
 
   const std::string spaces = TextSpaces(260);
+  // Row 2 is drawn again only when its count changed: nothing else writes
+  // there while the walk runs.
+  std::int32_t shown_count = -1;
   while (run.FolderQueue.Count() > 0) {
     PauseWhileWorking(run, 5);
     run.FolderQueue.MoveFirst();
     const std::string folder = run.FolderQueue.Current()->Text();
 
     // Rows 2 and 3 exist in every buffer but the tiniest.
-    const bool row2 = LayoutHasRow(run.Console.Layout, 2);
+    const bool row2 = LayoutHasRow(run.Console.Layout, 2) && run.MatchList.Count() != shown_count;
     if (row2) ConsoleMoveCursor(run.Console, 0, 2);
     ConsoleSetColors(run.Console, 15, 0);
-    if (row2)
-      ConsoleWrite(run.Console, (" files found: " + DecimalText(run.MatchList.Count())).c_str());
+    if (row2) {
+      shown_count = run.MatchList.Count();
+      ConsoleWrite(run.Console, (" files found: " + DecimalText(shown_count)).c_str());
+    }
     if (LayoutHasRow(run.Console.Layout, 3)) {
       ConsoleMoveCursor(run.Console, 0, 3);
       ConsoleWrite(run.Console, (" scanning folder " + Shown(run, folder) + spaces).c_str());
     }
 
-    if (!QueueSubfolders(run, listing, folder, path))
+    if (!WalkEntries(run, listing, folder, args, true, path))
       NoteIncomplete(run, "zavero: cannot read the folder " + Shown(run, folder) +
                               "; nothing below it was searched");
-    SelectCandidates(run, listing, folder, args, true, path);
 
     run.FolderQueue.MoveFirst();
     run.FolderQueue.RemoveCurrent();

@@ -140,6 +140,13 @@ TEST(CompleteRun, ShortBufferCyclesTheEntriesAboveItsLastRowAndEndsThere) {
   }
 }
 
+TEST(CompleteRun, RowsReadTheBufferSizeOnlyAtTheStart) {
+  RunHarness h;
+  for (int i = 10; i < 40; ++i) h.m.Files.AddFile("C:\\E\\S\\h" + std::to_string(i), 0x2);
+  h.Run("list \"\" C:\\E");
+  EXPECT_EQ(h.m.Calls.Count("ReadScreenBufferInfo"), 1);
+}
+
 TEST(CompleteRun, IdleLoopSleepsTenMillisecondsForEver) {
   RunHarness h;
   h.m.Process.StopAtIdle = false;

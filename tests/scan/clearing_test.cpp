@@ -238,7 +238,7 @@ TEST(Guard, EveryUserFileCallIsWrappedAndNothingElse) {
       EXPECT_EQ(calls[i - 1].Name, "DisableRedirection") << calls[i].Name;
     }
   }
-  EXPECT_EQ(pairs, 2 + 2 + 3);  // start folder twice, A twice, read-write-read
+  EXPECT_EQ(pairs, 1 + 1 + 3);  // one listing of the start folder and of A, read-write-read
   EXPECT_FALSE(h.m.Process.RedirectionOff);
 }
 

@@ -273,7 +273,20 @@ TEST(Walk, OrdinaryFoldersPayNoIdentityCall) {
   h.m.Files.AddFolder("C:\\R\\A\\B\\C");
   h.Run("list \"\" C:\\R");
   EXPECT_EQ(h.m.Calls.Count("ReadFolderId"), 0);
-  EXPECT_EQ(h.m.Calls.Count("FindFirstEntry"), 2 + 2 * 3);  // every folder listed twice
+  EXPECT_EQ(h.m.Calls.Count("FindFirstEntry"), 1 + 3);  // every folder listed once
+}
+
+TEST(Walk, PatternStarListsEachFolderOnceANarrowerOneTwice) {
+  for (const std::string pattern : {"*", "*.txt"}) {
+    RunHarness h;
+    h.m.Files.AddFile("C:\\R\\A\\a.txt", 0x2);
+    h.Run("list \"\" C:\\R " + pattern);
+    Lines searches;
+    for (const auto& call : h.m.Calls.Calls())
+      if (call.Name == "FindFirstEntry") searches.push_back(call.Detail.substr(5));
+    EXPECT_EQ(searches, (pattern == "*" ? Lines{"*", "A\\*"}
+                                        : Lines{"*", "*.txt", "A\\*", "A\\*.txt"}));
+  }
 }
 
 }  // namespace

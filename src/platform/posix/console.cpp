@@ -205,10 +205,10 @@ class PosixConsole final : public Console {
       struct winsize size = {};
       ioctl(fd, TIOCGWINSZ, &size);
       g_screen.Reset(size.ws_col != 0 ? size.ws_col : 80, size.ws_row != 0 ? size.ws_row : 24);
-      if (!Send(fd, "\x1b[H\x1b[2J")) return false;
+      if (!Out(fd, "\x1b[H\x1b[2J")) return false;
     }
     g_screen.SetWrap(wrap);
-    return Send(fd, wrap ? kAutowrapOn : kAutowrapOff);
+    return Out(fd, wrap ? kAutowrapOn : kAutowrapOff);
   }
 
   bool SetTextAttribute(Handle out, std::uint16_t attribute) override {
@@ -218,14 +218,14 @@ class PosixConsole final : public Console {
     if (attribute != 0x07) NoteTerminalChanged();
     attribute_ = attribute;
     g_screen.SetAttribute(attribute);
-    return Send(fd, ColourSequence(attribute));
+    return Out(fd, ColourSequence(attribute));
   }
 
   bool SetTitle(const char* title) override {
     if (!IsTerminal(STDOUT_FILENO)) return false;
     std::lock_guard<std::timed_mutex> hold(g_screen_lock);
     g_screen.SetTitle(title != nullptr ? title : "");
-    return Send(STDOUT_FILENO, TitleSequence(title));
+    return Out(STDOUT_FILENO, TitleSequence(title));
   }
 
   bool SetCursor(Handle out, std::int16_t x, std::int16_t y) override {
@@ -235,7 +235,11 @@ class PosixConsole final : public Console {
     cursor_x_ = x;
     cursor_y_ = y;
     g_screen.MoveCursor(x, y);
-    return Send(fd, CursorSequence(x, y));
+    // Sent with the row that follows: one write per row.
+    if (!pending_.empty() && pending_fd_ != fd) Out(pending_fd_, "", 0);
+    pending_fd_ = fd;
+    pending_ = CursorSequence(x, y);
+    return true;
   }
 
   bool WriteChars(Handle out, const char* bytes, std::uint32_t count) override {
@@ -243,12 +247,12 @@ class PosixConsole final : public Console {
     if (!IsTerminal(fd)) return false;
     std::lock_guard<std::timed_mutex> hold(g_screen_lock);
     g_screen.Put(bytes, count);
-    return WriteAll(fd, bytes, count);
+    return Out(fd, bytes, count);
   }
 
   bool WriteStream(Handle out, const char* bytes, std::uint32_t count) override {
     const int fd = ToFd(out);
-    if (!IsTerminal(fd)) return WriteAll(fd, bytes, count);
+    if (!IsTerminal(fd)) return Out(fd, bytes, count);
     return WriteChars(out, bytes, count);
   }
 
@@ -265,6 +269,19 @@ class PosixConsole final : public Console {
  private:
   std::int16_t cursor_x_ = 0, cursor_y_ = 0;
   std::uint16_t attribute_ = 0x07;
+  // A cursor move not yet sent, and its descriptor.
+  std::string pending_;
+  int pending_fd_ = -1;
+
+  // The bytes in one write, after the cursor move still pending for `fd`.
+  bool Out(int fd, const char* bytes, std::size_t count) {
+    if (pending_.empty() || pending_fd_ != fd) return WriteAll(fd, bytes, count);
+    pending_.append(bytes, count);
+    const bool sent = Send(fd, pending_);
+    pending_.clear();
+    return sent;
+  }
+  bool Out(int fd, const std::string& bytes) { return Out(fd, bytes.data(), bytes.size()); }
 };
 
 }  // namespace
