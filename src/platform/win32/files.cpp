@@ -135,10 +135,8 @@ class Win32Files final : public FileSystem, public FileIo {
       return wide ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
     }
     BY_HANDLE_FILE_INFORMATION info;
-    HANDLE h = OpenListed(path, listed, FILE_READ_ATTRIBUTES, &info);
-    if (h == INVALID_HANDLE_VALUE) return INVALID_FILE_ATTRIBUTES;
-    CloseHandle(h);
-    return info.dwFileAttributes;
+    return CheckedEntry(path, listed, &info) != INVALID_HANDLE_VALUE ? info.dwFileAttributes
+                                                                    : INVALID_FILE_ATTRIBUTES;
   }
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
     DWORD listed = 0;
@@ -152,11 +150,8 @@ class Win32Files final : public FileSystem, public FileIo {
       return wide && SetFileAttributesW(wide, attributes) != 0;
     }
     BY_HANDLE_FILE_INFORMATION info;
-    HANDLE h = OpenListed(path, listed, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, &info);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    const bool ok = WriteAttributesThroughHandle(h, attributes);
-    CloseHandle(h);
-    return ok;
+    HANDLE h = CheckedEntry(path, listed, &info);
+    return h != INVALID_HANDLE_VALUE && WriteAttributesThroughHandle(h, attributes);
   }
   std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) override {
     return GetLogicalDriveStringsA(size, buffer);
@@ -179,6 +174,7 @@ class Win32Files final : public FileSystem, public FileIo {
     return true;
   }
   void LetGoOfFolders() override {
+    DropKeptEntry();
     while (!chain_.empty()) Pop();
   }
   std::uint32_t FullPathName(const char* path, std::uint32_t size, char* buffer) override {
@@ -275,6 +271,36 @@ class Win32Files final : public FileSystem, public FileIo {
   // The entry at `path` itself (a link or junction is not followed), opened
   // with `access` and checked: it is still what its listing saw (a folder or
   // not, a link or junction or not), and so is every folder on the way to it.
+  // The entry at `path` as OpenListed checks it, kept open for the calls on
+  // the same entry that follow: the clearing reads an entry, writes it and
+  // reads it back, and each open and check is a round trip to the system.
+  // The handle is the entry that was checked, whatever happens to its path
+  // meanwhile. Opened to read and write attributes, or only to read them
+  // where writing is refused (a read-only medium). Fills *info afresh.
+  HANDLE CheckedEntry(const std::string& path, DWORD listed, BY_HANDLE_FILE_INFORMATION* info) {
+    if (kept_entry_ != INVALID_HANDLE_VALUE && kept_path_ == path) {
+      if (GetFileInformationByHandle(kept_entry_, info) &&
+          StillAsListed(info->dwFileAttributes, listed))
+        return kept_entry_;
+      DropKeptEntry();
+      return INVALID_HANDLE_VALUE;
+    }
+    DropKeptEntry();
+    HANDLE h = OpenListed(path, listed, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, info);
+    if (h == INVALID_HANDLE_VALUE) h = OpenListed(path, listed, FILE_READ_ATTRIBUTES, info);
+    if (h != INVALID_HANDLE_VALUE) {
+      kept_entry_ = h;
+      kept_path_ = path;
+    }
+    return h;
+  }
+
+  void DropKeptEntry() {
+    if (kept_entry_ != INVALID_HANDLE_VALUE) CloseHandle(kept_entry_);
+    kept_entry_ = INVALID_HANDLE_VALUE;
+    kept_path_.clear();
+  }
+
   HANDLE OpenListed(const std::string& path, DWORD listed, DWORD access,
                     BY_HANDLE_FILE_INFORMATION* info) {
     if (!HoldFolder(FolderOf(path))) return INVALID_HANDLE_VALUE;
@@ -389,6 +415,8 @@ class Win32Files final : public FileSystem, public FileIo {
   std::vector<Listed> records_;  // every entry a listing handed out, sorted when looked up
   std::size_t sorted_ = 0;
   std::vector<Held> chain_;
+  HANDLE kept_entry_ = INVALID_HANDLE_VALUE;  // see CheckedEntry
+  std::string kept_path_;
 };
 
 Win32Files g_files;
