@@ -17,9 +17,7 @@ void RestrictLibrarySearch() {
   // Looked up by name: the function came with KB2533623 for Windows Vista and
   // 7 and is part of every later Windows.
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr));
+  const auto set_default = KernelFunction<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
   if (set_default && set_default(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
   // A Windows 7 without that update keeps the program's folder first for the
   // DLLs that the common controls, COM, the question box or the shell load

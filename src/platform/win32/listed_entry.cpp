@@ -13,15 +13,9 @@ using OpenByIdFn = HANDLE(WINAPI*)(HANDLE, LPFILE_ID_DESCRIPTOR, DWORD, DWORD,
 
 // Looked up by name, as the exe still starts where they are missing (before
 // Vista); there such an entry stays out of reach, as any path leaves it.
-template <typename Fn>
-Fn Kernel32(const char* name) {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, name) : nullptr));
-}
-
-const HandleInfoFn g_read_info = Kernel32<HandleInfoFn>("GetFileInformationByHandleEx");
-const HandleInfoFn g_write_info = Kernel32<HandleInfoFn>("SetFileInformationByHandle");
-const OpenByIdFn g_open_by_id = Kernel32<OpenByIdFn>("OpenFileById");
+const HandleInfoFn g_read_info = KernelFunction<HandleInfoFn>("GetFileInformationByHandleEx");
+const HandleInfoFn g_write_info = KernelFunction<HandleInfoFn>("SetFileInformationByHandle");
+const OpenByIdFn g_open_by_id = KernelFunction<OpenByIdFn>("OpenFileById");
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 

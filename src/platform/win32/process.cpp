@@ -14,16 +14,6 @@ using EnableFn = BOOLEAN(WINAPI*)(BOOLEAN);
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
 #endif
 
-FARPROC Kernel32Function(const char* name) {
-  HMODULE kernel = GetModuleHandleA("Kernel32.DLL");
-  return kernel ? GetProcAddress(kernel, name) : nullptr;
-}
-
-template <typename Fn>
-Fn Lookup(const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(Kernel32Function(name)));
-}
-
 class Win32Process final : public Process {
  public:
   const char* CommandLine() override { return GetCommandLineA(); }
@@ -49,7 +39,7 @@ class Win32Process final : public Process {
   void BeginPreciseTiming() override {
     if (precise_timer_ || end_period_) return;
     using CreateTimerExFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
-    if (auto create = Lookup<CreateTimerExFn>("CreateWaitableTimerExW"))
+    if (auto create = KernelFunction<CreateTimerExFn>("CreateWaitableTimerExW"))
       precise_timer_ = create(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
                               TIMER_ALL_ACCESS);
     if (precise_timer_) return;
@@ -72,9 +62,9 @@ class Win32Process final : public Process {
     precise_timer_ = nullptr;
   }
 
-  bool HasKernelFunction(const char* name) override { return Kernel32Function(name) != nullptr; }
+  bool HasKernelFunction(const char* name) override { return KernelFunction<FARPROC>(name) != nullptr; }
   int Wow64Flag() override {
-    auto query = Lookup<IsWow64ProcessFn>("IsWow64Process");
+    auto query = KernelFunction<IsWow64ProcessFn>("IsWow64Process");
     BOOL flag = 0;
     if (query) query(GetCurrentProcess(), &flag);
     return flag;
@@ -95,8 +85,8 @@ class Win32Process final : public Process {
  private:
   void LookUpWow64Switches() {
     wow64_looked_up_ = true;
-    disable_ = Lookup<DisableFn>("Wow64DisableWow64FsRedirection");
-    enable_ = Lookup<EnableFn>("Wow64EnableWow64FsRedirection");
+    disable_ = KernelFunction<DisableFn>("Wow64DisableWow64FsRedirection");
+    enable_ = KernelFunction<EnableFn>("Wow64EnableWow64FsRedirection");
   }
 
   bool wow64_looked_up_ = false;

@@ -22,6 +22,15 @@ inline HANDLE ToHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
 inline HWND ToWindow(Handle h) { return reinterpret_cast<HWND>(h); }
 inline Handle FromHandle(const void* h) { return reinterpret_cast<Handle>(h); }
 
+// A kernel32 function looked up by name at run time, null where this Windows
+// lacks it: the exe then still starts, and the caller does without.
+template <typename Fn>
+Fn KernelFunction(const char* name) {
+  HMODULE kernel = GetModuleHandleA("Kernel32.DLL");
+  return reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, name) : nullptr));
+}
+
 // Loads a DLL from the system folder only, never from the program's folder or
 // the current folder (libraries.cpp). nullptr when that fails.
 HMODULE LoadSystemLibrary(const wchar_t* name);
