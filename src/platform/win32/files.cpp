@@ -134,9 +134,8 @@ class Win32Files final : public FileSystem, public FileIo {
       const wchar_t* wide = SystemPath(path, PathUse::Entry);
       return wide ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
     }
-    BY_HANDLE_FILE_INFORMATION info;
-    return CheckedEntry(path, listed, &info) != INVALID_HANDLE_VALUE ? info.dwFileAttributes
-                                                                    : INVALID_FILE_ATTRIBUTES;
+    DWORD now = 0;
+    return CheckedEntry(path, listed, &now) != INVALID_HANDLE_VALUE ? now : INVALID_FILE_ATTRIBUTES;
   }
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
     DWORD listed = 0;
@@ -149,8 +148,8 @@ class Win32Files final : public FileSystem, public FileIo {
       const wchar_t* wide = SystemPath(path, PathUse::Entry);
       return wide && SetFileAttributesW(wide, attributes) != 0;
     }
-    BY_HANDLE_FILE_INFORMATION info;
-    HANDLE h = CheckedEntry(path, listed, &info);
+    DWORD now = 0;
+    HANDLE h = CheckedEntry(path, listed, &now);
     return h != INVALID_HANDLE_VALUE && WriteAttributesThroughHandle(h, attributes);
   }
   std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) override {
@@ -276,18 +275,17 @@ class Win32Files final : public FileSystem, public FileIo {
   // reads it back, and each open and check is a round trip to the system.
   // The handle is the entry that was checked, whatever happens to its path
   // meanwhile. Opened to read and write attributes, or only to read them
-  // where writing is refused (a read-only medium). Fills *info afresh.
-  HANDLE CheckedEntry(const std::string& path, DWORD listed, BY_HANDLE_FILE_INFORMATION* info) {
+  // where writing is refused (a read-only medium). Reads *attributes afresh.
+  HANDLE CheckedEntry(const std::string& path, DWORD listed, DWORD* attributes) {
     if (kept_entry_ != INVALID_HANDLE_VALUE && kept_path_ == path) {
-      if (GetFileInformationByHandle(kept_entry_, info) &&
-          StillAsListed(info->dwFileAttributes, listed))
+      if (ReadAttributesThroughHandle(kept_entry_, attributes) && StillAsListed(*attributes, listed))
         return kept_entry_;
       DropKeptEntry();
       return INVALID_HANDLE_VALUE;
     }
     DropKeptEntry();
-    HANDLE h = OpenListed(path, listed, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, info);
-    if (h == INVALID_HANDLE_VALUE) h = OpenListed(path, listed, FILE_READ_ATTRIBUTES, info);
+    HANDLE h = OpenListed(path, listed, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, attributes);
+    if (h == INVALID_HANDLE_VALUE) h = OpenListed(path, listed, FILE_READ_ATTRIBUTES, attributes);
     if (h != INVALID_HANDLE_VALUE) {
       kept_entry_ = h;
       kept_path_ = path;
@@ -301,12 +299,11 @@ class Win32Files final : public FileSystem, public FileIo {
     kept_path_.clear();
   }
 
-  HANDLE OpenListed(const std::string& path, DWORD listed, DWORD access,
-                    BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE OpenListed(const std::string& path, DWORD listed, DWORD access, DWORD* attributes) {
     if (!HoldFolder(FolderOf(path))) return INVALID_HANDLE_VALUE;
     HANDLE h = OpenEntry(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     if (h != INVALID_HANDLE_VALUE &&
-        (!GetFileInformationByHandle(h, info) || !StillAsListed(info->dwFileAttributes, listed))) {
+        (!ReadAttributesThroughHandle(h, attributes) || !StillAsListed(*attributes, listed))) {
       CloseHandle(h);
       return INVALID_HANDLE_VALUE;
     }
@@ -346,9 +343,9 @@ class Win32Files final : public FileSystem, public FileIo {
       if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
         h = OpenEntry(child, FILE_READ_ATTRIBUTES,
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-      BY_HANDLE_FILE_INFORMATION info;
-      const bool same = h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info) &&
-                        StillAsListed(info.dwFileAttributes, listed);
+      DWORD now = 0;
+      const bool same = h != INVALID_HANDLE_VALUE && ReadAttributesThroughHandle(h, &now) &&
+                        StillAsListed(now, listed);
       if (!same) {
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
         return false;

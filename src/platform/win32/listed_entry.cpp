@@ -65,6 +65,19 @@ DWORD ReadListedEntryAttributes(const wchar_t* folder, const WideText& name) {
   return read ? info.FileAttributes : INVALID_FILE_ATTRIBUTES;
 }
 
+bool ReadAttributesThroughHandle(HANDLE entry, DWORD* attributes) {
+  if (g_read_info) {
+    FILE_BASIC_INFO info;
+    if (!g_read_info(entry, FileBasicInfo, &info, sizeof info)) return false;
+    *attributes = info.FileAttributes;
+    return true;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(entry, &info)) return false;
+  *attributes = info.dwFileAttributes;
+  return true;
+}
+
 bool WriteAttributesThroughHandle(HANDLE entry, DWORD attributes) {
   if (!g_write_info) return false;
   FILE_BASIC_INFO info = {};  // times 0: left as they are

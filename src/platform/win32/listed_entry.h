@@ -15,6 +15,13 @@ namespace zavero::platform {
 // functions take it), or INVALID_FILE_ATTRIBUTES when it cannot be reached.
 DWORD ReadListedEntryAttributes(const wchar_t* folder, const WideText& name);
 
+// The attribute word of the entry behind `entry`, an opening with
+// FILE_READ_ATTRIBUTES: false when the system gives none. Where Windows has
+// GetFileInformationByHandleEx this reads only the word, not the volume's
+// serial number and the link count that GetFileInformationByHandle gathers
+// too, which under Wine take several times as long as the opening itself.
+bool ReadAttributesThroughHandle(HANDLE entry, DWORD* attributes);
+
 // SetFileAttributes through a handle opened with FILE_WRITE_ATTRIBUTES, so
 // the word lands on that very entry (SetFileInformationByHandle, looked up at
 // run time): true when the system took it.
