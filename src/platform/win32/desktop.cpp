@@ -25,11 +25,13 @@ BOOL CALLBACK EnumTrampoline(HWND window, LPARAM param) {
 class Win32Desktop final : public Desktop {
  public:
   void EnumTopLevelWindows(WindowVisitor visit, void* context) override {
+    ControlsReady();
     EnumContext ctx{visit, context};
     EnumWindows(&EnumTrampoline, reinterpret_cast<LPARAM>(&ctx));
   }
 
   std::uint32_t WindowThreadProcess(Handle window, std::uint32_t* process) override {
+    ControlsReady();
     DWORD process_id = 0;
     const DWORD thread_id =
         GetWindowThreadProcessId(ToWindow(window), process != nullptr ? &process_id : nullptr);
@@ -37,27 +39,40 @@ class Win32Desktop final : public Desktop {
     return thread_id;
   }
 
-  bool WindowVisible(Handle window) override { return IsWindowVisible(ToWindow(window)) != FALSE; }
+  bool WindowVisible(Handle window) override {
+    ControlsReady();
+    return IsWindowVisible(ToWindow(window)) != FALSE;
+  }
 
-  bool WindowEnabled(Handle window) override { return IsWindowEnabled(ToWindow(window)) != FALSE; }
+  bool WindowEnabled(Handle window) override {
+    ControlsReady();
+    return IsWindowEnabled(ToWindow(window)) != FALSE;
+  }
 
-  Handle ForegroundWindow() override { return FromHandle(GetForegroundWindow()); }
+  Handle ForegroundWindow() override {
+    ControlsReady();
+    return FromHandle(GetForegroundWindow());
+  }
 
   std::uint32_t WindowExStyle(Handle window) override {
+    ControlsReady();
     return static_cast<std::uint32_t>(GetWindowLongA(ToWindow(window), GWL_EXSTYLE));
   }
 
   void SetWindowTopmost(Handle window, bool topmost) override {
+    ControlsReady();
     SetWindowPos(ToWindow(window), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOSIZE | SWP_NOMOVE);
   }
 
   void EnableWindowInput(Handle window, bool enable) override {
+    ControlsReady();
     EnableWindow(ToWindow(window), enable ? TRUE : FALSE);
   }
 
   int AskQuestion(Handle owner, const char* text, const char* title,
                   std::uint32_t style) override {
+    ControlsReady();
     return MessageBoxA(ToWindow(owner), text, title, style);
   }
 
@@ -67,6 +82,7 @@ class Win32Desktop final : public Desktop {
 
   bool StartProcess(char* command_line, const char* directory, const ProcessStart& start,
                     Handle* process, Handle* thread) override {
+    ControlsReady();
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
@@ -85,6 +101,7 @@ class Win32Desktop final : public Desktop {
   }
 
   bool ShellStartProgram(const ShellStart& start, Handle* process) override {
+    ControlsReady();
     SHELLEXECUTEINFOA info;
     ZeroMemory(&info, sizeof info);
     info.cbSize = sizeof info;
@@ -105,14 +122,45 @@ class Win32Desktop final : public Desktop {
     return GetSystemDirectoryA(buffer, size);
   }
 
+  // The common controls and COM are needed only when the question box comes
+  // up and for the log viewer's start. Under Wine their set-up costs more than
+  // a whole run over a small tree (CoInitialize waits for the desktop process
+  // to start there), so what is asked for at the start is carried out, in the
+  // same order, before the first call that touches a window.
   void InitCommonControls(std::uint32_t classes) override {
-    INITCOMMONCONTROLSEX init;
-    init.dwSize = sizeof init;
-    init.dwICC = classes;
-    InitCommonControlsEx(&init);
+    classes_ = classes;
+    controls_pending_ = true;
   }
 
-  void InitCom() override { CoInitialize(nullptr); }
+  void InitCom() override { com_pending_ = true; }
+
+ private:
+  // comctl32 is loaded by its bare name, so that the manifest's side-by-side
+  // comctl32 6 is the one taken; the system folder is the only other place
+  // looked in.
+  void ControlsReady() {
+    if (controls_pending_) {
+      controls_pending_ = false;
+      using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+      HMODULE comctl = LoadSystemLibrary(L"comctl32.dll");
+      const auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(
+          comctl ? GetProcAddress(comctl, "InitCommonControlsEx") : nullptr));
+      if (init) {
+        INITCOMMONCONTROLSEX controls;
+        controls.dwSize = sizeof controls;
+        controls.dwICC = classes_;
+        init(&controls);
+      }
+    }
+    if (com_pending_) {
+      com_pending_ = false;
+      CoInitialize(nullptr);
+    }
+  }
+
+  DWORD classes_ = 0;
+  bool controls_pending_ = false;
+  bool com_pending_ = false;
 };
 
 }  // namespace
