@@ -175,6 +175,10 @@ void ConsoleWriteLine(ConsoleWindow& window, const char* text) {
   if (window.WriteLine != nullptr && !window.PlainLines) window.WriteLine(window, text);
 }
 
+void ConsoleSettleCursor(ConsoleWindow& window) {
+  if (window.Console != nullptr && !window.PlainLines) window.Console->SettleCursor(window.Output);
+}
+
 void ConsolePlainLine(ConsoleWindow& window, const std::string& text) {
   if (!window.PlainLines) return;
   const std::string line = text + '\n';

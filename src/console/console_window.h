@@ -111,6 +111,10 @@ void ConsoleWrite(ConsoleWindow& window, const char* text);
 // missing text writes only the line break.
 void ConsoleWriteLine(ConsoleWindow& window, const char* text);
 
+// The console's cursor to where the drawing so far leaves it: a console may
+// draw a row without moving its cursor and owe the move until then.
+void ConsoleSettleCursor(ConsoleWindow& window);
+
 // In plain-lines mode: the text and a line feed on standard output, in one
 // write. Otherwise nothing.
 void ConsolePlainLine(ConsoleWindow& window, const std::string& text);

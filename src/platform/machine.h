@@ -192,7 +192,12 @@ class Console {
   virtual bool SetTextAttribute(Handle out, std::uint16_t attribute) = 0;
   // SetConsoleTitleA.
   virtual bool SetTitle(const char* title) = 0;
-  // SetConsoleCursorPosition(out, {x, y}).
+  // SetConsoleCursorPosition(out, {x, y}). A side may carry out a move and
+  // the WriteChars that follows it in one call that leaves the cursor where
+  // it was (the cells come out the same); the cursor then goes where the two
+  // would have left it before any other call that writes at it or changes
+  // the mode or colours, and at SettleCursor. Until then the cursor that
+  // ReadScreenBufferInfo reports may lag behind.
   virtual bool SetCursor(Handle out, std::int16_t x, std::int16_t y) = 0;
   // WriteConsole of `count` bytes of the program's text, shown as the
   // characters they are in TextCodePage() whatever the console's own output
@@ -206,6 +211,8 @@ class Console {
   // UTF-8, whose characters take one to four bytes; 0 when every byte is one
   // character cell.
   virtual std::uint32_t TextCodePage() { return 0; }
+  // The cursor to where the calls so far leave it (see SetCursor).
+  virtual void SettleCursor(Handle out) { (void)out; }
 };
 
 // ---------------------------------------------------------------- desktop

@@ -90,6 +90,7 @@ bool DrawFinished(RunContext& run) {
 void CompleteRun(RunContext& run) {
   ConsoleSetColors(run.Console, 12, 0);
   if (!DrawFinished(run)) DrawFinished(run);
+  ConsoleSettleCursor(run.Console);
   if (!run.Options.LogPath.empty()) run.LogHandle = run.Log.AppendLogLine("finished!");
   if (run.Host.Conventions.UnixRun) EndUnixRun(run);
 

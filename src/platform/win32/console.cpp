@@ -2,6 +2,8 @@
 #include "platform/win32/win32.h"
 
 #include <atomic>
+#include <mutex>
+#include <vector>
 
 #include "platform/win32/wide_text.h"
 
@@ -14,11 +16,26 @@ namespace {
 // all the program registers.
 std::atomic<ControlRoutine> g_control_routine{nullptr};
 
-BOOL WINAPI ControlTrampoline(DWORD event) {
-  const ControlRoutine routine = g_control_routine.load();
-  return routine != nullptr ? routine(event) : FALSE;
+// Whether every character of `text` takes exactly one cell in any console:
+// printable Latin, Greek and Cyrillic and the like. Wide East Asian
+// characters, combining marks and surrogate pairs are left to WriteConsoleW,
+// which knows how the console shows them.
+bool OneCellEach(const WideText& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const wchar_t c = text.c_str()[i];
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0) || (c >= 0x300 && c < 0x370) || c >= 0x1100)
+      return false;
+  }
+  return true;
 }
 
+// A row is drawn as a cursor move and a write at the cursor. Both are carried
+// out here in one call where that gives the same cells: the characters and
+// the colour go straight into the buffer at the row (WriteConsoleOutputW),
+// and the cursor, which that call leaves alone, is owed. It is put where the
+// move and the write would have left it (by doing those two again, which
+// repaints the same cells) before anything that depends on it: a write at
+// the cursor, a change of mode or colour, SettleCursor, or Ctrl+C.
 class Win32Console final : public Console {
  public:
   Handle StdHandle(std::uint32_t which) override {
@@ -33,41 +50,79 @@ class Win32Console final : public Console {
     info->CursorX = csbi.dwCursorPosition.X;
     info->CursorY = csbi.dwCursorPosition.Y;
     info->Attributes = csbi.wAttributes;
+    std::lock_guard<std::mutex> hold(lock_);
+    size_ = csbi.dwSize;
+    if (attribute_ < 0) attribute_ = csbi.wAttributes;
     return true;
   }
 
   bool SetOutputMode(Handle out, std::uint32_t mode) override {
+    std::lock_guard<std::mutex> hold(lock_);
+    SettleLocked();
     return SetConsoleMode(ToHandle(out), mode) != FALSE;
   }
 
   bool SetTextAttribute(Handle out, std::uint16_t attribute) override {
-    return SetConsoleTextAttribute(ToHandle(out), attribute) != FALSE;
+    std::lock_guard<std::mutex> hold(lock_);
+    SettleLocked();
+    const bool set = SetConsoleTextAttribute(ToHandle(out), attribute) != FALSE;
+    attribute_ = set ? attribute : -1;
+    return set;
   }
 
   bool SetTitle(const char* title) override { return SetConsoleTitleA(title) != FALSE; }
 
   bool SetCursor(Handle out, std::int16_t x, std::int16_t y) override {
+    std::lock_guard<std::mutex> hold(lock_);
+    // A new place for the cursor: an owed one no longer matters.
+    owed_ = false;
+    pending_ = false;
     COORD position;
     position.X = x;
     position.Y = y;
-    return SetConsoleCursorPosition(ToHandle(out), position) != FALSE;
+    // Outside the buffer as last read, the system answers: it may have grown.
+    if (attribute_ < 0 || x < 0 || y < 0 || x >= size_.X || y >= size_.Y)
+      return SetConsoleCursorPosition(ToHandle(out), position) != FALSE;
+    pending_ = true;
+    pending_out_ = out;
+    at_ = position;
+    return true;
   }
 
   // WriteConsoleA would read the bytes in the console's output code page (an
   // OEM one, 437 or 850), not in the program's; the wide call shows them as
   // the program means them without changing the code page of the user's shell.
   bool WriteChars(Handle out, const char* bytes, std::uint32_t count) override {
-    DWORD written = 0;
-    if (count == 0) return WriteConsoleW(ToHandle(out), L"", 0, &written, nullptr) != FALSE;
+    std::lock_guard<std::mutex> hold(lock_);
+    if (count == 0) {
+      SettleLocked();
+      DWORD written = 0;
+      return WriteConsoleW(ToHandle(out), L"", 0, &written, nullptr) != FALSE;
+    }
     const int n = MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(count), nullptr, 0);
     if (n <= 0) return false;
     wide_.resize(static_cast<std::size_t>(n));
     MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(count), &wide_[0], n);
-    return WriteConsoleW(ToHandle(out), wide_.data(), static_cast<DWORD>(n), &written, nullptr) !=
-           FALSE;
+    if (pending_ && pending_out_ == out && n <= size_.X - at_.X && OneCellEach(wide_) &&
+        WriteRow(out)) {
+      pending_ = false;
+      owed_ = true;
+      owed_text_ = wide_;
+      return true;
+    }
+    if (pending_) {
+      // As a move and a write at the cursor; a move the buffer refuses now
+      // leaves the text out, and the caller reads the new size.
+      pending_ = false;
+      if (!SetConsoleCursorPosition(ToHandle(pending_out_), at_)) return false;
+    }
+    SettleLocked();
+    return WriteAtCursor(out, wide_);
   }
 
   bool WriteStream(Handle out, const char* bytes, std::uint32_t count) override {
+    std::lock_guard<std::mutex> hold(lock_);
+    SettleLocked();
     DWORD written = 0;
     return WriteFile(ToHandle(out), bytes, count, &written, nullptr) != FALSE;
   }
@@ -79,10 +134,68 @@ class Win32Console final : public Console {
 
   std::uint32_t TextCodePage() override { return GetACP(); }
 
+  void SettleCursor(Handle) override {
+    std::lock_guard<std::mutex> hold(lock_);
+    SettleLocked();
+  }
+
  private:
-  // Only the run's own thread writes to the console, so one buffer serves.
+  static BOOL WINAPI ControlTrampoline(DWORD event);
+
+  // The pending row at at_, written with the colour in force. False, with
+  // nothing shown differently from a write at the cursor, when the buffer
+  // did not take all of it (it shrank since its size was read).
+  bool WriteRow(Handle out) {
+    const auto n = static_cast<SHORT>(wide_.size());
+    cells_.resize(static_cast<std::size_t>(n));
+    for (SHORT i = 0; i < n; ++i) {
+      cells_[static_cast<std::size_t>(i)].Char.UnicodeChar = wide_.c_str()[i];
+      cells_[static_cast<std::size_t>(i)].Attributes = static_cast<WORD>(attribute_);
+    }
+    COORD size = {n, 1}, from = {0, 0};
+    SMALL_RECT rect = {at_.X, at_.Y, static_cast<SHORT>(at_.X + n - 1), at_.Y};
+    return WriteConsoleOutputW(ToHandle(out), cells_.data(), size, from, &rect) &&
+           rect.Left == at_.X && rect.Top == at_.Y && rect.Bottom == at_.Y &&
+           rect.Right == at_.X + n - 1;
+  }
+
+  // The cursor move still to be made, and the cursor an earlier row owes.
+  void SettleLocked() {
+    if (pending_) {
+      pending_ = false;
+      SetConsoleCursorPosition(ToHandle(pending_out_), at_);
+    } else if (owed_) {
+      owed_ = false;
+      if (SetConsoleCursorPosition(ToHandle(pending_out_), at_))
+        WriteAtCursor(pending_out_, owed_text_);
+    }
+  }
+
+  static bool WriteAtCursor(Handle out, const WideText& text) {
+    DWORD written = 0;
+    return WriteConsoleW(ToHandle(out), text.c_str(), static_cast<DWORD>(text.size()), &written,
+                         nullptr) != FALSE;
+  }
+
+  std::mutex lock_;  // the control-event thread settles the cursor too
   WideText wide_;
+  COORD size_ = {0, 0};  // the buffer's size as last read
+  int attribute_ = -1;    // the colour in force; -1 when unknown
+  bool pending_ = false;  // a cursor move not yet made, to at_
+  bool owed_ = false;     // owed_text_ was written at at_, the cursor not moved
+  Handle pending_out_ = kNoHandle;
+  COORD at_ = {0, 0};
+  WideText owed_text_;
+  std::vector<CHAR_INFO> cells_;
 };
+
+// Ctrl+C and Ctrl+Break end the program: its cursor goes where the rows
+// drawn so far leave it, as the command prompt continues there.
+BOOL WINAPI Win32Console::ControlTrampoline(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) RealConsole().SettleCursor(kNoHandle);
+  const ControlRoutine routine = g_control_routine.load();
+  return routine != nullptr ? routine(event) : FALSE;
+}
 
 }  // namespace
 
