@@ -116,8 +116,8 @@ def read_load(results, name):
 def model(calls, tree):
     """Seconds a run should take from the cost of its platform calls alone."""
     need = ["Pause(5)", "Pause(1)", "listing of an empty folder", "listing of the folder",
-            "entries in the listed folder", "console: cursor move", "console: buffer info",
-            "console: colours", "console: write of a 200-column row",
+            "entries in the listed folder", "console: row of 200 columns (cursor move and write)",
+            "console: buffer info", "console: colours",
             "log line: open, size, seek, write, close", "attributes: read", "attributes: write",
             "redirection off + on"]
     if any(calls.get(n) is None for n in need):
@@ -125,7 +125,7 @@ def model(calls, tree):
     us = calls
     per_entry_listed = (us["listing of the folder"] - us["listing of an empty folder"]) / max(
         us["entries in the listed folder"], 1)
-    row = us["console: cursor move"] + us["console: write of a 200-column row"]
+    row = us["console: row of 200 columns (cursor move and write)"]
     folders, matches = tree["folders"], tree["matches"]
     entries_per_folder = tree["entries"] / (folders + 1)
     listing = us["listing of an empty folder"] + entries_per_folder * per_entry_listed
@@ -262,7 +262,9 @@ def main():
     w("Each tree: *F* folders below the start folder, each folder (the start folder too) "
       f"with {trees[sizes[0]]['files_per_folder'] if sizes else '?'} files; every tenth entry hidden "
       "(`0x2`), every fiftieth hidden + system (`0x6`). zavero.exe runs with a log in a 200 x 160 "
-      "console (tmux), timed from its start to the `finished!` line in its log (polled every 50 ms) "
+      "console (tmux), timed from its start to the moment the `finished!` line reached its log "
+      "(the log's modification time, to the file system's clock tick; the log is polled every "
+      "50 ms only to learn that the line is there) "
       "and then ended; `attrib -h /s /d <tree>\\*` is Wine's own attrib on the same tree. Every run "
       "that changes the tree is checked (the log's path, skip and result lines; the bits left on "
       "disk) and the tree's bits are put back before the next run. Figures are medians of the "
@@ -358,11 +360,15 @@ def main():
           "the same kind of console (median of the rounds, microseconds per call). The listed folder "
           "holds 2,000 files. A run makes per walked folder: the pause, one listing (a pattern "
           "narrower than `*` adds a second), redirection off and on around it, the row naming the "
-          "folder (cursor and write) and, when the count changed since the last folder, the count "
-          "row (cursor and write); per selected entry: a log line and a row (cursor and write), and "
+          "folder and, when the count changed since the last folder, the count row; per selected "
+          "entry: a log line and a row, and "
           "in CLEAR mode a second log line, two attribute reads, a write, redirection off and on "
           "around each of the three; per skipped entry a log line. The buffer's size is read at the "
-          "start and then once every 64 rows, a colour only when it changes.")
+          "start and then once every 64 rows, a colour only when it changes. A row is a cursor move "
+          "and a write through the seam; the Windows side makes them one positioned write "
+          "(`WriteConsoleOutputW`) where the row's characters take one cell each, and moves the "
+          "cursor only where something depends on it (the end of the drawing, a line written at the "
+          "cursor, a change of colour or mode).")
         w("")
         names = []
         for b in builds:

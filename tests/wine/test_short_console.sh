@@ -52,6 +52,8 @@ short_run() {
     wl_sgr_has "$(wl_sgr_at "$name" $((rows - 1)) finished!)" 91
   e2e_check "$name: the entries in light blue (SGR 94)" \
     wl_sgr_has "$(wl_sgr_at "$name" 3 "${want[3]}")" 94
+  e2e_check_eq "$name: the cursor right after finished!" "9,$((rows - 1))" \
+    "$(wl_console_get "$name" '#{cursor_x},#{cursor_y}')"
   sc_stop "$name" "$pid"
 }
 
