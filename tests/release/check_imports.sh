@@ -3,14 +3,14 @@
 # always take from its system folder. Every other DLL is looked for in the program's own
 # folder first, so one dropped beside zavero.exe would run inside it before main. Allowed:
 # the known DLLs of every Windows from 7 to 11 (HKLM\SYSTEM\CurrentControlSet\Control\
-# Session Manager\KnownDLLs; those of only some versions are left out), ntdll, which every
-# process has from the start, and comctl32, which the manifest takes from the side-by-side
-# store. A delayed import would be loaded later by the same search, so there must be none.
+# Session Manager\KnownDLLs; those of only some versions are left out) and ntdll, which every
+# process has from the start. comctl32 is loaded at run time, when the question box needs it.
+# A delayed import would be loaded later by the same search, so there must be none.
 set -u
 objdump=$1 exe=$2
 allowed=" advapi32 clbcatq comdlg32 difxapi gdi32 imagehlp imm32 kernel32 msctf msvcrt normaliz
   nsi ole32 oleaut32 psapi rpcrt4 sechost setupapi shell32 shlwapi user32 wldap32 ws2_32
-  ntdll comctl32 "
+  ntdll "
 
 dump=$("$objdump" -p "$exe") || { echo "cannot read $exe with $objdump"; exit 1; }
 mapfile -t dlls < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | tr 'A-Z' 'a-z' | sort -u)
