@@ -84,7 +84,7 @@ class Win32Console final : public Console {
     if (attribute_ < 0 || x < 0 || y < 0 || x >= size_.X || y >= size_.Y)
       return SetConsoleCursorPosition(ToHandle(out), position) != FALSE;
     pending_ = true;
-    pending_out_ = out;
+    out_ = out;
     at_ = position;
     return true;
   }
@@ -103,7 +103,7 @@ class Win32Console final : public Console {
     if (n <= 0) return false;
     wide_.resize(static_cast<std::size_t>(n));
     MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(count), &wide_[0], n);
-    if (pending_ && pending_out_ == out && n <= size_.X - at_.X && OneCellEach(wide_) &&
+    if (pending_ && out_ == out && n <= size_.X - at_.X && OneCellEach(wide_) &&
         WriteRow(out)) {
       pending_ = false;
       owed_ = true;
@@ -114,7 +114,7 @@ class Win32Console final : public Console {
       // As a move and a write at the cursor; a move the buffer refuses now
       // leaves the text out, and the caller reads the new size.
       pending_ = false;
-      if (!SetConsoleCursorPosition(ToHandle(pending_out_), at_)) return false;
+      if (!SetConsoleCursorPosition(ToHandle(out_), at_)) return false;
     }
     SettleLocked();
     return WriteAtCursor(out, wide_);
@@ -163,11 +163,11 @@ class Win32Console final : public Console {
   void SettleLocked() {
     if (pending_) {
       pending_ = false;
-      SetConsoleCursorPosition(ToHandle(pending_out_), at_);
+      SetConsoleCursorPosition(ToHandle(out_), at_);
     } else if (owed_) {
       owed_ = false;
-      if (SetConsoleCursorPosition(ToHandle(pending_out_), at_))
-        WriteAtCursor(pending_out_, owed_text_);
+      if (SetConsoleCursorPosition(ToHandle(out_), at_))
+        WriteAtCursor(out_, owed_text_);
     }
   }
 
@@ -183,7 +183,7 @@ class Win32Console final : public Console {
   int attribute_ = -1;    // the colour in force; -1 when unknown
   bool pending_ = false;  // a cursor move not yet made, to at_
   bool owed_ = false;     // owed_text_ was written at at_, the cursor not moved
-  Handle pending_out_ = kNoHandle;
+  Handle out_ = kNoHandle;  // the output of the pending move or owed row
   COORD at_ = {0, 0};
   WideText owed_text_;
   std::vector<CHAR_INFO> cells_;

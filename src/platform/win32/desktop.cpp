@@ -25,13 +25,11 @@ BOOL CALLBACK EnumTrampoline(HWND window, LPARAM param) {
 class Win32Desktop final : public Desktop {
  public:
   void EnumTopLevelWindows(WindowVisitor visit, void* context) override {
-    ControlsReady();
     EnumContext ctx{visit, context};
     EnumWindows(&EnumTrampoline, reinterpret_cast<LPARAM>(&ctx));
   }
 
   std::uint32_t WindowThreadProcess(Handle window, std::uint32_t* process) override {
-    ControlsReady();
     DWORD process_id = 0;
     const DWORD thread_id =
         GetWindowThreadProcessId(ToWindow(window), process != nullptr ? &process_id : nullptr);
@@ -39,34 +37,22 @@ class Win32Desktop final : public Desktop {
     return thread_id;
   }
 
-  bool WindowVisible(Handle window) override {
-    ControlsReady();
-    return IsWindowVisible(ToWindow(window)) != FALSE;
-  }
+  bool WindowVisible(Handle window) override { return IsWindowVisible(ToWindow(window)) != FALSE; }
 
-  bool WindowEnabled(Handle window) override {
-    ControlsReady();
-    return IsWindowEnabled(ToWindow(window)) != FALSE;
-  }
+  bool WindowEnabled(Handle window) override { return IsWindowEnabled(ToWindow(window)) != FALSE; }
 
-  Handle ForegroundWindow() override {
-    ControlsReady();
-    return FromHandle(GetForegroundWindow());
-  }
+  Handle ForegroundWindow() override { return FromHandle(GetForegroundWindow()); }
 
   std::uint32_t WindowExStyle(Handle window) override {
-    ControlsReady();
     return static_cast<std::uint32_t>(GetWindowLongA(ToWindow(window), GWL_EXSTYLE));
   }
 
   void SetWindowTopmost(Handle window, bool topmost) override {
-    ControlsReady();
     SetWindowPos(ToWindow(window), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOSIZE | SWP_NOMOVE);
   }
 
   void EnableWindowInput(Handle window, bool enable) override {
-    ControlsReady();
     EnableWindow(ToWindow(window), enable ? TRUE : FALSE);
   }
 
@@ -82,7 +68,6 @@ class Win32Desktop final : public Desktop {
 
   bool StartProcess(char* command_line, const char* directory, const ProcessStart& start,
                     Handle* process, Handle* thread) override {
-    ControlsReady();
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
@@ -126,7 +111,8 @@ class Win32Desktop final : public Desktop {
   // up and for the log viewer's start. Under Wine their set-up costs more than
   // a whole run over a small tree (CoInitialize waits for the desktop process
   // to start there), so what is asked for at the start is carried out, in the
-  // same order, before the first call that touches a window.
+  // same order, before the question box makes its windows or the shell starts
+  // a program.
   void InitCommonControls(std::uint32_t classes) override {
     classes_ = classes;
     controls_pending_ = true;

@@ -59,10 +59,10 @@ HANDLE OpenListedEntry(const wchar_t* folder, const WideText& name, DWORD access
 DWORD ReadListedEntryAttributes(const wchar_t* folder, const WideText& name) {
   HANDLE entry = OpenListedEntry(folder, name, FILE_READ_ATTRIBUTES);
   if (entry == INVALID_HANDLE_VALUE) return INVALID_FILE_ATTRIBUTES;
-  FILE_BASIC_INFO info;
-  const bool read = g_read_info(entry, FileBasicInfo, &info, sizeof info) != 0;
+  DWORD attributes = INVALID_FILE_ATTRIBUTES;
+  ReadAttributesThroughHandle(entry, &attributes);  // left as it is when unread
   CloseHandle(entry);
-  return read ? info.FileAttributes : INVALID_FILE_ATTRIBUTES;
+  return attributes;
 }
 
 bool ReadAttributesThroughHandle(HANDLE entry, DWORD* attributes) {
