@@ -59,7 +59,7 @@ std::string LeftAloneLine(const RunContext& run) {
     pattern = '"' + pattern + '"';
   const std::int32_t n = run.SkippedCount;
   return " " + DecimalText(n) + (n == 1 ? " entry" : " entries") +
-         " left alone (skip attributes $" + HexText(o.SkipMask) +
+         " skipped (attributes $" + HexText(o.SkipMask) +
          "); parameters 4 to 8 that take them too: " + pattern + ' ' +
          DecimalText(o.SelectFolders) + ' ' + DecimalText(o.SelectFiles) + " 0 " +
          DecimalText(o.IncludeMask);

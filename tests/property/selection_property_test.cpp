@@ -518,7 +518,7 @@ class Model {
     if (start_unreadable_) log.push_back(" cannot read the start folder " + t_.Start);
     if (const auto n = e_.SkipLines.size())
       log.push_back(" " + std::to_string(n) + (n == 1 ? " entry" : " entries") +
-                    " left alone (skip attributes $" + Hex64(t_.Skip) +
+                    " skipped (attributes $" + Hex64(t_.Skip) +
                     "); parameters 4 to 8 that take them too: " + t_.Pattern + " " +
                     std::to_string(t_.FoldersFlag) + " " + std::to_string(t_.FilesFlag) + " 0 " +
                     std::to_string(t_.Include));
