@@ -90,8 +90,6 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   void EndFind(platform::Handle find) override;
   std::uint32_t ReadAttributes(const char* path) override;
   bool WriteAttributes(const char* path, std::uint32_t attributes) override;
-  // A refused write is refused for want of rights (ERROR_ACCESS_DENIED).
-  std::uint32_t LastWriteError() override { return 5; }
   std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) override;
   std::uint32_t DriveType(const char* root) override;
   bool ReadFolderId(const char* path, platform::FolderId* id) override;

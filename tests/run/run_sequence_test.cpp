@@ -35,26 +35,6 @@ TEST(RunSequence, StartUpOrderBannerAndTitle) {
   EXPECT_EQ(c.Mode, 0u);  // screen mode for the whole run
 }
 
-// A question for the usage or the version, alone on the command line, is
-// answered on standard output in CR LF lines and the program ends; nothing
-// is scanned. With a parameter after it, it is a mode like any other.
-TEST(RunSequence, AskedForTheUsageOrTheVersionItAnswersAndEnds) {
-  for (const char* question : {"/?", "--version"}) {
-    RunHarness h;
-    EXPECT_THROW(h.Run(question), fake::Terminated) << question;
-    ASSERT_EQ(h.m.Console.Writes.size(), 1u) << question;
-    const std::string& out = h.m.Console.Writes[0].Bytes;
-    const char* start = question[0] == '/' ? "Usage: zavero.exe [MODE] [LOG]"
-                                           : "zavero " ZAVERO_VERSION "\r\n";
-    EXPECT_EQ(out.rfind(start, 0), 0u);
-    EXPECT_EQ(out.find("\n"), out.find("\r\n") + 1);
-    EXPECT_EQ(h.m.Calls.Count("FindFirstEntry"), 0);
-  }
-  RunHarness h;
-  h.Run("-h scan.log C:\\Tools");
-  EXPECT_EQ(h.LogLines("C:\\Tools\\scan.log")[1], "include attributes: $2");
-}
-
 TEST(RunSequence, StartedBelowAPromptWritesTheBannerThere) {
   RunHarness h;
   h.m.Files.AddFolder("C:\\E\\S");

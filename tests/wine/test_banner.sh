@@ -51,7 +51,7 @@ e2e_check "killing the console's pane ends the program" wl_wait_gone "$pid" 20
 # --- a start folder that does not exist: said on the screen and in the log
 e2e_zavero_start run3 LIST missing.log "$empty_win\\nowhere"
 pid=$E2E_PID
-e2e_require "run3 finishes" e2e_wait_file "$E2E_BIN/missing.log" '^finished!' 60
+e2e_require "run3 finishes" e2e_wait_file "$E2E_BIN/missing.log" '^finished!' 60 2>/dev/null
 said=" cannot read the start folder $empty_win\\nowhere"
 e2e_check_eq "the unreadable start folder is said on row 4 and before finished! in the log" \
   "$said|$said" "$(wl_row run3 4)|$(tail -n 2 "$E2E_BIN/missing.log" | head -n 1 | tr -d '\r')"
