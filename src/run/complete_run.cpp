@@ -145,9 +145,10 @@ void CompleteRun(RunContext& run) {
   if (run.StartFolderUnreadable && !run.Host.Conventions.UnixRun)
     SayAtTheEnd(run, " cannot read the start folder " + Shown(run, run.Options.StartFolder));
   if (run.SkippedCount > 0) SayAtTheEnd(run, LeftAloneLine(run));
-  for (const auto& refused : run.RefusedWrites)
-    if (run.Host.Conventions.UnixRun)
-        ReportWhenDrawn(run, "zavero: cannot write the attributes of " +
+  // Windows keeps its screen and log: a refused write ends "...not changed!".
+  if (run.Host.Conventions.UnixRun)
+    for (const auto& refused : run.RefusedWrites)
+      ReportWhenDrawn(run, "zavero: cannot write the attributes of " +
                                DecimalText(refused.second) +
                                (refused.second == 1 ? " entry: " : " entries: ") +
                                RefusalReason(refused.first));

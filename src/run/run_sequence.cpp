@@ -28,11 +28,11 @@ void OutOfMemory() { g_run->Host.Process.Terminate(8 /* ERROR_NOT_ENOUGH_MEMORY 
 
 constexpr std::uint32_t kDesktopClasses = 0xB48;  // tab, hotkey, date, userex, internet classes
 
-// What a question for the usage prints; `unix` for a Unix-style run, which
-// takes options and ends with a status.
-std::string Usage(bool unix) {
+// What a question for the usage prints; `unix_run` for a Unix-style run,
+// which takes options and ends with a status.
+std::string Usage(bool unix_run) {
   std::string text =
-      unix ? "Usage: zavero [OPTION] [MODE] [LOG] [FOLDER] [PATTERN] [FOLDERS] [FILES] [SKIP] "
+      unix_run ? "Usage: zavero [OPTION] [MODE] [LOG] [FOLDER] [PATTERN] [FOLDERS] [FILES] [SKIP] "
              "[INCLUDE]\n"
            : "Usage: zavero.exe [MODE] [LOG] [FOLDER] [PATTERN] [FOLDERS] [FILES] [SKIP] "
              "[INCLUDE]\n";
@@ -43,7 +43,7 @@ std::string Usage(bool unix) {
       "Parameters are positional; \"\" leaves one empty (its default).\n"
       "  MODE     CLEAR (any letter case) clears; anything else only lists\n"
       "  LOG      the run's log, written anew; empty: no log\n";
-  text += unix ? "  FOLDER   where to start; empty: every mounted disk that keeps DOS attributes\n"
+  text += unix_run ? "  FOLDER   where to start; empty: every mounted disk that keeps DOS attributes\n"
                : "  FOLDER   where to start; empty: every removable and fixed drive but A: and B:\n";
   text +=
       "  PATTERN  names to select, with * and ? (default *); every folder is searched\n"
@@ -54,7 +54,7 @@ std::string Usage(bool unix) {
       "Numbers: decimal (6), hexadecimal after $ or 0x ($22, 0x22) or binary after %\n"
       "(%110); a number ends at its first other character; no digits: 0.\n"
       "Bits: 1 read-only, 2 hidden, 4 system, 0x10 folder, 0x20 archive.\n";
-  if (!unix)
+  if (!unix_run)
     return text +
            "As the only parameter, /?, -?, -h or --help prints this text and -V or\n"
            "--version the version. At its end a run waits until its window is closed.\n";
@@ -96,13 +96,12 @@ void PrintPlain(platform::Machine& machine, const std::string& text) {
 // An option's request answered before anything else happens: the version or
 // the usage printed, or a refusal; then the program ends.
 void AnswerOption(platform::Machine& machine, OptionRequest request, const std::string& option) {
-  const bool unix = machine.Conventions.UnixRun;
   if (request == OptionRequest::Version) {
     PrintPlain(machine, "zavero " ZAVERO_VERSION "\n");
     machine.Process.Terminate(0);
   }
   if (request == OptionRequest::Help) {
-    PrintPlain(machine, Usage(unix));
+    PrintPlain(machine, Usage(machine.Conventions.UnixRun));
     machine.Process.Terminate(0);
   }
   if (request == OptionRequest::UnknownOption) {
