@@ -1,6 +1,6 @@
 // ParseNumber on arbitrary text, against a reference written from the rules
-// of the command line's number notations: white space, sign, "$" or "%",
-// digits of that base up to the first other character, 64-bit wrap.
+// of the command line's number notations: white space, sign, "$", "%" or
+// "0x", digits of that base up to the first other character, 64-bit wrap.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -26,6 +26,7 @@ std::int64_t Reference(const std::string& text) {
   if (text[i] == '-' || text[i] == '+') sign = text[i++] == '-' ? -1 : 1;
   int base = 10;
   if (i < text.size() && text[i] == '$') base = 16, ++i;
+  else if (text.compare(i, 2, "0x") == 0 || text.compare(i, 2, "0X") == 0) base = 16, i += 2;
   else if (i < text.size() && text[i] == '%') base = 2, ++i;
   // Two 32-bit halves, so the wrap is spelled out rather than inherited.
   std::uint64_t high = 0, low = 0;

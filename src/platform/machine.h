@@ -109,6 +109,9 @@ class FileSystem {
   virtual std::uint32_t ReadAttributes(const char* path) = 0;
   // SetFileAttributes: the call's BOOL result.
   virtual bool WriteAttributes(const char* path, std::uint32_t attributes) = 0;
+  // Why the last WriteAttributes that failed failed, as a Windows error code;
+  // 0 where the platform does not keep it.
+  virtual std::uint32_t LastWriteError() { return 0; }
   // GetLogicalDriveStringsA(size, buffer): the call's result.
   virtual std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) = 0;
   // GetDriveTypeA(root).

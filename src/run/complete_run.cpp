@@ -20,9 +20,61 @@ namespace {
 // the result is incomplete (something below the start folder could not be
 // read, or the log misses lines), which says more than 1.
 std::uint32_t ExitStatus(const RunContext& run) {
-  if (run.StartFolderUnreadable) return 2;
+  if (run.StartFolderUnreadable || run.NoDriveToScan) return 2;
   if (run.Incomplete || run.Log.LinesLost()) return 3;
   return run.NotChangedCount > 0 ? 1 : 0;
+}
+
+// A line said before "finished!": on Windows in the row after the entries and
+// in the log, in a Unix-style run on standard error.
+void SayAtTheEnd(RunContext& run, const std::string& line) {
+  if (run.Host.Conventions.UnixRun) {
+    ReportWhenDrawn(run, "zavero:" + line);
+    return;
+  }
+  const ScreenLayout& layout = run.Console.Layout;
+  if (layout.EntryRows) {
+    if (++run.ScreenRow > layout.LastEntryRow) run.ScreenRow = 3;
+    ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
+    ConsoleWrite(run.Console, (line + TextSpaces(260)).c_str());
+  }
+  if (!run.Options.LogPath.empty()) run.LogHandle = run.Log.AppendLogLine(line);
+}
+
+// A word the shell hands over as it is.
+std::string ShellWord(const std::string& text) {
+  std::string word = "'";
+  for (char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
+// How many entries the skip mask left alone, and the parameters 4 to 8 that
+// take them as well: the same ones with the skip mask 0.
+std::string LeftAloneLine(const RunContext& run) {
+  const RunOptions& o = run.Options;
+  std::string pattern = Shown(run, o.Pattern);
+  if (run.Host.Conventions.UnixRun)
+    pattern = ShellWord(pattern);
+  else if (pattern.find(' ') != std::string::npos)
+    pattern = '"' + pattern + '"';
+  const std::int32_t n = run.SkippedCount;
+  return " " + DecimalText(n) + (n == 1 ? " entry" : " entries") +
+         " skipped (attributes $" + HexText(o.SkipMask) +
+         "); also taken with parameters 4-8: " + pattern + ' ' +
+         DecimalText(o.SelectFolders) + ' ' + DecimalText(o.SelectFiles) + " 0 " +
+         DecimalText(o.IncludeMask);
+}
+
+// Why the platform refused an attribute write, by its error code.
+const char* RefusalReason(std::uint32_t code) {
+  switch (code) {
+    case 2: return "the entry is gone";
+    case 5: return "permission denied";
+    case 19: return "read-only file system";
+    case 50: return "the file system does not support it";
+    case 112: return "no space left on the device";
+    default: return "the system refused it";
+  }
 }
 
 // The end of a Unix-style run: the terminal as the shell left it, the offer
@@ -89,6 +141,17 @@ bool DrawFinished(RunContext& run) {
 
 void CompleteRun(RunContext& run) {
   ConsoleSetColors(run.Console, 12, 0);
+  // A Unix-style run said this as soon as the walk found it.
+  if (run.StartFolderUnreadable && !run.Host.Conventions.UnixRun)
+    SayAtTheEnd(run, " cannot read the start folder " + Shown(run, run.Options.StartFolder));
+  if (run.SkippedCount > 0) SayAtTheEnd(run, LeftAloneLine(run));
+  // Windows keeps its screen and log: a refused write ends "...not changed!".
+  if (run.Host.Conventions.UnixRun)
+    for (const auto& refused : run.RefusedWrites)
+      ReportWhenDrawn(run, "zavero: cannot write the attributes of " +
+                               DecimalText(refused.second) +
+                               (refused.second == 1 ? " entry: " : " entries: ") +
+                               RefusalReason(refused.first));
   if (!DrawFinished(run)) DrawFinished(run);
   ConsoleSettleCursor(run.Console);
   if (!run.Options.LogPath.empty()) run.LogHandle = run.Log.AppendLogLine("finished!");

@@ -61,6 +61,10 @@ std::int64_t ParseNumber(const char* text) {
   if (*p == '$') {
     base = 16;
     ++p;
+  } else if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+    // The C notation, which the attribute bits are commonly written in.
+    base = 16;
+    p += 2;
   } else if (*p == '%') {
     base = 2;
     ++p;
@@ -107,14 +111,24 @@ UnixOptions ReadUnixOptions(const char* const* argv) {
   if (option == "--") {
     options.FirstParameter = 2;
   } else if (option == "--version" || option == "-V") {
-    options.Request = UnixRequest::Version;
+    options.Request = OptionRequest::Version;
   } else if (option == "--help" || option == "-h") {
-    options.Request = UnixRequest::Help;
+    options.Request = OptionRequest::Help;
   } else {
-    options.Request = UnixRequest::UnknownOption;
+    options.Request = OptionRequest::UnknownOption;
     options.Option = option;
   }
   return options;
+}
+
+OptionRequest ReadWindowsOption(const RunParameters& parameters) {
+  for (std::size_t i = 1; i < parameters.size(); ++i)
+    if (!parameters[i].empty()) return OptionRequest::Run;
+  const std::string& first = parameters[0];
+  if (first == "/?" || first == "-?" || first == "-h" || first == "--help")
+    return OptionRequest::Help;
+  if (first == "-V" || first == "--version") return OptionRequest::Version;
+  return OptionRequest::Run;
 }
 
 RunOptions ReadRunOptions(platform::Process& process) {
@@ -122,7 +136,12 @@ RunOptions ReadRunOptions(platform::Process& process) {
 }
 
 RunOptions ReadRunOptions(platform::Process& process, const platform::Conventions& conventions) {
-  std::string parameters[8];
+  return RunOptionsFrom(ReadRunParameters(process, conventions), process, conventions);
+}
+
+RunParameters ReadRunParameters(platform::Process& process,
+                                const platform::Conventions& conventions) {
+  RunParameters parameters;
   if (process.ArgumentVector() == nullptr) {
     const char* line = process.CommandLine();
     for (int i = 0; i < 8; ++i) parameters[i] = GetRunParameter(line, i);
@@ -133,6 +152,11 @@ RunOptions ReadRunOptions(platform::Process& process, const platform::Convention
                             : 0;
     for (int i = 0; i < 8; ++i) parameters[i] = RunParameterOfProcess(process, i + skipped);
   }
+  return parameters;
+}
+
+RunOptions RunOptionsFrom(const RunParameters& parameters, platform::Process& process,
+                          const platform::Conventions& conventions) {
   RunOptions o;
   o.Mode = parameters[0];
   o.LogPath = parameters[1];

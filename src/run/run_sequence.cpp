@@ -28,36 +28,52 @@ void OutOfMemory() { g_run->Host.Process.Terminate(8 /* ERROR_NOT_ENOUGH_MEMORY 
 
 constexpr std::uint32_t kDesktopClasses = 0xB48;  // tab, hotkey, date, userex, internet classes
 
-// What `zavero --help` prints in a Unix-style run.
-const char kUsage[] =
-    "Usage: zavero [OPTION] [MODE] [LOG] [FOLDER] [PATTERN] [FOLDERS] [FILES] [SKIP] [INCLUDE]\n"
-    "Makes hidden files and folders visible again: selects the entries below FOLDER\n"
-    "whose DOS attributes carry every bit of INCLUDE and not every bit of SKIP, and\n"
-    "in the mode CLEAR removes the INCLUDE bits from each and checks the result.\n"
-    "Parameters are positional; \"\" leaves one empty (its default).\n"
-    "  MODE     CLEAR (any letter case) clears; anything else only lists\n"
-    "  LOG      the run's log, written anew; empty: no log\n"
-    "  FOLDER   where to start; empty: every mounted disk that keeps DOS attributes\n"
-    "  PATTERN  names to select, with * and ? (default *); every folder is searched\n"
-    "  FOLDERS  1 (default): folders can be selected; anything else: only files\n"
-    "  FILES    1 (default): files can be selected; anything else: only folders\n"
-    "  SKIP     entries with all these bits are left alone (default 4, system; 0: none)\n"
-    "  INCLUDE  entries must carry all these bits (default 2, hidden)\n"
-    "Numbers: decimal (6), $ hexadecimal ($22) or % binary (%110); anything else is 0.\n"
-    "Bits: 1 read-only, 2 hidden, 4 system, 0x10 folder, 0x20 archive.\n"
-    "Options, as the first argument only:\n"
-    "  -h, --help     this text\n"
-    "  -V, --version  the version\n"
-    "  --             the parameters follow (MODE may then start with -)\n"
-    "A pattern matches names only: one that holds a / or a \\ is refused (status 2).\n"
-    "Names and paths are shown (on the terminal, in plain lines and in the log) with\n"
-    "each byte of a control character (C0, DEL, C1) written as \\xHH and a backslash\n"
-    "as \\\\, so that every path is one line and different names stay different.\n"
-    "Exit status: 0 every selected entry came out as expected; 1 one or more were\n"
-    "\"not changed\"; 2 the start folder could not be read, or an option or the\n"
-    "pattern was refused; 3 the result is incomplete: a folder or an entry's\n"
-    "attributes below the start folder could not be read, or the log lost lines\n"
-    "(3 wins over 1). Each such problem is said in a line on standard error.\n";
+// What a question for the usage prints; `unix_run` for a Unix-style run,
+// which takes options and ends with a status.
+std::string Usage(bool unix_run) {
+  std::string text =
+      unix_run ? "Usage: zavero [OPTION] [MODE] [LOG] [FOLDER] [PATTERN] [FOLDERS] [FILES] [SKIP] "
+             "[INCLUDE]\n"
+           : "Usage: zavero.exe [MODE] [LOG] [FOLDER] [PATTERN] [FOLDERS] [FILES] [SKIP] "
+             "[INCLUDE]\n";
+  text +=
+      "Makes hidden files and folders visible again: selects the entries below FOLDER\n"
+      "whose DOS attributes carry every bit of INCLUDE and not every bit of SKIP, and\n"
+      "in the mode CLEAR removes the INCLUDE bits from each and checks the result.\n"
+      "Parameters are positional; \"\" leaves one empty (its default).\n"
+      "  MODE     CLEAR (any letter case) clears; anything else only lists\n"
+      "  LOG      the run's log, written anew; empty: no log\n";
+  text += unix_run ? "  FOLDER   where to start; empty: every mounted disk that keeps DOS attributes\n"
+               : "  FOLDER   where to start; empty: every removable and fixed drive but A: and B:\n";
+  text +=
+      "  PATTERN  names to select, with * and ? (default *); every folder is searched\n"
+      "  FOLDERS  1 (default): folders can be selected; anything else: only files\n"
+      "  FILES    1 (default): files can be selected; anything else: only folders\n"
+      "  SKIP     entries with all these bits are left alone (default 4, system; 0: none)\n"
+      "  INCLUDE  entries must carry all these bits (default 2, hidden)\n"
+      "Numbers: decimal (6), hexadecimal after $ or 0x ($22, 0x22) or binary after %\n"
+      "(%110); a number ends at its first other character; no digits: 0.\n"
+      "Bits: 1 read-only, 2 hidden, 4 system, 0x10 folder, 0x20 archive.\n";
+  if (!unix_run)
+    return text +
+           "As the only parameter, /?, -?, -h or --help prints this text and -V or\n"
+           "--version the version. At its end a run waits until its window is closed.\n";
+  return text +
+         "Options, as the first argument only:\n"
+         "  -h, --help     this text\n"
+         "  -V, --version  the version\n"
+         "  --             the parameters follow (MODE may then start with -)\n"
+         "A pattern matches names only: one that holds a / or a \\ is refused (status 2).\n"
+         "Names and paths are shown (on the terminal, in plain lines and in the log) with\n"
+         "each byte of a control character (C0, DEL, C1) written as \\xHH and a backslash\n"
+         "as \\\\, so that every path is one line and different names stay different.\n"
+         "Exit status: 0 every selected entry came out as expected; 1 one or more were\n"
+         "\"not changed\"; 2 the start folder could not be read (or, without one, there\n"
+         "was no disk to scan), or an option or the pattern was refused; 3 the result is\n"
+         "incomplete: a folder or an entry's attributes below the start folder could not\n"
+         "be read, or the log lost lines (3 wins over 1). Each such problem is said in a\n"
+         "line on standard error.\n";
+}
 
 // Why a pattern with a folder separator selects nothing.
 std::string PatternRefusal(const RunContext& run) {
@@ -65,28 +81,32 @@ std::string PatternRefusal(const RunContext& run) {
          " holds a folder separator; a pattern matches names only";
 }
 
-// Standard output as a plain stream, before the console is taken over.
-void PrintPlain(platform::Machine& machine, const char* text, std::size_t size) {
-  machine.Console.WriteStream(machine.Console.StdHandle(platform::kStdOutput), text,
-                              static_cast<std::uint32_t>(size));
+// Standard output as a plain stream, before the console is taken over, with
+// the platform's line ends.
+void PrintPlain(platform::Machine& machine, const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += machine.Conventions.LineEnd;
+    else out += c;
+  }
+  machine.Console.WriteStream(machine.Console.StdHandle(platform::kStdOutput), out.data(),
+                              static_cast<std::uint32_t>(out.size()));
 }
 
-// A Unix-style run's option: the version or the usage, printed before
-// anything else happens, or a refusal.
-void TakeUnixOption(platform::Machine& machine) {
-  const UnixOptions options = ReadUnixOptions(machine.Process.ArgumentVector());
-  if (options.Request == UnixRequest::Version) {
-    static const char kVersion[] = "zavero " ZAVERO_VERSION "\n";
-    PrintPlain(machine, kVersion, sizeof kVersion - 1);
+// An option's request answered before anything else happens: the version or
+// the usage printed, or a refusal; then the program ends.
+void AnswerOption(platform::Machine& machine, OptionRequest request, const std::string& option) {
+  if (request == OptionRequest::Version) {
+    PrintPlain(machine, "zavero " ZAVERO_VERSION "\n");
     machine.Process.Terminate(0);
   }
-  if (options.Request == UnixRequest::Help) {
-    PrintPlain(machine, kUsage, sizeof kUsage - 1);
+  if (request == OptionRequest::Help) {
+    PrintPlain(machine, Usage(machine.Conventions.UnixRun));
     machine.Process.Terminate(0);
   }
-  if (options.Request == UnixRequest::UnknownOption) {
+  if (request == OptionRequest::UnknownOption) {
     machine.Process.ReportProblem(
-        ("zavero: unknown option " + options.Option + "; see zavero --help").c_str());
+        ("zavero: unknown option " + option + "; see zavero --help").c_str());
     machine.Process.Terminate(2);
   }
 }
@@ -106,8 +126,13 @@ void RunProgram(RunContext& run) {
   run.Guard.Setup(run.Host.Process);
   run.ScreenRow = 3;
   const platform::Conventions& conventions = run.Host.Conventions;
-  if (conventions.UnixRun) TakeUnixOption(run.Host);
-  run.Options = ReadRunOptions(run.Host.Process, conventions);
+  if (conventions.UnixRun) {
+    const UnixOptions options = ReadUnixOptions(run.Host.Process.ArgumentVector());
+    AnswerOption(run.Host, options.Request, options.Option);
+  }
+  const RunParameters parameters = ReadRunParameters(run.Host.Process, conventions);
+  if (!conventions.UnixRun) AnswerOption(run.Host, ReadWindowsOption(parameters), {});
+  run.Options = RunOptionsFrom(parameters, run.Host.Process, conventions);
   // A Unix user hears of a refused parameter at once, before anything is
   // drawn or walked, as from any other command.
   if (conventions.UnixRun && PatternHoldsSeparator(run.Options.Pattern)) {
@@ -141,6 +166,9 @@ void RunProgram(RunContext& run) {
   if (conventions.UnixRun && run.StartFolderUnreadable)
     run.Host.Process.ReportProblem(
         ("zavero: cannot read the start folder " + Shown(run, o.StartFolder)).c_str());
+  if (conventions.UnixRun && run.NoDriveToScan)
+    run.Host.Process.ReportProblem(
+        "zavero: no mounted NTFS, FAT or exFAT disk to scan; name a start folder");
   // Asked after the walk, which has seen whether anything below the start
   // folder, at any depth, keeps DOS attributes.
   if (conventions.UnixRun && !o.StartFolder.empty() &&

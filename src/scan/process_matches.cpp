@@ -23,8 +23,17 @@ std::uint32_t ReadGuarded(RunContext& run, const char* path) {
 void WriteGuarded(RunContext& run, const char* path, std::uint32_t value) {
   void* scratch = nullptr;
   run.Guard.Disable(&scratch);
-  run.Host.Files.WriteAttributes(path, value);
+  const bool written = run.Host.Files.WriteAttributes(path, value);
   run.Guard.Enable();
+  if (written) return;
+  // Counted by reason, so that the end of the run can name each reason once.
+  const std::uint32_t why = run.Host.Files.LastWriteError();
+  for (auto& refused : run.RefusedWrites)
+    if (refused.first == why) {
+      ++refused.second;
+      return;
+    }
+  run.RefusedWrites.emplace_back(why, 1);
 }
 
 // Clears the mask's bits from one entry and says whether the entry now shows

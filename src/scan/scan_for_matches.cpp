@@ -65,10 +65,10 @@ void QueueSubfolder(RunContext& run, const FolderListing& listing, const std::st
   run.FolderQueue.InsertAfterCurrent(path);
 }
 
-// Tests a listed entry of `folder` as a candidate. Skip lines are written
-// only by the walk, never for the start folder's own entries.
+// Tests a listed entry of `folder` as a candidate; an entry left alone for
+// its skip bits gets its skip line at every level, the start folder's too.
 void TestCandidate(RunContext& run, const FolderListing& listing, const std::string& folder,
-                   const ScanArguments& args, bool log_skips, std::string& path) {
+                   const ScanArguments& args, std::string& path) {
   if (listing.Kind() == KindFile ? args.FilesFlag != 1
                                  : listing.IsDotEntry() || args.FoldersFlag != 1)
     return;
@@ -85,7 +85,8 @@ void TestCandidate(RunContext& run, const FolderListing& listing, const std::str
       run.MatchList.InsertAfterCurrent(path);
       break;
     case Selection::Skipped:
-      if (log_skips && !run.Options.LogPath.empty()) {
+      ++run.SkippedCount;
+      if (!run.Options.LogPath.empty()) {
         JoinPathInto(path, folder, listing.EntryName(), separator);
         run.Log.AppendLogLine(" skipped (attributes $" + HexText(args.SkipMask) + "): " +
                               Shown(run, path));
@@ -101,13 +102,13 @@ void TestCandidate(RunContext& run, const FolderListing& listing, const std::str
 // pattern lists the folder again for the candidates. False when the folder
 // could not be listed at all.
 bool WalkEntries(RunContext& run, FolderListing& listing, const std::string& folder,
-                 const ScanArguments& args, bool log_skips, std::string& path) {
+                 const ScanArguments& args, std::string& path) {
   const bool one_listing = args.Pattern == "*";
   const bool listed = OpenGuarded(run, listing, folder, "*");
   if (listed) {
     while (listing.NextEntry()) {
       QueueSubfolder(run, listing, folder, path);
-      if (one_listing) TestCandidate(run, listing, folder, args, log_skips, path);
+      if (one_listing) TestCandidate(run, listing, folder, args, path);
     }
     if (listing.CutShort())
       NoteIncomplete(run, "zavero: cannot read all of the folder " + Shown(run, folder));
@@ -117,7 +118,7 @@ bool WalkEntries(RunContext& run, FolderListing& listing, const std::string& fol
   // another folder would join that folder's names onto this one.
   if (!one_listing && !PatternHoldsSeparator(args.Pattern) &&
       OpenGuarded(run, listing, folder, args.Pattern)) {
-    while (listing.NextEntry()) TestCandidate(run, listing, folder, args, log_skips, path);
+    while (listing.NextEntry()) TestCandidate(run, listing, folder, args, path);
     listing.Close();
   }
   return listed;
@@ -175,12 +176,13 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
     QueueDriveRoots(run);
   } else {
     // The start folder is handled once, here: its subfolders seed the queue,
-    // its own entries are tested directly; it gets no pause, no progress rows
-    // and no skip lines, and it is never queued itself.
+    // its own entries are tested directly; it gets no pause and no progress
+    // rows, and it is never queued itself.
     // Taken as it was given: a path joined onto it, and the search path of
     // its listing, get a separator only where it has none.
-    run.StartFolderUnreadable = !WalkEntries(run, listing, args.StartFolder, args, false, path);
+    run.StartFolderUnreadable = !WalkEntries(run, listing, args.StartFolder, args, path);
   }
+  run.NoDriveToScan = args.StartFolder.empty() && run.FolderQueue.Count() == 0;
 
   const std::string spaces = TextSpaces(260);
   // Row 2 is drawn again only when its count changed: nothing else writes
@@ -204,12 +206,20 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
       ConsoleWrite(run.Console, (" scanning folder " + Shown(run, folder) + spaces).c_str());
     }
 
-    if (!WalkEntries(run, listing, folder, args, true, path))
+    if (!WalkEntries(run, listing, folder, args, path))
       NoteIncomplete(run, "zavero: cannot read the folder " + Shown(run, folder) +
                               "; nothing below it was searched");
 
     run.FolderQueue.MoveFirst();
     run.FolderQueue.RemoveCurrent();
+  }
+  // Each folder's row shows the count from before it; the last folder's
+  // matches would otherwise never be counted on the screen.
+  if (shown_count >= 0 && run.MatchList.Count() != shown_count &&
+      LayoutHasRow(run.Console.Layout, 2)) {
+    ConsoleMoveCursor(run.Console, 0, 2);
+    ConsoleSetColors(run.Console, 15, 0);
+    ConsoleWrite(run.Console, (" files found: " + DecimalText(run.MatchList.Count())).c_str());
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/console_window.h"
@@ -41,7 +42,11 @@ struct RunContext {
   std::uint32_t LogHandle = 0;      // result of the last opening of the log (0: failed/none)
   // For the exit status of a Unix-style run.
   bool StartFolderUnreadable = false;  // the start folder could not be listed
+  bool NoDriveToScan = false;          // no start folder, and no drive or disk to walk
+  std::int32_t SkippedCount = 0;       // entries left alone for their skip bits
   std::int32_t NotChangedCount = 0;    // entries that ended "...not changed!"
+  // Why the platform refused attribute writes (its error code) and how often.
+  std::vector<std::pair<std::uint32_t, std::int32_t>> RefusedWrites;
   bool Incomplete = false;             // something below the start folder could not be read
   bool LogLossReported = false;        // the line about a log that lost lines was given
   std::vector<std::string> HeldProblems;  // lines kept until the terminal is given back
@@ -64,17 +69,22 @@ inline void StopIfEnding(RunContext& run) {
   for (;;) run.Host.Process.Pause(10);
 }
 
-// Something the walk could not read: the result misses what it held. A
-// Unix-style run says so in one line and ends with its own status; Windows
-// keeps its screen and log as they are. While the run draws on the terminal
-// the line waits for its end, where it would otherwise land in the drawing.
-inline void NoteIncomplete(RunContext& run, const std::string& line) {
-  run.Incomplete = true;
-  if (!run.Host.Conventions.UnixRun) return;
+// A line on standard error of a Unix-style run. While the run draws on the
+// terminal the line waits for its end, where it would otherwise land in the
+// drawing.
+inline void ReportWhenDrawn(RunContext& run, const std::string& line) {
   if (run.Console.PlainLines)
     run.Host.Process.ReportProblem(line.c_str());
   else
     run.HeldProblems.push_back(line);
+}
+
+// Something the walk could not read: the result misses what it held. A
+// Unix-style run says so in one line and ends with its own status; Windows
+// keeps its screen and log as they are.
+inline void NoteIncomplete(RunContext& run, const std::string& line) {
+  run.Incomplete = true;
+  if (run.Host.Conventions.UnixRun) ReportWhenDrawn(run, line);
 }
 
 // One of the pauses of the working part of the run (5 ms per folder of the

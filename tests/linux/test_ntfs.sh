@@ -35,12 +35,15 @@ TREE
 selected=(a_hidden.txt c_rohidden.txt e_hiddir e_hiddir/inner.txt f_dir/h_hidden_only.txt)
 
 "$ZAVERO" CLEAR "$LX_DIR/n.log" "$mnt" >"$LX_DIR/out" 2>"$LX_DIR/err"
-e2e_check_eq "status 0, nothing on standard error" "0|" "$?|$(cat "$LX_DIR/err")"
+e2e_check_eq "status 0, the entries left alone on standard error" \
+  "0|zavero: 3 entries skipped (attributes \$4); also taken with parameters 4-8: '*' 1 1 0 2" \
+  "$?|$(cat "$LX_DIR/err")"
 e2e_check_eq "standard output: each entry and its result, tab-separated" \
   "$(printf "$mnt/%s\t...sucsess!\n" "${selected[@]}")" "$(cat "$LX_DIR/out")"
 {
   printf '%s\n' "QOR_ZAVERO has been started..." 'Clear attributes: $2' 'skip attributes: $4' \
-    'searching files: *' "search in folder: $mnt" " skipped (attributes \$4): $mnt/e_hiddir/skip.txt" \
+    'searching files: *' "search in folder: $mnt" " skipped (attributes \$4): $mnt/b_hidsys.txt" \
+    " skipped (attributes \$4): $mnt/e_hiddir/skip.txt" \
     " skipped (attributes \$4): $mnt/f_dir/g_hidsysdir" " clearing..."
   for f in "${selected[@]}"; do printf '   %s\n     ...sucsess!\n' "$mnt/$f"; done
   echo "finished!"

@@ -23,7 +23,7 @@ for f in a_text.txt b_v3.txt c_v4.txt d_v5.txt e_plain.txt f_dir/g_v5.txt f_dir/
 cd "$tree" || exit 1
 dos set text 0x22 a_text.txt
 dos set 3 0x22 b_v3.txt
-dos set 4 0x26 c_v4.txt                 # hidden+system in the start folder: left out, no line
+dos set 4 0x26 c_v4.txt                 # hidden+system in the start folder: a skip line
 dos set 5 0x23 d_v5.txt                 # read-only+hidden
 dos set 4 0x12 f_dir
 dos set 5 0x26 f_dir/g_v5.txt           # hidden+system below it: a skip line
@@ -44,21 +44,24 @@ e2e_check_eq "the lines are the paths, in walk order" \
 lx_start clear 100 30 "$LX_DIR" CLEAR scan.log "$tree"
 wl_wait_screen clear 'Open scan.log \? \[y/N\]' 60
 e2e_save_screen clear clear
-# With the line that scrolled out on top, the rows stand where the run drew them.
-mapfile -t screen < <(wl_tmux clear capture-pane -p -t main -S -1 -E 29)
+# With the lines that scrolled out on top, the rows stand where the run drew them.
+mapfile -t screen < <(wl_tmux clear capture-pane -p -t main -S -3 -E 29)
 e2e_check_eq "the banner, the log, the count and the rows" \
-  "$(printf '%s\n' "QOR_ZAVERO has been started..." "Writing to: scan.log" " files found: 5" \
+  "$(printf '%s\n' "QOR_ZAVERO has been started..." "Writing to: scan.log" " files found: 6" \
      " clearing..." "${selected[@]/#/  $tree/}")" "$(printf '%s\n' "${screen[@]:0:10}" | sed 's/ *$//')"
-e2e_check_eq "finished! on the last row, the question below it" \
-  "finished!|Open scan.log ? [y/N]" "$(wl_row clear 28)|$(wl_row clear 29)"
-e2e_check "the rows in light blue (SGR 94)" wl_sgr_has "$(wl_sgr_at clear 3 "  $tree/a")" 94
-e2e_check "finished! in light red (SGR 91)" wl_sgr_has "$(wl_sgr_at clear 28 finished!)" 91
+# The entries left alone and the refused write, each said once below it, on standard error.
+e2e_check_eq "finished! on the last row, the lines on what was not done and the question below it" \
+  "finished!|zavero: 2 entries skipped (attributes \$4); also taken with parameters 4-8: '*' 1 1 0 2|zavero: cannot write the attributes of 1 entry: permission denied|Open scan.log ? [y/N]" \
+  "$(wl_row clear 26)|$(wl_row clear 27)|$(wl_row clear 28)|$(wl_row clear 29)"
+e2e_check "the rows in light blue (SGR 94)" wl_sgr_has "$(wl_sgr_at clear 1 "  $tree/a")" 94
+e2e_check "finished! in light red (SGR 91)" wl_sgr_has "$(wl_sgr_at clear 26 finished!)" 91
 e2e_check_eq "the terminal's title" "ZAVERO von QOR" "$(wl_console_title clear)"
 wl_console_keys clear n Enter
 e2e_check_eq "status 1: one entry was not changed" 1 "$(lx_exit_status clear 20)"
 {
   printf '%s\n' "QOR_ZAVERO has been started..." 'Clear attributes: $2' 'skip attributes: $4' \
-    'searching files: *' "search in folder: $tree" " skipped (attributes \$4): $tree/f_dir/g_v5.txt" \
+    'searching files: *' "search in folder: $tree" " skipped (attributes \$4): $tree/c_v4.txt" \
+    " skipped (attributes \$4): $tree/f_dir/g_v5.txt" \
     " clearing..."
   for f in "${selected[@]}"; do
     printf '   %s\n' "$tree/$f"

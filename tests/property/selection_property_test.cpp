@@ -365,7 +365,8 @@ class Model {
     } else {
       const auto subfolders = Subfolders(t_.Start);
       const std::string own = t_.Start.back() == '\\' ? t_.Start : t_.Start + "\\";
-      Candidates(own, false);
+      start_unreadable_ = !Listable(t_.Start, "*");
+      Candidates(own);
       for (const auto& s : subfolders) Walk(s);
     }
     Clear();
@@ -432,7 +433,7 @@ class Model {
     return out;
   }
 
-  void Candidates(const std::string& folder, bool log_skips) {
+  void Candidates(const std::string& folder) {
     Node* n = Listable(folder, t_.Pattern);
     if (!n) return;
     const auto include = static_cast<std::uint32_t>(t_.Include);
@@ -445,7 +446,7 @@ class Model {
       if (!Carries(listed, include)) continue;
       const std::string path = Join(folder, c.Name);
       if (skip != 0 && Carries(listed, skip)) {
-        if (log_skips) e_.SkipLines.push_back(" skipped (attributes $" + Hex64(t_.Skip) + "): " + path);
+        e_.SkipLines.push_back(" skipped (attributes $" + Hex64(t_.Skip) + "): " + path);
         continue;
       }
       e_.Matches.push_back(path);
@@ -456,7 +457,7 @@ class Model {
   void Walk(const std::string& folder) {
     e_.Walked.push_back(folder);
     const auto subfolders = Subfolders(folder);
-    Candidates(folder, true);
+    Candidates(folder);
     for (const auto& s : subfolders) Walk(s);
   }
 
@@ -514,12 +515,20 @@ class Model {
       log.push_back("   " + e_.Matches[i]);
       if (clearing) log.push_back(results_[i] ? "     ...sucsess!" : "     ...not changed!");
     }
+    if (start_unreadable_) log.push_back(" cannot read the start folder " + t_.Start);
+    if (const auto n = e_.SkipLines.size())
+      log.push_back(" " + std::to_string(n) + (n == 1 ? " entry" : " entries") +
+                    " skipped (attributes $" + Hex64(t_.Skip) +
+                    "); also taken with parameters 4-8: " + t_.Pattern + " " +
+                    std::to_string(t_.FoldersFlag) + " " + std::to_string(t_.FilesFlag) + " 0 " +
+                    std::to_string(t_.Include));
     log.push_back("finished!");
   }
 
   Trial& t_;
   Expected e_;
   std::vector<bool> results_;
+  bool start_unreadable_ = false;
 };
 
 // ------------------------------------------------------------------ the run

@@ -33,14 +33,14 @@ TEST(BadCommandLine, EveryNumericParameterTakesEveryNotationAndGarbage) {
   const std::vector<std::pair<std::string, std::int32_t>> cases = {
       // notations
       {"7", 7}, {"+7", 7}, {"-7", -7}, {"$1F", 31}, {"$1f", 31}, {"-$1f", -31}, {"+$A", 10},
-      {"%101", 5}, {"-%101", -5}, {"007", 7}, {" \t 9", 9}, {"\t-3", -3},
+      {"%101", 5}, {"-%101", -5}, {"0X1f", 31}, {"007", 7}, {" \t 9", 9}, {"\t-3", -3},
       // beyond 32 bits only the low ones count
       {"2147483648", INT32_MIN}, {"4294967295", -1}, {"4294967296", 0}, {"4294967302", 6},
       {"$1FFFFFFFE", -2}, {"%" + std::string(40, '1'), -1}, {std::string(5000, '0') + "6", 6},
       {std::string(3000, '9'), -1},  // 10^3000 is a multiple of 2^64
       {"$" + std::string(4000, 'f'), -1}, {"-" + std::string(2000, '0') + "1", -1},
       // garbage: no digits where they are expected gives 0, the rest is ignored
-      {"yes", 0}, {"$", 0}, {"%", 0}, {"-", 0}, {"+", 0}, {"$G1", 0}, {"%2", 0}, {"0x1F", 0},
+      {"yes", 0}, {"$", 0}, {"%", 0}, {"-", 0}, {"+", 0}, {"$G1", 0}, {"%2", 0}, {"0x", 0},
       {"--5", 0}, {"+-5", 0}, {"- 5", 0}, {"$ 1", 0}, {"\n5", 0}, {"1e3", 1}, {"12.9", 12},
       {"1,000", 1}, {"%1 0", 1}, {"(5)", 0}, {"\xB9", 0}, {"\xEF\xBC\x95", 0}, {"5\x80", 5},
       {std::string(3000, 'x'), 0}};
@@ -118,12 +118,12 @@ TEST(BadCommandLine, VeryLongParametersRunToTheEnd) {
   h.m.Files.AddFile("C:\\Data\\Sub\\h", 0x2);
   h.Run("CLEAR scan.log " + long_start + " *");
   ExpectRunEnds(h, "long start folder");
-  // The folder cannot be listed; its name still goes into the header whole,
-  // a line longer than the log's buffer.
+  // The folder cannot be listed; its name still goes into the header and the
+  // line that says so whole, lines longer than the log's buffer.
   EXPECT_EQ(h.LogLines("C:\\Tools\\scan.log"),
             (Lines{"QOR_ZAVERO has been started...", "Clear attributes: $2", "skip attributes: $4",
                    "searching files: *", "search in folder: " + long_start, " clearing...",
-                   "finished!"}));
+                   " cannot read the start folder " + long_start, "finished!"}));
 
   RunHarness p;
   p.m.Files.AddFolder("C:\\Data\\Sub");

@@ -43,7 +43,7 @@ TEST(ParseNumber, NotationsSignsAndStops) {
   EXPECT_EQ(ParseNumber("%110"), 6);
   EXPECT_EQ(ParseNumber("12abc"), 12);
   EXPECT_EQ(ParseNumber("abc"), 0);
-  EXPECT_EQ(ParseNumber("0x10"), 0);
+  EXPECT_EQ(ParseNumber("0x10"), 16);
   EXPECT_EQ(ParseNumber("+7"), 7);
   EXPECT_EQ(ParseNumber("- 5"), 0);
   EXPECT_EQ(ParseNumber("  42"), 42);

@@ -47,7 +47,7 @@ TEST(RunSequence, StartedBelowAPromptWritesTheBannerThere) {
   EXPECT_EQ(c.RowText(10), "QOR_ZAVERO has been started...");
   EXPECT_EQ(c.RowText(11), "Writing to: C:\\Tools\\x.log");
   // The progress and entry rows are absolute and overwrite the buffer's top.
-  EXPECT_EQ(c.RowText(2), " files found: 0");
+  EXPECT_EQ(c.RowText(2), " files found: 1");
   EXPECT_EQ(c.RowText(4), "  C:\\E\\S\\h");
 }
 

@@ -104,6 +104,14 @@ TEST(UnixRun, AFolderSwappedForALinkAfterItsListingIsNeverReached) {
   EXPECT_EQ(h.status, 3);
 }
 
+TEST(UnixRun, NoDiskToScanIsSaidAndEndsWithStatusTwo) {
+  UnixHarness h;
+  h.Run({"list"});
+  EXPECT_EQ(h.m.Process.Problems, std::vector<std::string>{"zavero: no mounted NTFS, FAT or "
+                                                           "exFAT disk to scan; name a start folder"});
+  EXPECT_EQ(h.status, 2);
+}
+
 TEST(UnixRun, HelpPrintsTheParametersAndEndsWithStatusZero) {
   UnixHarness h;
   h.Run({"--help"});

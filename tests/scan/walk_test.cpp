@@ -39,7 +39,7 @@ TEST(Walk, SelectionOutcomesAndExactLogBytes) {
   RunHarness h;
   auto& f = h.m.Files;
   f.AddFolder("C:\\D");
-  f.AddFile("C:\\D\\hs.sys", 0x6);      // skipped, no line: start folder's own entry
+  f.AddFile("C:\\D\\hs.sys", 0x6);      // skipped with a line, at the top too
   f.AddFile("C:\\D\\plain.txt", 0x20);  // ignored
   f.AddFolder("C:\\D\\Sub");
   f.AddFile("C:\\D\\Sub\\ha.txt", 0x22);  // selected
@@ -54,11 +54,16 @@ TEST(Walk, SelectionOutcomesAndExactLogBytes) {
             "skip attributes: $4\r\n"
             "searching files: *\r\n"
             "search in folder: C:\\D\r\n"
+            " skipped (attributes $4): C:\\D\\hs.sys\r\n"
             " skipped (attributes $4): C:\\D\\Sub\\hs.sys\r\n"
             " clearing...\r\n"
             "   C:\\D\\Sub\\ha.txt\r\n"
             "     ...sucsess!\r\n"
+            " 2 entries skipped (attributes $4); also taken with parameters 4-8:"
+            " * 1 1 0 2\r\n"
             "finished!\r\n");
+  // The same line on the screen, in the row after the entries.
+  EXPECT_EQ(h.m.Console.RowText(5), h.LogLines(kLog)[10]);
   EXPECT_EQ(f.Attributes("C:\\D\\Sub\\ha.txt"), 0x20u);
   EXPECT_EQ(f.Attributes("C:\\D\\Sub\\hs.sys"), 0x6u);
   EXPECT_EQ(f.Attributes("C:\\D\\hs.sys"), 0x6u);
@@ -167,7 +172,7 @@ TEST(StartFolder, WithoutSubfoldersNoProgressRows) {
   EXPECT_EQ(h.m.Console.RowText(2), "");
 }
 
-TEST(StartFolder, MissingOrAFileYieldsNothing) {
+TEST(StartFolder, MissingOrAFileYieldsNothingAndIsSaid) {
   for (const char* start : {"C:\\Nope", "C:\\Tools\\zavero.exe"}) {
     RunHarness h;
     h.m.Files.AddFile("C:\\Tools\\zavero.exe", 0x22);
@@ -176,7 +181,9 @@ TEST(StartFolder, MissingOrAFileYieldsNothing) {
     EXPECT_EQ(h.LogLines(kLog),
               (Lines{"QOR_ZAVERO has been started...", "Clear attributes: $2",
                      "skip attributes: $4", "searching files: *",
-                     std::string("search in folder: ") + start, " clearing...", "finished!"}));
+                     std::string("search in folder: ") + start, " clearing...",
+                     std::string(" cannot read the start folder ") + start, "finished!"}));
+    EXPECT_EQ(h.m.Console.RowText(4), h.LogLines(kLog)[6]);
     EXPECT_EQ(h.m.Files.Attributes("C:\\Tools\\zavero.exe"), 0x22u);
   }
 }

@@ -76,8 +76,16 @@ sc_expected_log() {
       sc_crlf " listing..."
       for p in "${_selected[@]}"; do sc_crlf "   $p"; done
     fi
+    [ ${#_skipped[@]} = 0 ] || sc_crlf "$(sc_left_alone ${#_skipped[@]} "$skip" "$pattern" "$include")"
     sc_crlf "finished!"
   } >"$file"
+}
+
+# sc_left_alone COUNT SKIP PATTERN INCLUDE: the line before "finished!" of a run with the
+# default flags that left COUNT entries alone for the skip mask.
+sc_left_alone() {
+  local what=entries; [ "$1" = 1 ] && what=entry
+  printf '%s\n' " $1 $what skipped (attributes \$$2); also taken with parameters 4-8: $3 1 1 0 $((16#$4))"
 }
 
 # sc_check_file DESC FILE EXPECTED_FILE: passes when both files hold the same bytes; shows
@@ -98,8 +106,8 @@ sc_row_text() {
   printf '%s\n' "${row%"${row##*[![:space:]]}"}"
 }
 
-# sc_check_rows CONSOLE PATH...: the paths stand on rows 4, 5, ... and every other row from
-# there up to row 150 is blank; the first and the last path row are light blue (colour 9 =
+# sc_check_rows CONSOLE PATH...: the paths stand on rows 4, 5, ... (SC_END_LINE, when set, on
+# the row after them) and every other row from there up to row 150 is blank; the first and the last path row are light blue (colour 9 =
 # SGR 94). One capture of the screen for the texts: a tmux call per row takes a tenth of a
 # second on a busy machine.
 sc_check_rows() {
@@ -113,6 +121,11 @@ sc_check_rows() {
     [ "$line" = "$(sc_row_text "$path")" ] || bad+=" row $row: [$line] not [$(sc_row_text "$path")];"
     row=$((row + 1))
   done
+  if [ -n "${SC_END_LINE:-}" ]; then
+    line=${screen[row]:-}; line=${line%"${line##*[![:space:]]}"}
+    [ "$line" = "$SC_END_LINE" ] || bad+=" row $row: [$line] not [$SC_END_LINE];"
+    row=$((row + 1))
+  fi
   for ((; row <= 150; row++)); do
     line=${screen[row]:-}; line=${line%"${line##*[![:space:]]}"}
     [ -z "$line" ] || bad+=" row $row not blank: [$line];"
@@ -139,7 +152,7 @@ sc_check_frame() {
   e2e_check "$console: banner in light red (SGR 91)" \
     wl_sgr_has "$(wl_sgr_at "$console" "$first" QOR_ZAVERO)" 91
   e2e_check_eq "$console: log path on row $((first + 1))" "Writing to: $log" "$(wl_row "$console" $((first + 1)))"
-  e2e_check_eq "$console: row 2: the count before the last folder walked" " files found: $found" "$(wl_row "$console" 2)"
+  e2e_check_eq "$console: row 2: the count of entries found" " files found: $found" "$(wl_row "$console" 2)"
   e2e_check "$console: row 2 in white (SGR 97)" wl_sgr_has "$(wl_sgr_at "$console" 2 ' files found:')" 97
   e2e_check_eq "$console: row 3: the phase line" "$phase" "$(wl_row "$console" 3)"
   e2e_check "$console: phase line in light blue (SGR 94)" wl_sgr_has "$(wl_sgr_at "$console" 3 "$phase")" 94
@@ -149,17 +162,15 @@ sc_check_frame() {
 
 # sc_check_outputs CONSOLE MODE LOG EXPECTED LOG_WIN DESC PATH...: after a run in MODE (clear
 # or list) that treated the PATHs: its log LOG holds exactly the bytes of EXPECTED (check
-# DESC), and its screen the banner, LOG_WIN, the found count, the phase line, the paths and
-# "finished!". The found count row shows the count before the last folder walked; in every
-# scenario that folder holds exactly one match, the last path, so it is the number of paths
-# less one.
+# DESC), and its screen the banner, LOG_WIN, the found count (the number of paths), the phase
+# line, the paths, the expected log's line on entries left alone and "finished!".
 sc_check_outputs() {
   local console=$1 mode=$2 log=$3 expected=$4 log_win=$5 desc=$6 phase=" listing..."
   shift 6
   [ "$mode" = clear ] && phase=" clearing..."
   sc_check_file "$console: $desc" "$log" "$expected"
-  sc_check_frame "$console" 0 "$log_win" $(($# - 1)) "$phase"
-  sc_check_rows "$console" "$@"
+  sc_check_frame "$console" 0 "$log_win" $# "$phase"
+  SC_END_LINE=$(sed -n 's/\r$//; /^ [0-9]* entr[a-z]* skipped (/p' "$expected") sc_check_rows "$console" "$@"
 }
 
 # sc_run_to_end CONSOLE LOG SECONDS: waits until the run has written "finished!" to its log
@@ -223,9 +234,8 @@ TREE
 # What a run over the sample tree with the default pattern, flags and masks (include 2,
 # skip 4) selects and skips, in walk order: the start folder's own entries, then the
 # folders f_hiddir, g_hidsysdir, h_rohiddir, sub, sub/e_hsdir, sub/f_hdir, sub/f_hdir/g,
-# sub/g_sysdir, sub/j_dir.txt. The start folder's own hidden+system entries are left out
-# without a skip line; those below it get one each. The last folder walked, sub/j_dir.txt,
-# adds one match after the found count was drawn for it.
+# sub/g_sysdir, sub/j_dir.txt. Each hidden+system entry gets a skip line, the start folder's
+# own too.
 SC_SAMPLE_SELECTED=(
   a_hidden.txt e_rohidden.txt f_hiddir h_rohiddir
   f_hiddir/inner.txt
@@ -236,7 +246,7 @@ SC_SAMPLE_SELECTED=(
   sub/f_hdir/g/leaf.txt
   sub/j_dir.txt/z.txt
 )
-SC_SAMPLE_SKIPPED=(g_hidsysdir/b_deep_hs.txt sub/b_hs.txt sub/e_hsdir sub/h_rohs.txt)
+SC_SAMPLE_SKIPPED=(b_hidsys.txt g_hidsysdir g_hidsysdir/b_deep_hs.txt sub/b_hs.txt sub/e_hsdir sub/h_rohs.txt)
 
 # sc_winpaths BASE REL...: BASE\REL for each REL, "/" turned into "\", one a line; no
 # doubled separator when BASE already ends in "\".

@@ -2,7 +2,8 @@
 # Start-up in a console of its own: the banner, the "Writing to: " line with a bare log name
 # placed beside the program, the title, then idling until the console ends the program, by
 # Ctrl+C or by going away. (Wine never delivers the close event, so the close clean-up is
-# proven on the fake machine.)
+# proven on the fake machine.) A start folder that does not exist is said on the screen and
+# in the log; /? and --version alone are answered without a run.
 . "$(dirname "$0")/lib.sh"
 e2e_begin banner
 
@@ -46,5 +47,23 @@ e2e_require "the banner appears again" wl_wait_screen run2 'QOR_ZAVERO has been 
 e2e_check "running before its console goes" wl_proc_alive "$pid"
 wl_console_kill_pane run2
 e2e_check "killing the console's pane ends the program" wl_wait_gone "$pid" 20
+
+# --- a start folder that does not exist: said on the screen and in the log
+e2e_zavero_start run3 LIST missing.log "$empty_win\\nowhere"
+pid=$E2E_PID
+e2e_require "run3 finishes" e2e_wait_file "$E2E_BIN/missing.log" '^finished!' 60 2>/dev/null
+said=" cannot read the start folder $empty_win\\nowhere"
+e2e_check_eq "the unreadable start folder is said on row 4 and before finished! in the log" \
+  "$said|$said" "$(wl_row run3 4)|$(tail -n 2 "$E2E_BIN/missing.log" | head -n 1 | tr -d '\r')"
+wl_console_keys run3 C-c
+e2e_check "Ctrl+C ends run3" wl_wait_gone "$pid" 20
+
+# --- a question for the usage or the version, alone: answered on standard output, then the end
+wine "$E2E_EXE" '/?' >"$E2E_DIR/usage.out" 2>/dev/null
+status=$?
+e2e_check_eq "/? prints the usage in CR LF lines, status 0" \
+  "Usage: zavero.exe [MODE] [LOG] [FOLDER] [PATTERN] [FOLDERS] [FILES] [SKIP] [INCLUDE]"$'\r'"|0" \
+  "$(head -n 1 "$E2E_DIR/usage.out")|$status"
+e2e_check "--version prints the version" grep -Eqx $'zavero [0-9.]+\r' <(wine "$E2E_EXE" --version 2>/dev/null)
 
 e2e_end

@@ -15,8 +15,8 @@ e2e_check_eq "install-menu.cmd: its keys and values" "$(for c in Drive Directory
   "Clear: REG_SZ    Make hidden files visible" "Clear\\command: REG_EXPAND_SZ    $(entry clear)" "List: REG_SZ    List hidden files" "List\\command: REG_EXPAND_SZ    $(entry list)"; done)" "$(menu)"
 printf '@%s\r\n' "$(entry clear "$e")" >"$E2E_DIR/clear.cmd"; printf '@%s\r\n' "$(entry list "$win")" >"$E2E_DIR/list.cmd"
 for m in clear list; do wl_console_start $m "$E2E_DIR" wine cmd /c $m.cmd && e2e_require "$m: finished!" e2e_wait_file "$temp/zavero-$m.log" '^finished!' 120 2>/dev/null; done
-none=() cleared=('E:\a.txt') listed=("$win\\c.txt")
-sc_expected_log "$E2E_DIR/clear.expected" clear 2 4 '*' "$e" none cleared; sc_expected_log "$E2E_DIR/list.expected" list 2 4 '*' "$win" none listed
+none=() hs=('E:\b.txt') cleared=('E:\a.txt') listed=("$win\\c.txt")
+sc_expected_log "$E2E_DIR/clear.expected" clear 2 4 '*' "$e" hs cleared; sc_expected_log "$E2E_DIR/list.expected" list 2 4 '*' "$win" none listed
 for m in clear list; do sc_check_file "$m: the log (its start folder as given)" "$temp/zavero-$m.log" "$E2E_DIR/$m.expected"; done
 e2e_check_eq "E:'s hidden file cleared; hidden+system and the listed one kept" "0x0 0x6 0x2" \
   "$(wl_attr_get "$E2E_DIR/e/a.txt") $(wl_attr_get "$E2E_DIR/e/b.txt") $(wl_attr_get "$dir/c.txt")"

@@ -73,6 +73,7 @@ expected_lines=(
   "   $(w e_ro/x.txt)" "$(result "$ro")"
   "   $(w g_after/h.txt)" "     ...sucsess!"
   "   $(w g_after/deep/h.txt)" "     ...sucsess!"
+  "$(sc_left_alone 1 4 '*' 2)"
   "finished!"
 )
 sc_crlf "${expected_lines[@]}" >"$E2E_DIR/walk.expected"

@@ -39,7 +39,7 @@ d 0x4 System
 f 0x2 System/cache.db
 TREE
 # What a clearing run with the default masks selects: hidden and not system, at any depth,
-# folders too; a hidden system entry below the start folder is logged as skipped.
+# folders too; a hidden system entry is logged as skipped, in the start folder too.
 selected=('D:\Data\notes.txt' 'D:\Data\Private' 'D:\Data\Private\diary.txt'
   'D:\Data\Music\song.mp3' 'D:\Data\System\cache.db')
 sorted() { printf '%s\n' "$@" | LC_ALL=C sort; }
@@ -82,7 +82,9 @@ rows=()
 for r in 4 5 6 7 8; do rows+=("$(wl_row run1 $r)"); done
 e2e_check_eq "screen: rows 4 to 8 hold the selected entries, one each" \
   "$(sorted "${selected[@]/#/  }")" "$(sorted "${rows[@]}")"
-e2e_check_eq "screen: nothing below them" '' "$(wl_row run1 9)"
+skipped=' 2 entries skipped (attributes $4); also taken with parameters 4-8: * 1 1 0 2'
+e2e_check_eq "screen: the entries skipped below them, then nothing" "$skipped|" \
+  "$(wl_row run1 9)|$(wl_row run1 10)"
 e2e_check "screen: \"finished!\" in light red (colour 12 = SGR 91)" \
   wl_sgr_has "$(wl_sgr_at run1 151 'finished!')" 91
 
@@ -94,11 +96,12 @@ e2e_check_eq "log: the header" \
   "$(printf '%s\n' 'QOR_ZAVERO has been started...' 'Clear attributes: $2' \
     'skip attributes: $4' 'searching files: *' 'search in folder: D:\Data')" \
   "$(printf '%s\n' "${lines[@]:0:5}")"
-e2e_check_eq "log: the hidden system file below the start folder is skipped" \
-  ' skipped (attributes $4): D:\Data\Music\desktop.ini' "${lines[5]}"
-e2e_check_eq "log: then the clearing phase" ' clearing...' "${lines[6]}"
+e2e_check_eq "log: the hidden system files are skipped, the start folder's too" \
+  ' skipped (attributes $4): D:\Data\boot.ini| skipped (attributes $4): D:\Data\Music\desktop.ini' \
+  "${lines[5]}|${lines[6]}"
+e2e_check_eq "log: then the clearing phase" ' clearing...' "${lines[7]}"
 paths=() outcomes=()
-for ((i = 7; i + 1 < ${#lines[@]} - 1; i += 2)); do
+for ((i = 8; i + 1 < ${#lines[@]} - 2; i += 2)); do
   paths+=("${lines[i]}"); outcomes+=("${lines[i+1]}")
 done
 e2e_check_eq "log: each selected entry once" \
@@ -107,8 +110,8 @@ e2e_check_eq "log: each one cleared" \
   "$(for p in "${selected[@]}"; do echo '     ...sucsess!'; done)" "$(printf '%s\n' "${outcomes[@]}")"
 e2e_check_eq "log: the entries in the order of the screen rows" \
   "$(printf '%s\n' "${rows[@]}")" "$(printf '%s\n' "${paths[@]# }")"
-e2e_check_eq "log: \"finished!\" is the last of 18 lines" '18 finished!' \
-  "${#lines[@]} ${lines[${#lines[@]}-1]}"
+e2e_check_eq "log: the entries skipped, then \"finished!\", the last of 20 lines" \
+  "$skipped|20 finished!" "${lines[${#lines[@]}-2]}|${#lines[@]} ${lines[${#lines[@]}-1]}"
 log_at_box=$(cat "$log")
 
 # --- the disk
@@ -187,8 +190,8 @@ e2e_save_screen run2 run2-end
 echo "# run2: box up after $((SECONDS - t0)) s"
 e2e_check_eq "run2: the question names its own log" 'Open D:\logs\list.log ?' \
   "$(e2e_trace_arg "$trace" MessageBoxA 2)"
-e2e_check_eq "run2: the log ends with the listing phase and \"finished!\"" \
-  "$(printf '%s\r\n' ' listing...' 'finished!')" "$(tail -n 2 "$log")"
+e2e_check_eq "run2: the log ends with the listing phase, the entries skipped and \"finished!\"" \
+  "$(printf '%s\r\n' ' listing...' "$skipped" 'finished!')" "$(tail -n 3 "$log")"
 log_at_box=$(cat "$log")
 
 wl_box_answer "$wid" no

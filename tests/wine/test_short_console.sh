@@ -36,8 +36,9 @@ short_run() {
 
   want[0]="QOR_ZAVERO has been started..."
   want[1]="Writing to: $E2E_BIN_WIN\\$name.log"
-  want[2]=" files found: 0"
+  want[2]=" files found: ${#paths[@]}"
   for ((k = 1; k <= ${#paths[@]}; k++)); do want[3 + k % band]=$(sc_row_text "${paths[k - 1]}"); done
+  want[3 + k % band]=$(sc_left_alone 150 4 '*' 2)  # the row after the last entry's
   want[rows - 1]="finished!"
   mapfile -t screen < <(wl_screen "$name")
   for ((r = 0; r < rows; r++)); do

@@ -37,6 +37,23 @@ std::uint32_t FindError(int error) {
 }
 constexpr std::uint32_t kErrorNoMoreFiles = 18;
 
+// Windows error codes a refused attribute write reports, by the errno behind
+// it; 31 (ERROR_GEN_FAILURE) where no call said why.
+std::uint32_t WriteError(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM: return 5;    // ERROR_ACCESS_DENIED
+    case EROFS: return 19;   // ERROR_WRITE_PROTECT
+    case ENOTSUP:
+    case ENOTTY: return 50;  // ERROR_NOT_SUPPORTED
+    case ENOSPC:
+    case EDQUOT: return 112; // ERROR_DISK_FULL
+    case ENOENT:
+    case ESTALE: return 2;   // ERROR_FILE_NOT_FOUND
+    default: return 31;
+  }
+}
+
 // A folder as one reading of it found it. Each entry is looked at (its
 // identity, type and word) once, when a listing first hands it out.
 struct FolderContents {
@@ -193,12 +210,16 @@ class PosixFiles final : public FileSystem, public FileIo {
 
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
     last_.reset();  // a kept reading may now be out of date
+    errno = 0;
     const int fd = OpenEntry(path);
     struct stat st;
     const bool ok = fd >= 0 && fstat(fd, &st) == 0 && StoreOf(st.st_dev, fd).Write(fd, attributes);
+    if (!ok) write_error_ = WriteError(errno);
     if (fd >= 0) close(fd);
     return ok;
   }
+
+  std::uint32_t LastWriteError() override { return write_error_; }
 
   std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) override {
     drives_ = MountedDrives();
@@ -436,6 +457,7 @@ class PosixFiles final : public FileSystem, public FileIo {
   HeldFolders held_;
   std::shared_ptr<FolderContents> last_;  // the last reading, for the listing right after it
   std::vector<DriveMount> drives_;
+  std::uint32_t write_error_ = 0;  // of the last refused attribute write
 };
 
 PosixFiles g_files;
