@@ -36,10 +36,13 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   void AddFile(const std::string& path, std::uint32_t attributes = 0x20,
                const std::string& Content = {});
   // A folder entry that is a link (junction) to another folder: listed with
-  // `attributes` (default directory + reparse point), and its listing is the
-  // target's listing; its FolderId is the target's.
+  // `attributes` (default directory + reparse point) and a junction's tag,
+  // and its listing is the target's listing; its FolderId is the target's.
   void AddLink(const std::string& path, const std::string& target,
                std::uint32_t attributes = 0x10 | 0x400);
+  // A folder where the volume whose root is `root` is mounted: listed like a
+  // junction (same bits, same tag), told apart by MountsVolume.
+  void AddMountedVolume(const std::string& path, const std::string& root);
   void Remove(const std::string& path);                   // file or folder with its subtree
   bool Exists(const std::string& path) const;
   std::uint32_t Attributes(const std::string& path) const;  // INVALID if missing
@@ -92,6 +95,7 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   bool WriteAttributes(const char* path, std::uint32_t attributes) override;
   std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) override;
   std::uint32_t DriveType(const char* root) override;
+  bool MountsVolume(const char* path) override;
   bool ReadFolderId(const char* path, platform::FolderId* id) override;
   std::uint32_t FullPathName(const char* path, std::uint32_t size, char* buffer) override;
   void LetGoOfFolders() override {}
