@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -160,7 +161,7 @@ class Win32Files final : public FileSystem, public FileIo {
   bool MountsVolume(const char* path) override {
     const wchar_t* wide = SystemPath(path, PathUse::Entry);
     if (wide == nullptr) return false;
-    WideText folder = wide;  // the call wants the folder with its separator
+    WideText folder(wide, std::wcslen(wide));  // the call wants the folder with its separator
     if (folder.empty() || folder.back() != L'\\') folder += L'\\';
     wchar_t volume[50];  // "\\?\Volume{GUID}\" and its terminator
     return GetVolumeNameForVolumeMountPointW(folder.c_str(), volume, 50) != 0;
