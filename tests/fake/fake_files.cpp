@@ -278,10 +278,8 @@ Handle FakeFiles::FindFirstEntry(const char* search, platform::FindEntry* entry,
     if (!Matches(pattern.c_str(), name.c_str())) return;
     platform::FindEntry e;
     e.Attributes = Reported(attributes, normal_for_zero_);
-    // An entry that carries the bit without being a link stands for a cloud
-    // file placeholder (IO_REPARSE_TAG_CLOUD), which is no link.
-    e.ReparseTag = link ? platform::kReparseTagMountPoint
-                        : (attributes & platform::kAttrReparsePoint) ? 0x9000001Au : 0;
+    const bool cloud = attributes & platform::kAttrReparsePoint;  // a placeholder: no link
+    e.ReparseTag = link ? platform::kReparseTagMountPoint : cloud ? 0x9000001Au : 0;
     std::snprintf(e.Name, sizeof e.Name, "%s", name.c_str());
     listed_link_[LinkKey(key + name)] = (attributes & platform::kAttrReparsePoint) != 0;
     find->Entries.push_back(e);
@@ -358,8 +356,7 @@ std::uint32_t FakeFiles::DriveType(const char* root) {
 
 bool FakeFiles::MountsVolume(const char* path) {
   Hook("MountsVolume", path);
-  Node* n = Lookup(path, false);
-  return n && n->VolumeMount;
+  return Lookup(path, false)->VolumeMount;  // asked only of a listed link
 }
 
 bool FakeFiles::ReadFolderId(const char* path, platform::FolderId* id) {

@@ -36,12 +36,11 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   void AddFile(const std::string& path, std::uint32_t attributes = 0x20,
                const std::string& Content = {});
   // A folder entry that is a link (junction) to another folder: listed with
-  // `attributes` (default directory + reparse point) and a junction's tag,
-  // and its listing is the target's listing; its FolderId is the target's.
+  // `attributes` (default directory + reparse point), and its listing is the
+  // target's listing; its FolderId is the target's.
   void AddLink(const std::string& path, const std::string& target,
                std::uint32_t attributes = 0x10 | 0x400);
-  // A folder where the volume whose root is `root` is mounted: listed like a
-  // junction (same bits, same tag), told apart by MountsVolume.
+  // A link listed like a junction (same tag) that MountsVolume calls a volume.
   void AddMountedVolume(const std::string& path, const std::string& root);
   void Remove(const std::string& path);                   // file or folder with its subtree
   bool Exists(const std::string& path) const;

@@ -7,8 +7,7 @@
  * holdfile FILE -: opens FILE the same way and closes it at once, without retrying: proof
  * that nobody holds it.
  *
- * holdfile -move FROM TO: renames FROM to TO (MoveFileExA) as another program would; prints
- * "moved" (status 0) or "refused: error N" (status 2).
+ * holdfile -move FROM TO: renames FROM to TO (MoveFileExA): "moved" or "refused: error N".
  *
  * Exit status: 0 held and released; 2 never got the file (the Windows error is printed);
  * 3 GO did not appear within 10 minutes; 64 bad arguments. */
