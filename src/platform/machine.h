@@ -20,7 +20,8 @@
 // (-1: not started), ArgumentVector (null: split the command line),
 // ReportProblem (nothing), Environment (null). TextCodePage also has a
 // default (0: one byte, one cell) for a machine that cannot tell; both real
-// sides answer it.
+// sides answer it. MountsVolume is the other way round: Windows
+// answers it, Linux keeps the default (false).
 //
 // Threads: the run calls every method from its one thread, except that the
 // console's close event (Console::AddControlRoutine's routine) runs on a
@@ -70,7 +71,14 @@ struct FindEntry {
   // Linux: the entry's attribute word could not be read, so Attributes holds
   // only the bits of its type (folder, link). Windows always has the word.
   bool WordUnreadable = false;
+  // dwReserved0: the reparse tag of an entry that carries the reparse-point
+  // bit; 0 where the system gives none (Wine, Linux).
+  std::uint32_t ReparseTag = 0;
 };
+
+// Reparse tags: a junction and a volume mounted in a folder share the first;
+// every tag with the second bit stands for another named entry (a link).
+constexpr std::uint32_t kReparseTagMountPoint = 0xA0000003u, kReparseTagNameSurrogate = 0x20000000u;
 
 // Volume serial and file index of a folder: equal for two paths that reach the
 // same folder (through a junction or a symbolic link, for instance).
@@ -116,6 +124,10 @@ class FileSystem {
   virtual std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) = 0;
   // GetDriveTypeA(root).
   virtual std::uint32_t DriveType(const char* root) = 0;
+  // GetVolumeNameForVolumeMountPointW(path + "\\"): true when the folder at
+  // `path` is where a volume is mounted, false for a junction or anything
+  // else. Linux lists no mount point with a reparse tag and never gets here.
+  virtual bool MountsVolume(const char* path) { (void)path; return false; }
   // Opens the folder with backup semantics, reads its identity
   // (GetFileInformationByHandle) and closes it. False when any step fails.
   virtual bool ReadFolderId(const char* path, FolderId* id) = 0;

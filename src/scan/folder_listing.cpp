@@ -7,12 +7,12 @@ bool FolderListing::Open(const std::string& folder, const std::string& pattern) 
   spec_ = folder;
   if (!spec_.empty() && spec_.back() != separator_) spec_ += separator_;
   spec_ += pattern.empty() ? std::string("*.*") : pattern;
-  std::uint32_t error = 0;
   end_error_ = 0;
-  platform::Handle h = files_.FindFirstEntry(spec_.c_str(), &entry_, &error);
+  open_error_ = 0;
+  platform::Handle h = files_.FindFirstEntry(spec_.c_str(), &entry_, &open_error_);
   if (h == platform::kInvalidHandle || h == platform::kNoHandle) {
     // Nothing matches: a listing without entries. Anything else: no listing.
-    return error == platform::kErrorFileNotFound;
+    return open_error_ == platform::kErrorFileNotFound;
   }
   find_ = h;
   first_pending_ = true;

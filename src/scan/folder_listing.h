@@ -29,11 +29,16 @@ class FolderListing {
   // After NextEntry said false: the listing stopped on a failure before the
   // folder's last entry.
   bool CutShort() const { return end_error_ != 0 && end_error_ != kErrorNoMoreFiles; }
+  // After Open said false: another program holds the folder in a way that
+  // keeps it from being held for the walk (ERROR_SHARING_VIOLATION).
+  bool HeldElsewhere() const { return open_error_ == kErrorSharingViolation; }
   const char* EntryName() const { return entry_.Name; }
   EntryKind Kind() const {
     return (entry_.Attributes & platform::kAttrDirectory) ? KindFolder : KindFile;
   }
   std::uint32_t EntryAttributes() const { return entry_.Attributes; }
+  // The reparse tag of an entry with the reparse-point bit, 0 when unknown.
+  std::uint32_t EntryReparseTag() const { return entry_.ReparseTag; }
   // Linux: the entry's attribute word could not be read (EntryAttributes
   // holds only its type).
   bool WordUnreadable() const { return entry_.WordUnreadable; }
@@ -50,8 +55,9 @@ class FolderListing {
   char separator_;
   platform::Handle find_ = platform::kNoHandle;
   bool first_pending_ = false;
-  static constexpr std::uint32_t kErrorNoMoreFiles = 18;
+  static constexpr std::uint32_t kErrorNoMoreFiles = 18, kErrorSharingViolation = 32;
   std::uint32_t end_error_ = 0;
+  std::uint32_t open_error_ = 0;
   platform::FindEntry entry_;
   std::string spec_;  // kept between folders, so its buffer is reused
 };

@@ -33,10 +33,28 @@ bool FolderIdGuarded(RunContext& run, const std::string& path, platform::FolderI
   return known;
 }
 
-// True when the folder behind a junction or symbolic link at `path` is one of
-// the folders on its own path: walking it would descend the same tree again
-// and again until the path limit ends it. Only entries that carry the
-// reparse-point bit get here, so ordinary folders cost no extra call.
+// Whether a listed folder that carries the reparse-point bit is walked: a
+// link or junction below the start folder is an entry of its own, never
+// entered, for it can lead anywhere, off the medium to the system's own
+// folders; a volume mounted there is crossed, as on Linux, and so are
+// folders that are no links (a cloud file placeholder, say). A tag the
+// system does not give (Wine's links) counts as a link.
+bool EntersReparsePoint(RunContext& run, std::uint32_t tag, const std::string& path) {
+  if (tag == platform::kReparseTagMountPoint) {
+    void* scratch = nullptr;
+    run.Guard.Disable(&scratch);
+    const bool volume = run.Host.Files.MountsVolume(path.c_str());
+    run.Guard.Enable();
+    return volume;
+  }
+  return tag != 0 && (tag & platform::kReparseTagNameSurrogate) == 0;
+}
+
+// True when the folder behind a reparse point at `path` is one of the
+// folders on its own path (a volume mounted below itself): walking it would
+// descend the same tree again and again until the path limit ends it. Only
+// entries that carry the reparse-point bit get here, so ordinary folders
+// cost no extra call.
 bool LeadsToAncestor(RunContext& run, const std::string& path) {
   platform::FolderId target;
   if (!FolderIdGuarded(run, path, &target)) return false;
@@ -60,7 +78,8 @@ void QueueSubfolder(RunContext& run, const FolderListing& listing, const std::st
                     std::string& path) {
   if (listing.Kind() != KindFolder || listing.IsDotEntry()) return;
   JoinPathInto(path, folder, listing.EntryName(), run.Host.Conventions.Separator);
-  if ((listing.EntryAttributes() & platform::kAttrReparsePoint) && LeadsToAncestor(run, path))
+  if ((listing.EntryAttributes() & platform::kAttrReparsePoint) &&
+      (!EntersReparsePoint(run, listing.EntryReparseTag(), path) || LeadsToAncestor(run, path)))
     return;
   run.FolderQueue.InsertAfterCurrent(path);
 }
@@ -113,6 +132,10 @@ bool WalkEntries(RunContext& run, FolderListing& listing, const std::string& fol
     if (listing.CutShort())
       NoteIncomplete(run, "zavero: cannot read all of the folder " + Shown(run, folder));
     listing.Close();
+  } else if (listing.HeldElsewhere() && !run.Options.LogPath.empty()) {
+    // Another program holds the folder so that the walk cannot: entered, it
+    // could be renamed or replaced while the walk is inside.
+    run.Log.AppendLogLine(" not entered (held by another program): " + Shown(run, folder));
   }
   // A pattern names entries of the folder listed: one that reaches into
   // another folder would join that folder's names onto this one.

@@ -16,6 +16,7 @@ struct FakeFiles::Node {
   std::vector<std::unique_ptr<Node>> Children;
   Node* Parent = nullptr;
   std::string LinkTarget;  // not empty: a junction to this folder path
+  bool VolumeMount = false;  // the link is a volume mounted in the folder
   std::shared_ptr<std::string> Content = std::make_shared<std::string>();
   std::uint64_t SparsePrefix = 0;  // bytes before `content` (for sizes over 4 GiB)
   bool RefuseAttributeWrites = false;
@@ -195,6 +196,11 @@ void FakeFiles::AddLink(const std::string& path, const std::string& target,
   n->LinkTarget = target;
 }
 
+void FakeFiles::AddMountedVolume(const std::string& path, const std::string& root) {
+  AddLink(path, root);
+  Lookup(path, false)->VolumeMount = true;
+}
+
 void FakeFiles::Remove(const std::string& path) {
   Node* n = Lookup(path, false);
   if (!n || !n->Parent) return;
@@ -268,10 +274,12 @@ Handle FakeFiles::FindFirstEntry(const char* search, platform::FindEntry* entry,
     return platform::kInvalidHandle;
   }
   auto find = std::make_unique<Find>();
-  auto add = [&](const std::string& name, std::uint32_t attributes) {
+  auto add = [&](const std::string& name, std::uint32_t attributes, bool link = false) {
     if (!Matches(pattern.c_str(), name.c_str())) return;
     platform::FindEntry e;
     e.Attributes = Reported(attributes, normal_for_zero_);
+    const bool cloud = attributes & platform::kAttrReparsePoint;  // a placeholder: no link
+    e.ReparseTag = link ? platform::kReparseTagMountPoint : cloud ? 0x9000001Au : 0;
     std::snprintf(e.Name, sizeof e.Name, "%s", name.c_str());
     listed_link_[LinkKey(key + name)] = (attributes & platform::kAttrReparsePoint) != 0;
     find->Entries.push_back(e);
@@ -281,7 +289,7 @@ Handle FakeFiles::FindFirstEntry(const char* search, platform::FindEntry* entry,
     add(".", platform::kAttrDirectory);
     add("..", platform::kAttrDirectory);
   }
-  for (auto& child : dir->Children) add(child->Name, child->Attributes);
+  for (auto& child : dir->Children) add(child->Name, child->Attributes, !child->LinkTarget.empty());
   if (find->Entries.empty()) {
     *error = platform::kErrorFileNotFound;
     return platform::kInvalidHandle;
@@ -344,6 +352,11 @@ std::uint32_t FakeFiles::DriveType(const char* root) {
   if (!root || !root[0]) return 1;
   auto it = drive_types_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(root[0]))));
   return it == drive_types_.end() ? 1 : it->second;
+}
+
+bool FakeFiles::MountsVolume(const char* path) {
+  Hook("MountsVolume", path);
+  return Lookup(path, false)->VolumeMount;  // asked only of a listed link
 }
 
 bool FakeFiles::ReadFolderId(const char* path, platform::FolderId* id) {

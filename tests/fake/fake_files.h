@@ -40,6 +40,8 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   // target's listing; its FolderId is the target's.
   void AddLink(const std::string& path, const std::string& target,
                std::uint32_t attributes = 0x10 | 0x400);
+  // A link listed like a junction (same tag) that MountsVolume calls a volume.
+  void AddMountedVolume(const std::string& path, const std::string& root);
   void Remove(const std::string& path);                   // file or folder with its subtree
   bool Exists(const std::string& path) const;
   std::uint32_t Attributes(const std::string& path) const;  // INVALID if missing
@@ -92,6 +94,7 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   bool WriteAttributes(const char* path, std::uint32_t attributes) override;
   std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) override;
   std::uint32_t DriveType(const char* root) override;
+  bool MountsVolume(const char* path) override;
   bool ReadFolderId(const char* path, platform::FolderId* id) override;
   std::uint32_t FullPathName(const char* path, std::uint32_t size, char* buffer) override;
   void LetGoOfFolders() override {}

@@ -237,7 +237,7 @@ TEST(Walk, FolderRemovedAfterQueuingIsShownAndPassedOver) {
   EXPECT_EQ(f.open_finds(), 0);
 }
 
-TEST(Walk, UnlistableFolderYieldsNothingAndNoLine) {
+TEST(Walk, UnlistableFolderYieldsNothingAndALineOnlyWhenAnotherProgramHoldsIt) {
   RunHarness h;
   auto& f = h.m.Files;
   f.AddFolder("C:\\R\\Locked");
@@ -245,23 +245,29 @@ TEST(Walk, UnlistableFolderYieldsNothingAndNoLine) {
   f.AddFolder("C:\\R\\Open");
   f.AddFile("C:\\R\\Open\\b", 0x2);
   f.FailListing("C:\\R\\Locked", 5);
+  f.AddFile("C:\\R\\Busy\\c", 0x2);
+  f.FailListing("C:\\R\\Busy", 32);  // ERROR_SHARING_VIOLATION
   h.Run("list scan.log C:\\R");
   EXPECT_EQ(h.Matches(), (Lines{"C:\\R\\Open\\b"}));
   for (auto& l : h.LogLines(kLog)) EXPECT_EQ(l.find("skipped"), std::string::npos);
+  EXPECT_EQ(h.LogLines(kLog).at(5), " not entered (held by another program): C:\\R\\Busy");
 }
 
-TEST(Walk, LinkBackToAnAncestorIsNotWalkedAgain) {
+TEST(Walk, LinksAreEntriesOfTheirOwnMountedVolumesAreCrossed) {
   RunHarness h;
   auto& f = h.m.Files;
   f.AddFolder("C:\\R\\A");
   f.AddFile("C:\\R\\A\\a", 0x2);
   f.AddLink("C:\\R\\A\\loop", "C:\\R", 0x10 | 0x400 | 0x2);
-  f.AddLink("C:\\R\\A\\other", "C:\\X");  // a link elsewhere is walked
+  f.AddLink("C:\\R\\A\\other", "C:\\X");
   f.AddFile("C:\\X\\x", 0x2);
+  f.AddMountedVolume("C:\\R\\A\\self", "C:\\");  // its own volume again: a cycle
+  f.AddMountedVolume("C:\\R\\A\\vol", "E:\\");
+  f.AddFile("E:\\e", 0x2);
   h.Run("list \"\" C:\\R");
-  EXPECT_EQ(h.WalkedFolders(), (Lines{"C:\\R\\A", "C:\\R\\A\\other"}));
+  EXPECT_EQ(h.WalkedFolders(), (Lines{"C:\\R\\A", "C:\\R\\A\\vol"}));
   // The link itself is still a candidate like any hidden folder.
-  EXPECT_EQ(h.Matches(), (Lines{"C:\\R\\A\\a", "C:\\R\\A\\loop", "C:\\R\\A\\other\\x"}));
+  EXPECT_EQ(h.Matches(), (Lines{"C:\\R\\A\\a", "C:\\R\\A\\loop", "C:\\R\\A\\vol\\e"}));
 }
 
 TEST(Walk, LinkCycleThroughTwoLinksEnds) {
@@ -272,7 +278,7 @@ TEST(Walk, LinkCycleThroughTwoLinksEnds) {
   f.AddLink("C:\\R\\A\\toB", "C:\\R\\B");
   f.AddLink("C:\\R\\B\\toA", "C:\\R\\A");
   h.Run("list \"\" C:\\R");
-  EXPECT_EQ(h.WalkedFolders(), (Lines{"C:\\R\\A", "C:\\R\\A\\toB", "C:\\R\\B", "C:\\R\\B\\toA"}));
+  EXPECT_EQ(h.WalkedFolders(), (Lines{"C:\\R\\A", "C:\\R\\B"}));
 }
 
 TEST(Walk, OrdinaryFoldersPayNoIdentityCall) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ UINT FileApiCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
 // UTF-8 as the code page every name is expressed exactly.
 void CopyEntry(const WIN32_FIND_DATAW& data, FindEntry* entry) {
   entry->Attributes = data.dwFileAttributes;
+  entry->ReparseTag = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data.dwReserved0 : 0;
   const UINT page = FileApiCodePage();
   const int size = static_cast<int>(sizeof entry->Name);
   int n = WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, data.cFileName, -1, entry->Name, size,
@@ -51,9 +53,9 @@ constexpr DWORD kListedBits = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_
 
 // Whether an entry whose listing saw `listed` may be reached as it is `now`:
 // still a folder or still none, and no link or junction unless it was one
-// then (through one listed as such the walk goes on by design; Wine reports
-// the target of a Unix link, without the bit, even to an opening that asks
-// for the link itself).
+// then (the walk goes on through a volume mounted in a folder, which carries
+// the bit; Wine reports the target of a Unix link, without the bit, even to
+// an opening that asks for the link itself).
 bool StillAsListed(DWORD now, DWORD listed) {
   return ((now ^ listed) & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
          ((now & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || (listed & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
@@ -92,7 +94,7 @@ class Win32Files final : public FileSystem, public FileIo {
   Handle FindFirstEntry(const char* search, FindEntry* entry, std::uint32_t* error) override {
     const std::string folder = FolderOf(search);
     if (!folder.empty() && !HoldFolder(folder)) {
-      *error = ERROR_PATH_NOT_FOUND;
+      *error = held_elsewhere_ ? ERROR_SHARING_VIOLATION : ERROR_PATH_NOT_FOUND;
       return kInvalidHandle;
     }
     const wchar_t* path = SystemPath(search, PathUse::Search);
@@ -156,6 +158,14 @@ class Win32Files final : public FileSystem, public FileIo {
     return GetLogicalDriveStringsA(size, buffer);
   }
   std::uint32_t DriveType(const char* root) override { return GetDriveTypeA(root); }
+  bool MountsVolume(const char* path) override {
+    const wchar_t* wide = SystemPath(path, PathUse::Entry);
+    if (wide == nullptr) return false;
+    WideText folder(wide, std::wcslen(wide));  // the call wants the folder with its separator
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    wchar_t volume[50];  // "\\?\Volume{GUID}\" and its terminator
+    return GetVolumeNameForVolumeMountPointW(folder.c_str(), volume, 50) != 0;
+  }
   bool ReadFolderId(const char* path, FolderId* id) override {
     // No access rights are needed to read a folder's identity; backup
     // semantics let CreateFileA open a folder at all.
@@ -301,7 +311,8 @@ class Win32Files final : public FileSystem, public FileIo {
 
   HANDLE OpenListed(const std::string& path, DWORD listed, DWORD access, DWORD* attributes) {
     if (!HoldFolder(FolderOf(path))) return INVALID_HANDLE_VALUE;
-    HANDLE h = OpenEntry(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    HANDLE h =
+        OpenEntry(path, listed, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     if (h != INVALID_HANDLE_VALUE &&
         (!ReadAttributesThroughHandle(h, attributes) || !StillAsListed(*attributes, listed))) {
       CloseHandle(h);
@@ -310,26 +321,48 @@ class Win32Files final : public FileSystem, public FileIo {
     return h;
   }
 
-  HANDLE OpenEntry(const std::string& path, DWORD access, DWORD share) {
+  // The entry at `path` itself, as its listing saw it (`listed`). FAT and
+  // exFAT drivers that know no reparse points may refuse the flag that asks
+  // for the entry itself; then, as SetFileAttributes does, the entry is
+  // opened without it, but only one that its listing showed as no link or
+  // junction, so the opening cannot be led elsewhere.
+  HANDLE OpenEntry(const std::string& path, DWORD listed, DWORD access, DWORD share) {
     const wchar_t* wide = SystemPath(path.c_str(), PathUse::Entry);
     if (wide == nullptr) return INVALID_HANDLE_VALUE;
-    return CreateFileW(wide, access, share, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE h = CreateFileW(wide, access, share, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER &&
+        (listed & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+      h = CreateFileW(wide, access, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                      nullptr);
+    return h;
   }
 
   // Holds the folders from the walk's start down to `key`: each one below
   // the start must still be the folder its listing saw, and one listed as no
   // link or junction must not be one now. The start itself is taken as it is
-  // named. False when a folder on the way is not what was listed.
+  // named. False when a folder on the way is not what was listed, or when
+  // another program holds one so that it cannot be held (held_elsewhere_):
+  // such a folder is not entered at all, since nothing would keep it from
+  // being renamed or replaced while the walk is inside.
+  //
+  // Each is opened to list it: an opening for attributes alone takes no part
+  // in the share checks, and would keep nobody from renaming the folder.
   bool HoldFolder(const std::string& key) {
+    constexpr DWORD kHold = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES;
+    constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    held_elsewhere_ = false;
     while (!chain_.empty() && !IsWithin(chain_.back().Key, key)) Pop();
     if (chain_.empty()) {
       const wchar_t* wide = SystemPath(key.c_str(), PathUse::Entry);
       HANDLE h = wide == nullptr ? INVALID_HANDLE_VALUE
-                                 : CreateFileW(wide, FILE_READ_ATTRIBUTES,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-      chain_.push_back({key, h});  // one that cannot be held is listed as before
+                                 : CreateFileW(wide, kHold, kShare, nullptr, OPEN_EXISTING,
+                                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) {
+        held_elsewhere_ = true;
+        return false;
+      }
+      chain_.push_back({key, h});  // one that cannot be opened is listed as before
     }
     while (chain_.back().Key != key) {
       const std::string& parent = chain_.back().Key;
@@ -337,17 +370,14 @@ class Win32Files final : public FileSystem, public FileIo {
       const std::string child = JoinKey(parent, key.substr(start, key.find('\\', start) - start));
       DWORD listed = 0;
       if (Lookup(child, &listed) != Seen::Once) return false;
-      HANDLE h = OpenEntry(child, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
-      // A folder another program holds with the right to delete is checked
-      // all the same, just not held.
-      if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
-        h = OpenEntry(child, FILE_READ_ATTRIBUTES,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+      HANDLE h = OpenEntry(child, listed, kHold, kShare);
+      if (h == INVALID_HANDLE_VALUE) {
+        held_elsewhere_ = GetLastError() == ERROR_SHARING_VIOLATION;
+        return false;
+      }
       DWORD now = 0;
-      const bool same = h != INVALID_HANDLE_VALUE && ReadAttributesThroughHandle(h, &now) &&
-                        StillAsListed(now, listed);
-      if (!same) {
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+      if (!ReadAttributesThroughHandle(h, &now) || !StillAsListed(now, listed)) {
+        CloseHandle(h);
         return false;
       }
       chain_.push_back({child, h});
@@ -412,6 +442,7 @@ class Win32Files final : public FileSystem, public FileIo {
   std::vector<Listed> records_;  // every entry a listing handed out, sorted when looked up
   std::size_t sorted_ = 0;
   std::vector<Held> chain_;
+  bool held_elsewhere_ = false;  // see HoldFolder
   HANDLE kept_entry_ = INVALID_HANDLE_VALUE;  // see CheckedEntry
   std::string kept_path_;
 };
