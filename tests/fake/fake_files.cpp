@@ -33,6 +33,7 @@ struct FakeFiles::OpenFileState {
   std::shared_ptr<std::string> Content;
   std::uint64_t* SparsePrefix;
   std::uint64_t Position = 0;
+  platform::FileId Id;
 };
 
 namespace {
@@ -376,12 +377,16 @@ Handle FakeFiles::OpenFile(const char* path, std::uint32_t access, std::uint32_t
   const std::string p = FullPathOf(path);
   auto cut = p.find_last_of("\\/");
   Node* dir = cut == std::string::npos ? nullptr : Lookup(p.substr(0, cut), true);
+  open_error_ = 3;  // ERROR_PATH_NOT_FOUND
   if (!dir || !dir->Folder) return platform::kInvalidHandle;
-  Node* n = Lookup(p, true);
-  if (n && (n->Folder || n->Locked)) return platform::kInvalidHandle;
+  // A link at the last name is opened itself, as the real sides do.
+  Node* n = Lookup(p, false);
+  const bool link = n && !n->LinkTarget.empty();
+  open_error_ = n && n->Locked ? platform::kErrorSharingViolation : 5;  // ERROR_ACCESS_DENIED
+  if (n && !link && (n->Folder || n->Locked)) return platform::kInvalidHandle;
   bool wants_write = (access & platform::kGenericWrite) != 0;
   if (n && wants_write && (n->Attributes & platform::kAttrReadOnly)) return platform::kInvalidHandle;
-  switch (disposition) {
+  if (!link) switch (disposition) {
     case platform::kCreateAlways:
       // Windows refuses to replace a hidden or system file unless the caller
       // asks for those attributes.
@@ -412,6 +417,8 @@ Handle FakeFiles::OpenFile(const char* path, std::uint32_t access, std::uint32_t
       return platform::kInvalidHandle;
   }
   auto state = std::make_unique<OpenFileState>();
+  state->Id = {static_cast<std::uint64_t>(std::toupper(static_cast<unsigned char>(p[0]))), n->Id,
+               !link};
   state->Content = n->Content;
   state->SparsePrefix = &n->SparsePrefix;
   Handle h = next_handle_++;
@@ -461,6 +468,19 @@ void FakeFiles::SeekFromStart(Handle file, std::int32_t low, std::int32_t* high)
   std::uint64_t pos = static_cast<std::uint32_t>(low);
   if (high) pos |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(*high)) << 32;
   it->second->Position = pos;
+}
+
+std::uint32_t FakeFiles::OpenError() {
+  Hook("OpenError", {});
+  return open_error_;
+}
+
+bool FakeFiles::ReadFileId(Handle file, platform::FileId* id) {
+  Hook("ReadFileId", {});
+  auto it = files_.find(file);
+  if (it == files_.end()) return false;
+  *id = it->second->Id;
+  return true;
 }
 
 void FakeFiles::CloseFile(Handle file) {

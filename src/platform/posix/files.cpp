@@ -307,11 +307,25 @@ class PosixFiles final : public FileSystem, public FileIo {
       case kTruncateExisting: mode |= O_TRUNC; break;
       default: break;  // OPEN_EXISTING
     }
+    // A link planted at the log's name is never followed, and a FIFO there
+    // never waits for a reader; ReadFileId then tells either from a file.
     int fd;
     do {
-      fd = open(path, mode | O_CLOEXEC | O_NOCTTY, 0644);  // the umask has its say
+      fd = open(path, mode | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK,
+                0644);  // the umask has its say
     } while (fd < 0 && errno == EINTR);
     return FromFd(fd);
+  }
+
+  std::uint32_t OpenError() override { return FindError(errno); }
+
+  bool ReadFileId(Handle file, FileId* id) override {
+    struct stat st;
+    if (fstat(ToFd(file), &st) != 0) return false;
+    id->Volume = static_cast<std::uint64_t>(st.st_dev);
+    id->Index = static_cast<std::uint64_t>(st.st_ino);
+    id->PlainFile = S_ISREG(st.st_mode);
+    return true;
   }
 
   bool WriteBytes(Handle file, const void* bytes, std::uint32_t count,
