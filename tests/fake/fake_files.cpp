@@ -377,16 +377,14 @@ Handle FakeFiles::OpenFile(const char* path, std::uint32_t access, std::uint32_t
   const std::string p = FullPathOf(path);
   auto cut = p.find_last_of("\\/");
   Node* dir = cut == std::string::npos ? nullptr : Lookup(p.substr(0, cut), true);
-  open_error_ = 3;  // ERROR_PATH_NOT_FOUND
+  Node* n = Lookup(p, false);  // a link at the last name is never followed
+  // ERROR_PATH_NOT_FOUND, a sharing violation, else ERROR_ACCESS_DENIED
+  open_error_ = !dir || !dir->Folder ? 3 : n && n->Locked ? platform::kErrorSharingViolation : 5;
   if (!dir || !dir->Folder) return platform::kInvalidHandle;
-  // A link at the last name is opened itself, as the real sides do.
-  Node* n = Lookup(p, false);
-  const bool link = n && !n->LinkTarget.empty();
-  open_error_ = n && n->Locked ? platform::kErrorSharingViolation : 5;  // ERROR_ACCESS_DENIED
-  if (n && !link && (n->Folder || n->Locked)) return platform::kInvalidHandle;
+  if (n && (n->Folder || n->Locked)) return platform::kInvalidHandle;
   bool wants_write = (access & platform::kGenericWrite) != 0;
   if (n && wants_write && (n->Attributes & platform::kAttrReadOnly)) return platform::kInvalidHandle;
-  if (!link) switch (disposition) {
+  switch (disposition) {
     case platform::kCreateAlways:
       // Windows refuses to replace a hidden or system file unless the caller
       // asks for those attributes.
@@ -417,8 +415,7 @@ Handle FakeFiles::OpenFile(const char* path, std::uint32_t access, std::uint32_t
       return platform::kInvalidHandle;
   }
   auto state = std::make_unique<OpenFileState>();
-  state->Id = {static_cast<std::uint64_t>(std::toupper(static_cast<unsigned char>(p[0]))), n->Id,
-               !link};
+  state->Id = {static_cast<std::uint64_t>(p[0]), n->Id, true};
   state->Content = n->Content;
   state->SparsePrefix = &n->SparsePrefix;
   Handle h = next_handle_++;
@@ -470,17 +467,11 @@ void FakeFiles::SeekFromStart(Handle file, std::int32_t low, std::int32_t* high)
   it->second->Position = pos;
 }
 
-std::uint32_t FakeFiles::OpenError() {
-  Hook("OpenError", {});
-  return open_error_;
-}
-
 bool FakeFiles::ReadFileId(Handle file, platform::FileId* id) {
   Hook("ReadFileId", {});
   auto it = files_.find(file);
-  if (it == files_.end()) return false;
-  *id = it->second->Id;
-  return true;
+  if (it != files_.end()) *id = it->second->Id;
+  return it != files_.end();
 }
 
 void FakeFiles::CloseFile(Handle file) {

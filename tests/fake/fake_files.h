@@ -104,7 +104,7 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   std::uint32_t FileSize(platform::Handle file, std::uint32_t* high) override;
   void SeekFromStart(platform::Handle file, std::int32_t low, std::int32_t* high) override;
   void CloseFile(platform::Handle file) override;
-  std::uint32_t OpenError() override;
+  std::uint32_t OpenError() override { return open_error_; }
   bool ReadFileId(platform::Handle file, platform::FileId* id) override;
 
   struct Node;  // the store; defined in fake_files.cpp

@@ -77,15 +77,6 @@ TEST(RunLog, MissingFolderLosesEveryLineAndThePrompt) {
   EXPECT_EQ(h.run->LogHandle, 0u);
 }
 
-TEST(RunLog, PlantedLinkIsSaidAndNotOffered) {
-  RunHarness h;
-  h.m.Files.AddFolder("C:\\E");
-  h.m.Files.AddLink(kLog, "C:\\Outside");
-  h.Run("list scan.log C:\\E");
-  EXPECT_EQ(h.m.Console.RowText(1), "Writing to: no log, cannot create C:\\Tools\\scan.log");
-  EXPECT_TRUE(h.m.Desktop.Questions.empty());
-}
-
 TEST(RunLog, LinesWhileLockedAreLostLaterOnesLand) {
   RunHarness h;
   auto& f = h.m.Files;
