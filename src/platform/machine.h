@@ -151,7 +151,9 @@ constexpr std::uint32_t kCreateAlways = 2, kOpenAlways = 4, kTruncateExisting = 
 // plain file on a disk at all.
 struct FileId {
   std::uint64_t Volume = 0;  // volume serial / device
-  std::uint64_t Index = 0;   // file index / inode
+  // File index / inode; 0 where the file system numbers a file anew each
+  // time it reads it in (Linux: FAT, exFAT, FUSE).
+  std::uint64_t Index = 0;
   // Not a folder, link, junction, pipe, FIFO, device or socket.
   bool PlainFile = false;
   bool operator==(const FileId& o) const { return Volume == o.Volume && Index == o.Index; }

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -325,6 +326,12 @@ class PosixFiles final : public FileSystem, public FileIo {
     id->Volume = static_cast<std::uint64_t>(st.st_dev);
     id->Index = static_cast<std::uint64_t>(st.st_ino);
     id->PlainFile = S_ISREG(st.st_mode);
+    // FAT and exFAT number a file anew each time it is read in again, and a
+    // FUSE file system may: there the device and the type are all that holds.
+    struct statfs fs;
+    const std::string type =
+        fstatfs(ToFd(file), &fs) == 0 ? FsTypeForMagic(static_cast<std::uint64_t>(fs.f_type)) : "";
+    if (type == "vfat" || type == "exfat" || type == "fuse") id->Index = 0;
     return true;
   }
 
