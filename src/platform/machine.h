@@ -173,8 +173,9 @@ class FileIo {
                           std::uint32_t disposition, std::uint32_t flags) = 0;
   // GetLastError right after an OpenFile that failed.
   virtual std::uint32_t OpenError() = 0;
-  // GetFileInformationByHandle (after GetFileType, which says whether it is a
-  // disk file) / fstat: false when the handle tells nothing.
+  // GetFileInformationByHandle, after GetFileType, which says whether it is a
+  // disk file (fstat, and fstatfs for the index): false when the handle tells
+  // nothing.
   virtual bool ReadFileId(Handle file, FileId* id) = 0;
   // WriteFile: the call's BOOL; *written receives the byte count.
   virtual bool WriteBytes(Handle file, const void* bytes, std::uint32_t count,

@@ -150,10 +150,8 @@ void RunProgram(RunContext& run) {
     // would stand, before the user waits for a run that writes nothing.
     run.LogHandle = run.Log.WriteLogHeader();
     ConsoleSetColors(run.Console, 15, 0);
-    ConsoleWriteLine(run.Console, ((run.Log.Refused() ? "Writing to: no log, cannot create "
-                                                      : "Writing to: ") +
-                                   Shown(run, run.Options.LogPath))
-                                      .c_str());
+    const char* writing = run.Log.Refused() ? "Writing to: no log, cannot create " : "Writing to: ";
+    ConsoleWriteLine(run.Console, (writing + Shown(run, run.Options.LogPath)).c_str());
     if (conventions.UnixRun && run.Log.LinesLost()) {
       run.Host.Process.ReportProblem(("zavero: cannot write the log " +
                                       Shown(run, run.Options.LogPath) +
