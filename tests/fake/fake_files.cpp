@@ -378,7 +378,6 @@ Handle FakeFiles::OpenFile(const char* path, std::uint32_t access, std::uint32_t
   auto cut = p.find_last_of("\\/");
   Node* dir = cut == std::string::npos ? nullptr : Lookup(p.substr(0, cut), true);
   Node* n = Lookup(p, false);  // a link at the last name is never followed
-  // ERROR_PATH_NOT_FOUND, a sharing violation, else ERROR_ACCESS_DENIED
   open_error_ = !dir || !dir->Folder ? 3 : n && n->Locked ? platform::kErrorSharingViolation : 5;
   if (!dir || !dir->Folder) return platform::kInvalidHandle;
   if (n && (n->Folder || n->Locked)) return platform::kInvalidHandle;

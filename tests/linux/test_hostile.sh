@@ -4,10 +4,10 @@
 #      backslash: every control byte shows as \xHH and a backslash as \\, one line per path, on
 #      a terminal (title kept), in a pipe and in the log; CLEAR clears each of them;
 #   2. a pattern with a folder separator: one line on standard error, status 2, nothing listed;
-#   3. a log planted as a link to a file outside, or as a FIFO: one line on stderr, status 3;
-#   4. in a job-control shell: Ctrl+Z gives the terminal back wrapping lines, fg draws the
+#   3. in a job-control shell: Ctrl+Z gives the terminal back wrapping lines, fg draws the
 #      program's screen again (the shell's lines gone, wrapping off), Ctrl+\ ends it: 131, the
-#      terminal restored.
+#      terminal restored;
+#   4. a log planted as a link to a file outside, or as a FIFO: one line on stderr, status 3.
 . "$(dirname "$0")/lib.sh"
 lx_begin hostile
 

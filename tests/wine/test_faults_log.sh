@@ -124,8 +124,7 @@ sc_stop run "$pid"
 ln -s "$tree" "$E2E_DIR/link.log" && mkfifo "$E2E_DIR/fifo.log"
 for bad in no/such link fifo; do
   bad_win=$(wl_winpath "$E2E_DIR")\\${bad//\//\\}.log c=${bad%/*}
-  e2e_zavero_start "$c" LIST "$bad_win" "$tree_win\\c"
-  wl_wait_row "$c" 151 finished! 60
+  e2e_zavero_start "$c" LIST "$bad_win" "$tree_win\\c" && wl_wait_row "$c" 151 finished! 60
   e2e_check_eq "4: $bad: said in place of the path" "Writing to: no log, cannot create $bad_win" "$(wl_row "$c" 1)"
   sc_stop "$c" "$E2E_PID"
 done
