@@ -41,7 +41,7 @@ e2e_check_eq "CLEAR clears every such entry; the hidden+system one stays" "0x0 0
 
 echo outside >"$LX_DIR/outside.txt"; ln -s "$LX_DIR/outside.txt" "$LX_DIR/link.log"; mkfifo "$LX_DIR/fifo.log"
 for log in link fifo; do
-  timeout 20 "$ZAVERO" CLEAR "$LX_DIR/$log.log" "$t" >/dev/null 2>"$LX_DIR/$log.err"; status=$?
+  timeout 20 "$ZAVERO" LIST "$LX_DIR/$log.log" "$t" "*" 1 1 0 >/dev/null 2>"$LX_DIR/$log.err"; status=$?
   e2e_check_eq "a $log as the log: one line on standard error, status 3, the link's file untouched" \
     "zavero: cannot write the log $LX_DIR/$log.log; the run goes on without it|3|outside" \
     "$(cat "$LX_DIR/$log.err")|$status|$(cat "$LX_DIR/outside.txt")"
