@@ -112,7 +112,6 @@ TEST(RunLog, DeletedMidRunIsRecreatedWithoutHeader) {
 TEST(RunLog, ReplacedMidRunTakesNoMoreLines) {
   RunHarness h;
   auto& f = h.m.Files;
-  f.AddFolder("C:\\E");
   f.AddFile("C:\\E\\a", 0x2);
   f.before_call = [&](const std::string& call, const std::string&) {
     if (call == "WriteAttributes") f.Remove(kLog), f.AddFile(kLog, 0x20, "other\r\n");
