@@ -310,10 +310,11 @@ class PosixFiles final : public FileSystem, public FileIo {
     }
     // A link planted at the log's name is never followed, and a FIFO there
     // never waits for a reader; ReadFileId then tells either from a file.
+    // The umask has its say on the mode.
+    const int always = O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK;
     int fd;
     do {
-      fd = open(path, mode | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK,
-                0644);  // the umask has its say
+      fd = open(path, mode | always, 0644);
     } while (fd < 0 && errno == EINTR);
     return FromFd(fd);
   }
