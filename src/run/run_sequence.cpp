@@ -146,9 +146,12 @@ void RunProgram(RunContext& run) {
   ConsoleSetTitle(run.Console, "ZAVERO von QOR");
   ConsoleWriteLine(run.Console, "QOR_ZAVERO has been started...");
   if (!run.Options.LogPath.empty()) {
-    ConsoleSetColors(run.Console, 15, 0);
-    ConsoleWriteLine(run.Console, ("Writing to: " + Shown(run, run.Options.LogPath)).c_str());
+    // Created first, so that a log that cannot be had is said where its path
+    // would stand, before the user waits for a run that writes nothing.
     run.LogHandle = run.Log.WriteLogHeader();
+    ConsoleSetColors(run.Console, 15, 0);
+    const char* writing = run.Log.Refused() ? "Writing to: no log, cannot create " : "Writing to: ";
+    ConsoleWriteLine(run.Console, (writing + Shown(run, run.Options.LogPath)).c_str());
     if (conventions.UnixRun && run.Log.LinesLost()) {
       run.Host.Process.ReportProblem(("zavero: cannot write the log " +
                                       Shown(run, run.Options.LogPath) +

@@ -6,7 +6,8 @@
 #   2. a pattern with a folder separator: one line on standard error, status 2, nothing listed;
 #   3. in a job-control shell: Ctrl+Z gives the terminal back wrapping lines, fg draws the
 #      program's screen again (the shell's lines gone, wrapping off), Ctrl+\ ends it: 131, the
-#      terminal restored.
+#      terminal restored;
+#   4. a log planted as a link to a file outside, or as a FIFO: one line on stderr, status 3.
 . "$(dirname "$0")/lib.sh"
 lx_begin hostile
 
@@ -37,6 +38,14 @@ e2e_check_eq "the terminal keeps the program's title" "ZAVERO von QOR" "$(wl_con
 "$ZAVERO" CLEAR "" "$t" >/dev/null
 e2e_check_eq "CLEAR clears every such entry; the hidden+system one stays" "0x0 0x0 0x0 0x0 0x0 0x6" \
   "$(for n in "${names[@]}" a; do wl_attr_get "$t/$n"; done | xargs)"
+
+echo outside >"$LX_DIR/outside.txt"; ln -s "$LX_DIR/outside.txt" "$LX_DIR/link.log"; mkfifo "$LX_DIR/fifo.log"
+for log in link fifo; do
+  timeout 20 "$ZAVERO" LIST "$LX_DIR/$log.log" "$t" "*" 1 1 0 >/dev/null 2>"$LX_DIR/$log.err"; status=$?
+  e2e_check_eq "a $log as the log: one line on standard error, status 3, the link's file untouched" \
+    "zavero: cannot write the log $LX_DIR/$log.log; the run goes on without it|3|outside" \
+    "$(cat "$LX_DIR/$log.err")|$status|$(cat "$LX_DIR/outside.txt")"
+done
 
 # --- job control, while a walk of 2,000 folders (10 s at least) is on its way
 mkdir -p "$LX_DIR/many/d"{0..1999}

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -307,11 +308,32 @@ class PosixFiles final : public FileSystem, public FileIo {
       case kTruncateExisting: mode |= O_TRUNC; break;
       default: break;  // OPEN_EXISTING
     }
+    // A link planted at the log's name is never followed, and a FIFO there
+    // never waits for a reader; ReadFileId then tells either from a file.
+    // The umask has its say on the mode.
+    const int always = O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK;
     int fd;
     do {
-      fd = open(path, mode | O_CLOEXEC | O_NOCTTY, 0644);  // the umask has its say
+      fd = open(path, mode | always, 0644);
     } while (fd < 0 && errno == EINTR);
     return FromFd(fd);
+  }
+
+  std::uint32_t OpenError() override { return FindError(errno); }
+
+  bool ReadFileId(Handle file, FileId* id) override {
+    struct stat st;
+    if (fstat(ToFd(file), &st) != 0) return false;
+    id->Volume = static_cast<std::uint64_t>(st.st_dev);
+    id->Index = static_cast<std::uint64_t>(st.st_ino);
+    id->PlainFile = S_ISREG(st.st_mode);
+    // FAT and exFAT number a file anew each time it is read in again, and a
+    // FUSE file system may: there the device and the type are all that holds.
+    struct statfs fs;
+    const std::string type =
+        fstatfs(ToFd(file), &fs) == 0 ? FsTypeForMagic(static_cast<std::uint64_t>(fs.f_type)) : "";
+    if (type == "vfat" || type == "exfat" || type == "fuse") id->Index = 0;
+    return true;
   }
 
   bool WriteBytes(Handle file, const void* bytes, std::uint32_t count,
