@@ -70,6 +70,13 @@ std::uint32_t TypeBits(mode_t mode) {
   return 0;
 }
 
+// The word as the layers above see it: the folder and link bits tell the
+// entry's type, so they come from the file system, never from the store (a
+// stored word may say 0x10 on a file; ntfs3 keeps whatever was written).
+std::uint32_t WordOfType(std::uint32_t word, std::uint32_t type_bits) {
+  return (word & ~(kAttrDirectory | kAttrReparsePoint)) | type_bits;
+}
+
 // An entry by its path, not followed if it is a link (an O_PATH descriptor
 // that a look at its type has found good), opened a second time when FUSE
 // says EIO. ntfs-3g shows an empty file with the system bit as a FIFO
@@ -188,7 +195,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     if (fd >= 0 && fstat(fd, &st) == 0) state = StoreOf(st.st_dev, fd).Read(fd, &word);
     if (fd >= 0) close(fd);
     if (state != WordState::Present && state != WordState::Absent) return kInvalidAttributes;
-    return word | TypeBits(st.st_mode);
+    return WordOfType(word, TypeBits(st.st_mode));
   }
 
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
@@ -398,7 +405,7 @@ class PosixFiles final : public FileSystem, public FileIo {
       if (!MatchesNamePattern(find.Pattern.c_str(), e.Name.c_str())) continue;
       if (!e.Looked) Look(c, e);
       if (e.Gone) continue;
-      out->Attributes = e.Word | e.TypeBits;
+      out->Attributes = WordOfType(e.Word, e.TypeBits);
       out->WordUnreadable = e.WordUnreadable;
       const std::size_t n = std::min(e.Name.size(), sizeof out->Name - 1);
       std::memcpy(out->Name, e.Name.data(), n);
