@@ -4,6 +4,7 @@
 #      is still written, to "finished!";
 #   2. a log that cannot be written (its folder is missing): one line on standard error, the
 #      run goes on and clears, status 3 (the log is incomplete);
+#   2b. standard output a pipe nobody reads: the same, for the output;
 #   3. SIGTERM in the middle of clearing 20,000 entries: status 143; every log line whole;
 #      exactly the entries logged as cleared, and at most the one in hand, lost the bit;
 #   4. Ctrl+C in a terminal in the middle of clearing: status 130, and the terminal left as
@@ -27,6 +28,15 @@ status=$?
 e2e_check_eq "a log that cannot be written: one line on standard error, the run goes on, status 3" \
   "zavero: cannot write the log $LX_DIR/no/such/folder/x.log; the run goes on without it|3|$LX_DIR/small/h.txt	...sucsess!" \
   "$(cat "$LX_DIR/nolog.err")|$status|$(cat "$LX_DIR/nolog.out")"
+
+# --- 2b
+mkdir "$LX_DIR/pipe" && touch "$LX_DIR/pipe/h"{1,2,3} && setfattr -n user.DOSATTRIB -v '"0x2"' "$LX_DIR/pipe/h"{1,2,3}
+/usr/bin/python3 -c 'import os, sys; r, w = os.pipe(); os.close(r); os.dup2(w, 1); os.execv(sys.argv[1], sys.argv[1:])' \
+  "$ZAVERO" CLEAR "$LX_DIR/pipe.log" "$LX_DIR/pipe" 2>"$LX_DIR/pipe.err"
+status=$?
+e2e_check_eq "a pipe nobody reads: every entry cleared, the log to its end, one line, status 3" \
+  "0x0 0x0 0x0|finished!|zavero: cannot write to standard output; lines are missing from it|3" \
+  "$(for f in h1 h2 h3; do wl_attr_get "$LX_DIR/pipe/$f"; done | xargs)|$(tail -n1 "$LX_DIR/pipe.log")|$(cat "$LX_DIR/pipe.err")|$status"
 
 # --- 3 and 4: a tree large enough to be caught while clearing
 big=$LX_DIR/big

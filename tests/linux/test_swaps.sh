@@ -7,8 +7,8 @@
 #   3. /dev/full as the log: a line on standard error, status 3;
 #   4. a start folder that keeps no values whose tmpfs mount two levels down holds some: no
 #      line about a file system without DOS attributes, and the entry there is found;
-#   5. a folder whose reading fails with EIO after two names (a small FUSE file system): both
-#      names listed, a line, status 3.
+#   5. a folder whose reading fails with EIO after three names (a small FUSE file system), the
+#      third a folder gone before the look at it: both files listed, a line each, status 3.
 . "$(dirname "$0")/lib.sh"
 lx_begin swaps
 hide() { setfattr -n user.DOSATTRIB -v '"0x2"' "$@"; }
@@ -84,8 +84,8 @@ class Cut(fuse.Fuse):
         st = fuse.Stat()
         st.st_mode, st.st_nlink = (stat.S_IFDIR | 0o755, 2) if path == "/" else (stat.S_IFREG | 0o644, 1)
         return st if path in ("/", "/a", "/b") else -errno.ENOENT
-    def readdir(self, path, offset):  # the names, then EIO for the rest
-        return -errno.EIO if offset else [fuse.Direntry(n, offset=i + 1) for i, n in enumerate("ab")]
+    def readdir(self, path, offset):  # the names (c a folder), then EIO for the rest
+        return -errno.EIO if offset else [fuse.Direntry(n, offset=i + 1, type=stat.S_IFDIR * (n == "c")) for i, n in enumerate("abc")]
 fs = Cut()
 fs.parse()
 fs.main()
@@ -94,8 +94,10 @@ wl_on_exit umount -l "$LX_DIR/cut"
 wl_wait_until 10 sh -c "grep -qs ' $LX_DIR/cut ' /proc/mounts"
 "$ZAVERO" LIST "" "$LX_DIR/cut" "*" 1 1 0 0 >"$LX_DIR/cut.out" 2>"$LX_DIR/cut.err"
 status=$?
-e2e_check_eq "EIO after two names: both listed, one line, status 3" \
-  "$LX_DIR/cut/a $LX_DIR/cut/b|zavero: cannot read all of the folder $LX_DIR/cut|3" \
-  "$(echo $(cat "$LX_DIR/cut.out"))|$(head -n1 "$LX_DIR/cut.err")|$status"
+e2e_check_eq "EIO after three names, a folder among them gone: files listed, a line each, status 3" \
+  "$LX_DIR/cut/a $LX_DIR/cut/b|zavero: cannot read the attributes of $LX_DIR/cut/c
+zavero: cannot read all of the folder $LX_DIR/cut
+zavero: cannot read the folder $LX_DIR/cut/c; nothing below it was searched|3" \
+  "$(echo $(cat "$LX_DIR/cut.out"))|$(head -n3 "$LX_DIR/cut.err")|$status"
 
 e2e_end

@@ -404,7 +404,10 @@ class PosixFiles final : public FileSystem, public FileIo {
       FolderContents::Entry& e = c.Entries[find.Next++];
       if (!MatchesNamePattern(find.Pattern.c_str(), e.Name.c_str())) continue;
       if (!e.Looked) Look(c, e);
-      if (e.Gone) continue;
+      // An entry removed since the reading is passed over as if it had never
+      // been there, but not a folder: the walk goes on to fail on it, so the
+      // run says that what lay below it went unsearched.
+      if (e.Gone && e.TypeBits != kAttrDirectory) continue;
       out->Attributes = WordOfType(e.Word, e.TypeBits);
       out->WordUnreadable = e.WordUnreadable;
       const std::size_t n = std::min(e.Name.size(), sizeof out->Name - 1);
