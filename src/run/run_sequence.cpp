@@ -20,11 +20,15 @@ namespace {
 // console handler is registered.
 RunContext* g_run = nullptr;
 
-// Memory that cannot be had ends the run at once rather than crash half-way.
-// A log line reaches its file in one write at its close, so the line in
-// progress is lost whole, never torn; the disk keeps every attribute already
-// written.
-void OutOfMemory() { g_run->Host.Process.Terminate(8 /* ERROR_NOT_ENOUGH_MEMORY */); }
+// Memory that cannot be had ends the run at once rather than crash half-way,
+// with a line where the platform has a place for one (built of nothing that
+// needs memory). A log line reaches its file in one write at its close, so
+// the line in progress is lost whole, never torn; the disk keeps every
+// attribute already written.
+void OutOfMemory() {
+  g_run->Host.Process.ReportProblem("zavero: out of memory; the run ends here");
+  g_run->Host.Process.Terminate(8 /* ERROR_NOT_ENOUGH_MEMORY */);
+}
 
 constexpr std::uint32_t kDesktopClasses = 0xB48;  // tab, hotkey, date, userex, internet classes
 
@@ -56,8 +60,9 @@ const char kUsage[] =
     "Exit status: 0 every selected entry came out as expected; 1 one or more were\n"
     "\"not changed\"; 2 the start folder could not be read, or an option or the\n"
     "pattern was refused; 3 the result is incomplete: a folder or an entry's\n"
-    "attributes below the start folder could not be read, or the log lost lines\n"
-    "(3 wins over 1). Each such problem is said in a line on standard error.\n";
+    "attributes below the start folder could not be read, or the log or standard\n"
+    "output lost lines (3 wins over 1); 8 memory ran out, which ends the run at once.\n"
+    "Each such problem is said in a line on standard error.\n";
 
 // Why a pattern with a folder separator selects nothing.
 std::string PatternRefusal(const RunContext& run) {

@@ -5,6 +5,7 @@
 #   2. a log that cannot be written (its folder is missing): one line on standard error, the
 #      run goes on and clears, status 3 (the log is incomplete);
 #   2b. standard output a pipe nobody reads: the same, for the output;
+#   2c. a walk 1,000 folders deep with 255-byte names: peak memory as the depth, not its square;
 #   3. SIGTERM in the middle of clearing 20,000 entries: status 143; every log line whole;
 #      exactly the entries logged as cleared, and at most the one in hand, lost the bit;
 #   4. Ctrl+C in a terminal in the middle of clearing: status 130, and the terminal left as
@@ -37,6 +38,20 @@ status=$?
 e2e_check_eq "a pipe nobody reads: every entry cleared, the log to its end, one line, status 3" \
   "0x0 0x0 0x0|finished!|zavero: cannot write to standard output; lines are missing from it|3" \
   "$(for f in h1 h2 h3; do wl_attr_get "$LX_DIR/pipe/$f"; done | xargs)|$(tail -n1 "$LX_DIR/pipe.log")|$(cat "$LX_DIR/pipe.err")|$status"
+
+# --- 2c: ASan's quarantine off, so that the peak is what the program holds
+/usr/bin/python3 - "$LX_DIR/deep" <<'PY'
+import os, sys
+os.mkdir(sys.argv[1])
+fd = os.open(sys.argv[1], os.O_RDONLY)
+for _ in range(1000):
+    os.mkdir("d" * 255, dir_fd=fd)
+    fd, above = os.open("d" * 255, os.O_RDONLY, dir_fd=fd), fd
+    os.close(above)
+PY
+peak=$(ASAN_OPTIONS=quarantine_size_mb=0 /usr/bin/time -f %M "$ZAVERO" LIST "" "$LX_DIR/deep" 2>&1 >/dev/null | tail -n1)
+e2e_check "1,000 deep: a peak of $peak KB, below the 128 MB that each level's whole path would take" \
+  test "$peak" -lt 100000
 
 # --- 3 and 4: a tree large enough to be caught while clearing
 big=$LX_DIR/big

@@ -2,7 +2,9 @@
 # A tree that changes under the walk, and what cannot be read, on Samba's store (user.DOSATTRIB):
 #   1. zz is swapped for a link to a folder outside the tree while the walk is inside aa (caught
 #      by inotify as the walk opens aa, zavero stopped for the swap): the outside entry keeps
-#      its bit; the run says it could not read zz and ends with status 3;
+#      its bit; the run says it could not read zz and ends with status 3; two hidden files, h1
+#      and h2, deleted at the same time and made anew as a hidden file and a FIFO that got their
+#      inode numbers, end "...not changed!" and the new file keeps its bit;
 #   2. as a user who may not read a folder and a file's attributes: a line for each, status 3;
 #   3. /dev/full as the log: a line on standard error, status 3;
 #   4. a start folder that keeps no values whose tmpfs mount two levels down holds some: no
@@ -13,13 +15,19 @@
 lx_begin swaps
 hide() { setfattr -n user.DOSATTRIB -v '"0x2"' "$@"; }
 dos() { getfattr --only-values -n user.DOSATTRIB "$1" 2>/dev/null; }
+# anew PATH MAKE...: PATH deleted and made by MAKE again until it has its old inode number.
+anew() {
+  local p=$1 ino i; ino=$(stat -c %i "$p"); shift; rm "$p"
+  for i in {1..20}; do "$@" "$p"; [ "$(stat -c %i "$p")" = "$ino" ] && return; mv "$p" "$p.$i"; done
+  return 1
+}
 
 # --- 1: aa's 300 subfolders keep the walk in aa for 1.5 s (5 ms each) after it opens aa.
 t=$LX_DIR/tree out=$LX_DIR/outside
 mkdir -p "$t/aa" "$t/zz" "$out"
 (cd "$t/aa" && mkdir s{100..399})
-touch "$t/zz/secret" "$out/secret"
-hide "$t/aa" "$t/zz/secret" "$out/secret"
+touch "$t/zz/secret" "$out/secret" "$t/h1" "$t/h2"
+hide "$t/aa" "$t/zz/secret" "$out/secret" "$t/h1" "$t/h2"
 inotifywait -e open "$t/aa" >/dev/null 2>"$LX_DIR/inotify.err" &
 watch=$!
 wl_wait_until 10 grep -q "Watches established" "$LX_DIR/inotify.err"
@@ -29,12 +37,17 @@ wait "$watch"
 kill -STOP "$pid"
 mv "$t/zz" "$LX_DIR/zz.listed"
 ln -s "$out" "$t/zz"
+anew "$t/h1" touch && hide "$t/h1" && anew "$t/h2" mkfifo
+e2e_check_eq "h1 and h2 made anew with their inode numbers" 0 "$?"
 kill -CONT "$pid"
 wait "$pid"
 status=$?
 e2e_check_eq "zz swapped for a link while the walk is in aa: outside untouched, one line, status 3" \
   "0x2|zavero: cannot read the folder $t/zz; nothing below it was searched|3" \
   "$(dos "$out/secret")|$(cat "$LX_DIR/swap.err")|$status"
+e2e_check_eq "h1 and h2 made anew with their numbers: not changed, the new h1 still hidden" \
+  "$t/h1	...not changed!|$t/h2	...not changed!|0x2" \
+  "$(grep -F "$t/h" "$LX_DIR/swap.out" | paste -sd'|')|$(dos "$t/h1")"
 
 # --- 2
 u=$(mktemp -d /tmp/zavero-swaps.XXXXXX)

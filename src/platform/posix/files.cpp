@@ -203,6 +203,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     const int fd = OpenEntry(path);
     struct stat st;
     const bool ok = fd >= 0 && fstat(fd, &st) == 0 && StoreOf(st.st_dev, fd).Write(fd, attributes);
+    if (ok) held_.Renew(FolderKey(path), fd);
     if (fd >= 0) close(fd);
     return ok;
   }
@@ -423,18 +424,16 @@ class PosixFiles final : public FileSystem, public FileIo {
   void Look(FolderContents& c, FolderContents::Entry& e) {
     e.Looked = true;
     const int fd = openat(dirfd(c.Dir), e.Name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0 || fstat(fd, &st) != 0) {
+    Identity id;
+    if (fd < 0 || !ReadIdentity(fd, &id)) {
       e.Gone = errno == ENOENT;
       e.WordUnreadable = true;
       if (fd >= 0) close(fd);
       return;
     }
-    e.TypeBits = TypeBits(st.st_mode);
-    held_.Record(c.Folder, e.Name, {static_cast<std::uint64_t>(st.st_dev),
-                                    static_cast<std::uint64_t>(st.st_ino)},
-                 S_ISDIR(st.st_mode));
-    const WordState state = StoreOf(st.st_dev, fd).Read(fd, &e.Word);
+    e.TypeBits = TypeBits(id.Type);
+    held_.Record(c.Folder, e.Name, id, S_ISDIR(id.Type));
+    const WordState state = StoreOf(id.Device, fd).Read(fd, &e.Word);
     close(fd);
     e.WordUnreadable = state == WordState::Failed;
     if (state == WordState::Present && !c.SawWord) {
