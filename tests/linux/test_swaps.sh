@@ -22,8 +22,11 @@ anew() {
   return 1
 }
 
-# --- 1: aa's 300 subfolders keep the walk in aa for 1.5 s (5 ms each) after it opens aa.
-t=$LX_DIR/tree out=$LX_DIR/outside
+# --- 1: aa's 300 subfolders keep the walk in aa for 1.5 s (5 ms each) after it opens aa. The
+# tree has an ext4 of its own, where nothing else takes the numbers freed while the run stops.
+own=$LX_DIR/own t=$LX_DIR/own/tree out=$LX_DIR/outside
+mkdir "$own" && truncate -s 16M "$own.img" && mkfs.ext4 -q "$own.img" && mount -o loop "$own.img" "$own"
+wl_on_exit umount "$own"
 mkdir -p "$t/aa" "$t/zz" "$out"
 (cd "$t/aa" && mkdir s{100..399})
 touch "$t/zz/secret" "$out/secret" "$t/h1" "$t/h2"
@@ -35,7 +38,7 @@ wl_wait_until 10 grep -q "Watches established" "$LX_DIR/inotify.err"
 pid=$!
 wait "$watch"
 kill -STOP "$pid"
-mv "$t/zz" "$LX_DIR/zz.listed"
+mv "$t/zz" "$own/zz.listed"
 ln -s "$out" "$t/zz"
 anew "$t/h1" touch && hide "$t/h1" && anew "$t/h2" mkfifo
 e2e_check_eq "h1 and h2 made anew with their inode numbers" 0 "$?"
