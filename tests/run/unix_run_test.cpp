@@ -75,16 +75,11 @@ TEST(UnixRun, MemoryRunningOutEndsTheRunWithOneLineAndStatusEight) {
   UnixHarness h;
   h.Run({"list", "", "/"});
   h.m.Process.Problems.clear();
-  std::uint32_t code = 0;
-  try {
-    std::get_new_handler()();
-  } catch (const fake::Terminated& end) {
-    code = end.Code;
-  }
+  EXPECT_THROW(std::get_new_handler()(), fake::Terminated);
   std::set_new_handler(nullptr);
   EXPECT_EQ(h.m.Process.Problems,
             std::vector<std::string>{"zavero: out of memory; the run ends here"});
-  EXPECT_EQ(code, 8u);
+  EXPECT_EQ(h.m.Calls.Calls().back().Detail, "8");
 }
 
 TEST(UnixRun, UnreadableStartFolderIsSaidOnceAndEndsWithStatusTwo) {

@@ -17,13 +17,7 @@ zv() {
 }
 
 # exFAT is filled here: no host tool writes its attributes.
-if stage_tree /mnt/exfat; then
-  say "stage exfat ok"
-  drop_disks="fat exfat"
-else
-  say "stage exfat refused"
-  drop_disks=fat
-fi
+if stage_tree /mnt/exfat; then say "stage exfat ok"; else say "stage exfat refused"; fi
 
 # Named as the start folder, the ext4 disk's hidden entry is found ...
 zv rest LIST /mnt/rest
@@ -45,25 +39,18 @@ done
 zv exfat0 CLEAR /mnt/exfat "*" 1 1 0 0
 
 # A cache drop between the listing and the clearing: vfat and exFAT number an entry anew when
-# they read it in again, and the run clears it all the same. The walk lists drop/h.txt first,
-# then 300 folders keep it busy (5 ms each); the caches are dropped once it has logged the skip
-# line of the first one, while it still walks ("early" says whether the clearing had begun).
-for fs in $drop_disks; do
+# they read it in again. The walk lists drop/h.txt, then 300 folders keep it busy (5 ms each);
+# the caches are dropped once it has logged the skip line of the first, while it still walks.
+for fs in fat exfat; do
   d=/mnt/$fs/drop
-  mkdir -p "$d/d"
-  i=0
-  while [ $i -lt 300 ]; do mkdir "$d/d/s$i"; i=$((i + 1)); done
-  for f in h.txt:0x22 d/s0/hs.txt:0x26 d/s299/h.txt:0x22; do
-    echo "${f%:*}" >"$d/${f%:*}" && set_word "${f#*:}" "$d/${f%:*}" >/dev/null
-  done
-  zavero CLEAR "/tmp/drop-$fs.log" "$d" >/dev/null 2>/tmp/drop.err &
-  pid=$! i=0
-  until grep -q skipped "/tmp/drop-$fs.log" 2>/dev/null || [ $i -ge 3000 ]; do usleep 10000; i=$((i + 1)); done
-  echo 3 >/proc/sys/vm/drop_caches
-  if grep -q clearing "/tmp/drop-$fs.log"; then early=yes; else early=no; fi
-  wait $pid
-  say "drop $fs status $? early $early"
-  while IFS= read -r zv_line; do say "err drop $zv_line"; done </tmp/drop.err
-  grep '^   ' "/tmp/drop-$fs.log" | while IFS= read -r zv_line; do say "log drop $fs $zv_line"; done
-  rm -rf "$d"
+  mkdir "$d" && echo h >"$d/h.txt"
+  if [ "$(set_word 0x22 "$d/h.txt")" = ok ]; then
+    for i in $(seq 0 299); do mkdir -p "$d/d/s$i"; done
+    echo hs >"$d/d/s0/hs.txt" && set_word 0x26 "$d/d/s0/hs.txt" >/dev/null
+    (until grep -qs skipped "/tmp/drop$fs.log"; do usleep 10000; done
+     echo 3 >/proc/sys/vm/drop_caches
+     say "drop$fs $(grep -q clearing "/tmp/drop$fs.log" && echo late || echo dropped)") &
+    zv "drop$fs" CLEAR "$d"
+  fi
+  rm -r "$d"
 done
