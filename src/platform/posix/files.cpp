@@ -88,6 +88,13 @@ std::uint32_t TypeBits(mode_t mode) {
   return 0;
 }
 
+// The word as the layers above see it: the folder and link bits tell the
+// entry's type, so they come from the file system, never from the store (a
+// stored word may say 0x10 on a file; ntfs3 keeps whatever was written).
+std::uint32_t WordOfType(std::uint32_t word, std::uint32_t type_bits) {
+  return (word & ~(kAttrDirectory | kAttrReparsePoint)) | type_bits;
+}
+
 // An entry by its path, not followed if it is a link (an O_PATH descriptor
 // that a look at its type has found good), opened a second time when FUSE
 // says EIO. ntfs-3g shows an empty file with the system bit as a FIFO
@@ -206,7 +213,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     if (fd >= 0 && fstat(fd, &st) == 0) state = StoreOf(st.st_dev, fd).Read(fd, &word);
     if (fd >= 0) close(fd);
     if (state != WordState::Present && state != WordState::Absent) return kInvalidAttributes;
-    return word | TypeBits(st.st_mode);
+    return WordOfType(word, TypeBits(st.st_mode));
   }
 
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
@@ -216,6 +223,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     struct stat st;
     const bool ok = fd >= 0 && fstat(fd, &st) == 0 && StoreOf(st.st_dev, fd).Write(fd, attributes);
     if (!ok) write_error_ = WriteError(errno);
+    if (ok) held_.Renew(FolderKey(path), fd);
     if (fd >= 0) close(fd);
     return ok;
   }
@@ -440,8 +448,11 @@ class PosixFiles final : public FileSystem, public FileIo {
       FolderContents::Entry& e = c.Entries[find.Next++];
       if (!MatchesNamePattern(find.Pattern.c_str(), e.Name.c_str())) continue;
       if (!e.Looked) Look(c, e);
-      if (e.Gone) continue;
-      out->Attributes = e.Word | e.TypeBits;
+      // An entry removed since the reading is passed over as if it had never
+      // been there, but not a folder: the walk goes on to fail on it, so the
+      // run says that what lay below it went unsearched.
+      if (e.Gone && e.TypeBits != kAttrDirectory) continue;
+      out->Attributes = WordOfType(e.Word, e.TypeBits);
       out->WordUnreadable = e.WordUnreadable;
       const std::size_t n = std::min(e.Name.size(), sizeof out->Name - 1);
       std::memcpy(out->Name, e.Name.data(), n);
@@ -456,18 +467,16 @@ class PosixFiles final : public FileSystem, public FileIo {
   void Look(FolderContents& c, FolderContents::Entry& e) {
     e.Looked = true;
     const int fd = openat(dirfd(c.Dir), e.Name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0 || fstat(fd, &st) != 0) {
+    Identity id;
+    if (fd < 0 || !ReadIdentity(fd, &id)) {
       e.Gone = errno == ENOENT;
       e.WordUnreadable = true;
       if (fd >= 0) close(fd);
       return;
     }
-    e.TypeBits = TypeBits(st.st_mode);
-    held_.Record(c.Folder, e.Name, {static_cast<std::uint64_t>(st.st_dev),
-                                    static_cast<std::uint64_t>(st.st_ino)},
-                 S_ISDIR(st.st_mode));
-    const WordState state = StoreOf(st.st_dev, fd).Read(fd, &e.Word);
+    e.TypeBits = TypeBits(id.Type);
+    held_.Record(c.Folder, e.Name, id, S_ISDIR(id.Type));
+    const WordState state = StoreOf(id.Device, fd).Read(fd, &e.Word);
     close(fd);
     e.WordUnreadable = state == WordState::Failed;
     if (state == WordState::Present && !c.SawWord) {
