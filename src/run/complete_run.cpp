@@ -91,6 +91,9 @@ void CompleteRun(RunContext& run) {
   ConsoleSetColors(run.Console, 12, 0);
   if (!DrawFinished(run)) DrawFinished(run);
   ConsoleSettleCursor(run.Console);
+  // Nothing is drawn any more: the console's colours and modes are the
+  // user's again, for the shell the program was started from.
+  ConsoleGiveBack(run.Console);
   if (!run.Options.LogPath.empty()) run.LogHandle = run.Log.AppendLogLine("finished!");
   if (run.Host.Conventions.UnixRun) EndUnixRun(run);
 

@@ -27,6 +27,8 @@ RunContext* g_run = nullptr;
 void OutOfMemory() { g_run->Host.Process.Terminate(8 /* ERROR_NOT_ENOUGH_MEMORY */); }
 
 constexpr std::uint32_t kDesktopClasses = 0xB48;  // tab, hotkey, date, userex, internet classes
+// SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX.
+constexpr std::uint32_t kQuietErrorModes = 0x0001 | 0x8000;
 
 // What `zavero --help` prints in a Unix-style run.
 const char kUsage[] =
@@ -98,6 +100,9 @@ void ReleaseRuntime() {
 }
 
 void RunProgram(RunContext& run) {
+  // Before anything touches a drive: a card reader without a card is then
+  // a folder that cannot be read, not a "no disk" box that holds the walk.
+  run.Host.Process.AddErrorModes(kQuietErrorModes);
   g_run = &run;
   std::set_new_handler(OutOfMemory);
 
@@ -134,6 +139,7 @@ void RunProgram(RunContext& run) {
     if (PatternHoldsSeparator(run.Options.Pattern))
       run.Log.AppendLogLine(PatternRefusal(run));
   }
+  ConsoleAnchorRows(run.Console);
 
   const RunOptions& o = run.Options;
   ScanForMatches(run, {o.StartFolder, o.Pattern, o.SelectFiles, o.SelectFolders, o.SkipMask,

@@ -340,6 +340,23 @@ TEST_F(ConsoleWindowTest, CloseEventRunsTheCleanupAndEveryEventIsPassedOn) {
   EXPECT_EQ(g_cleanups, 1);
 }
 
+TEST_F(ConsoleWindowTest, EveryWayOutGivesTheConsoleBackAsItWas) {
+  for (std::uint32_t event : {platform::kCtrlC, platform::kCtrlBreak, platform::kCtrlClose}) {
+    console().Attribute = 0x1E;
+    ConsoleOpen(window, m.Host, &CountCleanup);
+    ConsoleSetScreenMode(window, 1);
+    ConsoleSetColors(window, 12, 0);
+    EXPECT_EQ(console().InputMode, 0x1B7u);  // QuickEdit off while the run draws
+    console().DeliverControlEvent(event);
+    EXPECT_EQ(console().Mode, 3u) << event;
+    EXPECT_EQ(console().Attribute, 0x1E) << event;
+    EXPECT_EQ(console().InputMode, 0x1F7u) << event;
+    console().Writes.clear();
+    ConsoleWrite(window, "late");  // a row the run thread was about to draw
+    EXPECT_TRUE(console().Writes.empty()) << event;
+  }
+}
+
 TEST(ConsoleWindowUnopened, OperationsBeforeOpenDoNothing) {
   fake::FakeMachine m;
   ConsoleWindow window;

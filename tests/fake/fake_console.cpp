@@ -80,6 +80,7 @@ platform::Handle FakeConsole::StdHandle(std::uint32_t which) {
   if (!Enter("StdHandle", std::to_string(static_cast<std::int32_t>(which)))) {
     return platform::kInvalidHandle;
   }
+  if (which == platform::kStdInput) return kInputHandle;
   return which == platform::kStdOutput ? kOutputHandle : platform::kInvalidHandle;
 }
 
@@ -90,6 +91,10 @@ bool FakeConsole::ReadScreenBufferInfo(platform::Handle out, platform::ScreenBuf
   info->CursorX = static_cast<std::int16_t>(CursorX);
   info->CursorY = static_cast<std::int16_t>(CursorY);
   info->Attributes = Attribute;
+  if (WindowRows > 0) {
+    info->WindowTop = static_cast<std::int16_t>(WindowTop);
+    info->WindowBottom = static_cast<std::int16_t>(WindowTop + WindowRows - 1);
+  }
   return true;
 }
 
@@ -123,6 +128,7 @@ bool FakeConsole::SetCursor(platform::Handle out, std::int16_t x, std::int16_t y
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return false;
   CursorX = x;
   CursorY = y;
+  FollowCursor();
   return true;
 }
 
@@ -131,6 +137,7 @@ bool FakeConsole::WriteChars(platform::Handle out, const char* bytes, std::uint3
   if (!Enter("WriteChars", text) || !IsConsoleOutput(out)) return false;
   Writes.push_back({"WriteChars", text, Mode});
   Put(text.data(), static_cast<std::uint32_t>(text.size()));
+  FollowCursor();
   return true;
 }
 
@@ -144,6 +151,23 @@ bool FakeConsole::WriteStream(platform::Handle out, const char* bytes, std::uint
   // WriteFile on a console handle is a console write.
   Writes.push_back({"WriteStream", text, Mode});
   Put(text.data(), static_cast<std::uint32_t>(text.size()));
+  return true;
+}
+
+bool FakeConsole::ReadMode(platform::Handle handle, std::uint32_t* mode) {
+  if (!Enter("ReadMode", std::to_string(handle))) return false;
+  if (handle == kInputHandle) {
+    *mode = InputMode;
+    return true;
+  }
+  if (!IsConsoleOutput(handle)) return false;
+  *mode = Mode;
+  return true;
+}
+
+bool FakeConsole::SetInputMode(platform::Handle in, std::uint32_t mode) {
+  if (!Enter("SetInputMode", std::to_string(mode)) || in != kInputHandle) return false;
+  InputMode = mode;
   return true;
 }
 
@@ -195,6 +219,12 @@ void FakeConsole::PutVisible(char c) {
   }
   // Wrap off: the cursor stays on the last column and the next character
   // overwrites it.
+}
+
+void FakeConsole::FollowCursor() {
+  if (WindowRows <= 0) return;
+  if (CursorY < WindowTop) WindowTop = CursorY;
+  if (CursorY >= WindowTop + WindowRows) WindowTop = CursorY - WindowRows + 1;
 }
 
 void FakeConsole::NextRow() {

@@ -110,6 +110,9 @@ class FakeProcess : public platform::Process {
     calls_.Add("ReportProblem", line);
     Problems.push_back(line);
   }
+  void AddErrorModes(std::uint32_t modes) override {
+    calls_.Add("AddErrorModes", std::to_string(modes));
+  }
   const char* Environment(const char* name) override {
     auto it = EnvironmentValues.find(name);
     return it == EnvironmentValues.end() ? nullptr : it->second.c_str();

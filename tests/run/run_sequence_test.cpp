@@ -32,23 +32,38 @@ TEST(RunSequence, StartUpOrderBannerAndTitle) {
   EXPECT_EQ(c.CellAttribute(0, 0), 12);
   EXPECT_EQ(c.RowText(1), "Writing to: C:\\Tools\\scan.log");
   EXPECT_EQ(c.CellAttribute(0, 1), 15);
-  EXPECT_EQ(c.Mode, 0u);  // screen mode for the whole run
+  EXPECT_EQ(c.Mode, 3u);  // screen mode for the whole run, then the console's own again
 }
 
-TEST(RunSequence, StartedBelowAPromptWritesTheBannerThere) {
+TEST(RunSequence, ErrorBoxesAreTurnedOffFirst) {
   RunHarness h;
-  h.m.Files.AddFolder("C:\\E\\S");
-  h.m.Files.AddFile("C:\\E\\S\\h", 0x2);
-  h.m.Console.Fill(0, 9, "C:\\>zavero list x.log C:\\E");
-  h.m.Console.CursorX = 0;
-  h.m.Console.CursorY = 10;
-  h.Run("list x.log C:\\E");
+  h.m.Files.AddFolder("C:\\E");
+  h.Run("list \"\" C:\\E");
+  ASSERT_FALSE(h.m.Calls.Calls().empty());
+  EXPECT_EQ(h.m.Calls.Calls().front().Name, "AddErrorModes");
+  EXPECT_EQ(h.m.Calls.Calls().front().Detail, "32769");  // no critical-error, no open-file box
+}
+
+// A console whose buffer is taller than its window, started from a shell
+// with history: the rows go below the banner, into the window the user sees,
+// and the history stays as it was.
+TEST(RunSequence, TallBufferWithHistoryDrawsEveryRowInTheWindowBelowTheBanner) {
+  RunHarness h;
   auto& c = h.m.Console;
-  EXPECT_EQ(c.RowText(10), "QOR_ZAVERO has been started...");
-  EXPECT_EQ(c.RowText(11), "Writing to: C:\\Tools\\x.log");
-  // The progress and entry rows are absolute and overwrite the buffer's top.
-  EXPECT_EQ(c.RowText(2), " files found: 0");
-  EXPECT_EQ(c.RowText(4), "  C:\\E\\S\\h");
+  c.SetBufferSize(120, 400);
+  for (int i = 0; i < 200; ++i) c.Fill(0, i, "line " + std::to_string(i));
+  c.CursorY = 200;
+  c.WindowRows = 30;
+  c.WindowTop = 171;
+  for (int i = 10; i < 40; ++i) h.m.Files.AddFile("C:\\E\\S\\h" + std::to_string(i), 0x2);
+  h.Run("list x.log C:\\E");
+  EXPECT_EQ(c.RowText(199), "line 199");
+  EXPECT_EQ(c.RowText(200), "QOR_ZAVERO has been started...");
+  EXPECT_EQ(c.RowText(202), " files found: 0");
+  EXPECT_EQ(c.RowText(203 + 30 % 26), "  C:\\E\\S\\h39");  // the band 203..228
+  EXPECT_EQ(c.RowText(229), "finished!");
+  EXPECT_EQ(c.WindowTop, 200);
+  EXPECT_EQ(c.CursorY, 229);
 }
 
 TEST(RunSequence, APatternWithAFolderSeparatorSelectsNothingAndTheLogSaysWhy) {
