@@ -91,10 +91,6 @@ bool FakeConsole::ReadScreenBufferInfo(platform::Handle out, platform::ScreenBuf
   info->CursorX = static_cast<std::int16_t>(CursorX);
   info->CursorY = static_cast<std::int16_t>(CursorY);
   info->Attributes = Attribute;
-  if (WindowRows > 0) {
-    info->WindowTop = static_cast<std::int16_t>(WindowTop);
-    info->WindowBottom = static_cast<std::int16_t>(WindowTop + WindowRows - 1);
-  }
   return true;
 }
 
@@ -128,7 +124,6 @@ bool FakeConsole::SetCursor(platform::Handle out, std::int16_t x, std::int16_t y
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return false;
   CursorX = x;
   CursorY = y;
-  FollowCursor();
   return true;
 }
 
@@ -137,7 +132,6 @@ bool FakeConsole::WriteChars(platform::Handle out, const char* bytes, std::uint3
   if (!Enter("WriteChars", text) || !IsConsoleOutput(out)) return false;
   Writes.push_back({"WriteChars", text, Mode});
   Put(text.data(), static_cast<std::uint32_t>(text.size()));
-  FollowCursor();
   return true;
 }
 
@@ -219,12 +213,6 @@ void FakeConsole::PutVisible(char c) {
   }
   // Wrap off: the cursor stays on the last column and the next character
   // overwrites it.
-}
-
-void FakeConsole::FollowCursor() {
-  if (WindowRows <= 0) return;
-  if (CursorY < WindowTop) WindowTop = CursorY;
-  if (CursorY >= WindowTop + WindowRows) WindowTop = CursorY - WindowRows + 1;
 }
 
 void FakeConsole::NextRow() {

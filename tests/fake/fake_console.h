@@ -7,10 +7,8 @@
 //  - wrap off (mode bit 2 clear): a character written in the last column stays
 //    there, the cursor stays on the last column and the next one overwrites it;
 //  - processed output on: CR goes to column 0, LF to column 0 of the next row,
-//    and an LF (or a wrap) on the last row scrolls the buffer up by one row;
-//  - with a window shorter than the buffer (`WindowRows`), the window follows
-//    the cursor when a cursor move or a write at the cursor takes it out of
-//    sight, as conhost's does.
+//    and an LF (or a wrap) on the last row scrolls the buffer up by one row.
+// Its window is the whole buffer, as in a terminal.
 // With `is_console` false the standard output is a file or pipe: every console
 // call fails and WriteStream collects the bytes in `stream`.
 #pragma once
@@ -44,8 +42,6 @@ class FakeConsole : public platform::Console {
   int CursorY = 0;
   std::uint32_t Mode = 3;                      // a fresh console: processed + wrap
   std::uint32_t InputMode = 0x1F7;             // cmd's: QuickEdit, insert, extended flags ...
-  int WindowTop = 0;                           // the window's first row
-  int WindowRows = 0;                          // its rows; 0: the window is the whole buffer
   std::uint16_t Attribute = kDefaultAttribute; // current text attribute
   std::string Title;
   bool IsConsole = true;                      // false: standard output redirected
@@ -111,7 +107,6 @@ class FakeConsole : public platform::Console {
   void Put(const char* bytes, std::uint32_t count);
   void PutVisible(char c);
   void NextRow();
-  void FollowCursor();
   Cell& At(int x, int y) { return cells_[static_cast<std::size_t>(y) * width_ + x]; }
   const Cell& At(int x, int y) const { return cells_[static_cast<std::size_t>(y) * width_ + x]; }
 

@@ -18,12 +18,15 @@ TEST(RunSequence, StartUpOrderBannerAndTitle) {
   h.Run("list scan.log C:\\E");
   // Desktop services first, the guard before any parameter is read, the
   // console after the parameters.
-  Lines order = h.m.Calls.Names({"InitCommonControls", "InitCom", "HasKernelFunction",
-                                 "CommandLine", "AddControlRoutine", "SetOutputMode"});
-  ASSERT_GE(order.size(), 8u);
-  EXPECT_EQ(Lines(order.begin(), order.begin() + 8),
-            (Lines{"InitCommonControls", "InitCom", "HasKernelFunction", "HasKernelFunction",
-                   "HasKernelFunction", "CommandLine", "AddControlRoutine", "SetOutputMode"}));
+  Lines order = h.m.Calls.Names({"AddErrorModes", "InitCommonControls", "InitCom",
+                                 "HasKernelFunction", "CommandLine", "AddControlRoutine",
+                                 "SetOutputMode"});
+  ASSERT_GE(order.size(), 9u);
+  EXPECT_EQ(Lines(order.begin(), order.begin() + 9),
+            (Lines{"AddErrorModes", "InitCommonControls", "InitCom", "HasKernelFunction",
+                   "HasKernelFunction", "HasKernelFunction", "CommandLine", "AddControlRoutine",
+                   "SetOutputMode"}));
+  EXPECT_EQ(h.m.Calls.Calls().front().Detail, "32769");  // no critical-error, no open-file box
   EXPECT_EQ(h.m.Desktop.CommonControlsInits, (std::vector<std::uint32_t>{0xB48}));
   EXPECT_EQ(h.m.Desktop.ComInits, 1);
   auto& c = h.m.Console;
@@ -35,35 +38,21 @@ TEST(RunSequence, StartUpOrderBannerAndTitle) {
   EXPECT_EQ(c.Mode, 3u);  // screen mode for the whole run, then the console's own again
 }
 
-TEST(RunSequence, ErrorBoxesAreTurnedOffFirst) {
+TEST(RunSequence, StartedBelowAPromptDrawsEveryRowBelowTheBanner) {
   RunHarness h;
-  h.m.Files.AddFolder("C:\\E");
-  h.Run("list \"\" C:\\E");
-  ASSERT_FALSE(h.m.Calls.Calls().empty());
-  EXPECT_EQ(h.m.Calls.Calls().front().Name, "AddErrorModes");
-  EXPECT_EQ(h.m.Calls.Calls().front().Detail, "32769");  // no critical-error, no open-file box
-}
-
-// A console whose buffer is taller than its window, started from a shell
-// with history: the rows go below the banner, into the window the user sees,
-// and the history stays as it was.
-TEST(RunSequence, TallBufferWithHistoryDrawsEveryRowInTheWindowBelowTheBanner) {
-  RunHarness h;
-  auto& c = h.m.Console;
-  c.SetBufferSize(120, 400);
-  for (int i = 0; i < 200; ++i) c.Fill(0, i, "line " + std::to_string(i));
-  c.CursorY = 200;
-  c.WindowRows = 30;
-  c.WindowTop = 171;
-  for (int i = 10; i < 40; ++i) h.m.Files.AddFile("C:\\E\\S\\h" + std::to_string(i), 0x2);
+  h.m.Files.AddFolder("C:\\E\\S");
+  h.m.Files.AddFile("C:\\E\\S\\h", 0x2);
+  h.m.Console.Fill(0, 9, "C:\\>zavero list x.log C:\\E");
+  h.m.Console.CursorX = 0;
+  h.m.Console.CursorY = 10;
   h.Run("list x.log C:\\E");
-  EXPECT_EQ(c.RowText(199), "line 199");
-  EXPECT_EQ(c.RowText(200), "QOR_ZAVERO has been started...");
-  EXPECT_EQ(c.RowText(202), " files found: 0");
-  EXPECT_EQ(c.RowText(203 + 30 % 26), "  C:\\E\\S\\h39");  // the band 203..228
-  EXPECT_EQ(c.RowText(229), "finished!");
-  EXPECT_EQ(c.WindowTop, 200);
-  EXPECT_EQ(c.CursorY, 229);
+  auto& c = h.m.Console;
+  // The rows count from the banner's row; line breaks made room for them at
+  // the buffer's end, which scrolled the prompt and the banner up two rows.
+  EXPECT_EQ(c.RowText(7), "C:\\>zavero list x.log C:\\E");
+  EXPECT_EQ(c.RowText(8), "QOR_ZAVERO has been started...");
+  EXPECT_EQ(c.RowText(10), " files found: 0");
+  EXPECT_EQ(c.RowText(12), "  C:\\E\\S\\h");
 }
 
 TEST(RunSequence, APatternWithAFolderSeparatorSelectsNothingAndTheLogSaysWhy) {
