@@ -1,9 +1,11 @@
 #include "console/console_window.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <thread>
 
 #include "support/text.h"
 
@@ -121,11 +123,13 @@ void ScreenWriteLine(ConsoleWindow& window, const char* text) {
 // The modes the console had, kept before the run changes them; QuickEdit off.
 void KeepModes(ConsoleWindow& window) {
   platform::Console& console = *window.Console;
+  window.TakenOver = true;
   window.OutputModeKept = console.ReadMode(window.Output, &window.OutputModeAtStart);
   window.Input = console.StdHandle(platform::kStdInput);
   window.InputModeKept = console.ReadMode(window.Input, &window.InputModeAtStart);
   if (window.InputModeKept)
-    console.SetInputMode(window.Input, (window.InputModeAtStart | kExtendedFlags) & ~kQuickEditMode);
+    console.SetInputMode(window.Input,
+                         (window.InputModeAtStart | kExtendedFlags) & ~kQuickEditMode);
 }
 
 }  // namespace
@@ -148,8 +152,7 @@ int ConsoleOpen(ConsoleWindow& window, platform::Machine& machine, CloseCleanup 
   window.Attribute = -1;
   window.RowLeftOut = false;
   window.GivenBack = false;
-  window.OutputModeKept = window.InputModeKept = false;
-  window.Input = platform::kNoHandle;
+  window.TakenOver = window.OutputModeKept = window.InputModeKept = false;
   window.Origin = 0;
   window.LinesWritten = 0;
   window.HasBuffer = false;
@@ -169,7 +172,7 @@ void ConsoleSetScreenMode(ConsoleWindow& window, int enable) {
   if (window.Console == nullptr || window.PlainLines) return;
   std::lock_guard<std::mutex> hold(window.OutputLock);
   if (window.GivenBack) return;
-  if (enable && window.Input == platform::kNoHandle) KeepModes(window);
+  if (enable && !window.TakenOver) KeepModes(window);
   window.Console->SetOutputMode(window.Output, enable ? kScreenOutputMode : kStreamOutputMode);
   window.Write = enable ? &ScreenWrite : &StreamWrite;
   window.WriteLine = enable ? &ScreenWriteLine : &StreamWriteLine;
@@ -235,7 +238,8 @@ void ConsoleAnchorRows(ConsoleWindow& window) {
   std::string breaks;
   for (std::int32_t row = cursor; row < last; ++row) breaks += "\r\n";
   window.Console->SetOutputMode(window.Output, kStreamOutputMode);
-  window.Console->WriteChars(window.Output, breaks.data(), static_cast<std::uint32_t>(breaks.size()));
+  window.Console->WriteChars(window.Output, breaks.data(),
+                             static_cast<std::uint32_t>(breaks.size()));
   window.Console->SetOutputMode(window.Output, kScreenOutputMode);
   // Past the buffer's last row the buffer scrolled up under the banner.
   const std::int32_t origin = (last < bottom ? last : bottom) - window.Layout.FinishedRow;
@@ -244,7 +248,12 @@ void ConsoleAnchorRows(ConsoleWindow& window) {
 
 void ConsoleGiveBack(ConsoleWindow& window) {
   if (window.Console == nullptr) return;
-  std::lock_guard<std::mutex> hold(window.OutputLock);
+  // A write the console holds up (output paused by the user) must not keep
+  // Ctrl+C from ending the program: after a second the console is given
+  // back without the lock, and the process ends right after.
+  std::unique_lock<std::mutex> hold(window.OutputLock, std::defer_lock);
+  for (int wait = 0; wait < 100 && !hold.try_lock(); ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   if (window.GivenBack || (!window.OutputModeKept && !window.InputModeKept)) return;
   window.GivenBack = true;
   window.Console->SettleCursor(window.Output);

@@ -64,7 +64,8 @@ struct ConsoleWindow {
   int ScreenMode = 0;                            // 0 stream mode, else screen mode
   WriteRoutine Write = nullptr;                   // ConsoleWrite of the current mode
   WriteRoutine WriteLine = nullptr;              // ConsoleWriteLine of the current mode
-  std::mutex OutputLock;                          // held around every screen-mode write
+  // Held around every screen-mode write, colour, cursor move and mode switch.
+  std::mutex OutputLock;
   console::CloseCleanup CloseCleanup = nullptr;
   bool Utf8Text = false;                         // texts are UTF-8: cut at characters
   // The buffer's size as last read (at ConsoleOpen, after a refused cursor
@@ -88,6 +89,7 @@ struct ConsoleWindow {
   // own side).
   platform::ScreenBufferInfo AtStart;            // as ConsoleOpen read it
   platform::Handle Input = platform::kNoHandle;  // standard input
+  bool TakenOver = false;                         // the modes were read
   bool OutputModeKept = false, InputModeKept = false;
   std::uint32_t OutputModeAtStart = 0, InputModeAtStart = 0;
   bool GivenBack = false;                         // nothing is drawn any more

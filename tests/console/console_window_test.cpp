@@ -348,9 +348,8 @@ TEST_F(ConsoleWindowTest, EveryWayOutGivesTheConsoleBackAsItWas) {
     ConsoleSetColors(window, 12, 0);
     EXPECT_EQ(console().InputMode, 0x1B7u);  // QuickEdit off while the run draws
     console().DeliverControlEvent(event);
-    EXPECT_EQ(console().Mode, 3u) << event;
-    EXPECT_EQ(console().Attribute, 0x1E) << event;
-    EXPECT_EQ(console().InputMode, 0x1F7u) << event;
+    const std::vector<std::uint32_t> modes{console().Mode, console().Attribute, console().InputMode};
+    EXPECT_EQ(modes, (std::vector<std::uint32_t>{3, 0x1E, 0x1F7})) << event;
     console().Writes.clear();
     ConsoleWrite(window, "late");  // a row the run thread was about to draw
     EXPECT_TRUE(console().Writes.empty()) << event;

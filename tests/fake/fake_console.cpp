@@ -149,13 +149,8 @@ bool FakeConsole::WriteStream(platform::Handle out, const char* bytes, std::uint
 }
 
 bool FakeConsole::ReadMode(platform::Handle handle, std::uint32_t* mode) {
-  if (!Enter("ReadMode", std::to_string(handle))) return false;
-  if (handle == kInputHandle) {
-    *mode = InputMode;
-    return true;
-  }
-  if (!IsConsoleOutput(handle)) return false;
-  *mode = Mode;
+  if (!Enter("ReadMode") || (handle != kInputHandle && !IsConsoleOutput(handle))) return false;
+  *mode = handle == kInputHandle ? InputMode : Mode;
   return true;
 }
 

@@ -8,7 +8,6 @@
 //    there, the cursor stays on the last column and the next one overwrites it;
 //  - processed output on: CR goes to column 0, LF to column 0 of the next row,
 //    and an LF (or a wrap) on the last row scrolls the buffer up by one row.
-// Its window is the whole buffer, as in a terminal.
 // With `is_console` false the standard output is a file or pipe: every console
 // call fails and WriteStream collects the bytes in `stream`.
 #pragma once

@@ -12,25 +12,25 @@ for v in "ScreenBufferSize $((9001 << 16 | 120))" "WindowSize $((30 << 16 | 120)
   wine reg add 'HKCU\Console' /v ${v% *} /t REG_DWORD /d ${v#* } /f >/dev/null 2>&1
 done
 cp "$ZAVERO_BUILD/tests/console_probe.exe" "$E2E_BIN/"
-for i in $(seq 100 399); do printf 'f 0x2   d%s/h%s.txt\n' "$i" 1 2 3 4 5 6; done | sc_tree_make "$E2E_DIR/tree"
+for i in $(seq 100 399); do printf "f 0x2   d$i/h%s.txt\n" 1 2 3 4 5 6 7; done | sc_tree_make "$E2E_DIR/tree"
 tree=$(wl_winpath "$E2E_DIR/tree") run="zavero.exe LIST hist.log \"$(wl_winpath "$E2E_DIR/tree")\""
 printf '%s\r\n' "@echo off" "for /l %%i in (1,1,200) do echo line %%i" \
   "console_probe.exe cmd.exe 0 0 > before.txt" "$run" "$run" >"$E2E_BIN/hist.bat"
 look() { LOOK=$(cd "$E2E_BIN" && wine console_probe.exe "$@" | tr -d '\r'); }
-# looks NAME TOP LOG: checks the window of the run writing LOG, whose banner stands on row TOP.
+seen() { echo $(grep -Eo 'window [0-9]+ [0-9]+' <<<"$LOOK") $(for s; do grep -Fc "$s" <<<"$LOOK"; done); }
+# looks NAME TOP LOG: the window of the run writing LOG, whose banner stands on row TOP, shows
+# the banner first and the rows drawn last: 2100 entries end on row TOP + 3 + 2100 % 26.
 looks() {
-  local name=$1 top=$2 log=$E2E_BIN/$3 want
-  wl_wait_until 60 test -s "$log"
+  local name=$1 top=$2 log=$E2E_BIN/$3 window="window $2 $(($2 + 29))"
   wl_wait_until 60 eval 'look zavero.exe; [[ $LOOK == *"|"" scanning folder "* ]]'
-  e2e_check_eq "$name, walking: the window starts at the banner, the folder row 3 below" \
-    "window $top $((top + 29)) $top|QOR_ZAVERO has been started... $((top + 3))| scanning folder" \
-    "$(grep -o 'window [0-9]* [0-9]*' <<<"$LOOK") $(grep "^$top|" <<<"$LOOK") $(grep -o "^$((top + 3))| scanning folder" <<<"$LOOK")"
+  e2e_check_eq "$name, walking" "$window 1" "$(seen "$((top + 3))| scanning folder")"
   wl_wait_until 120 grep -q '^ listing' "$log"; look zavero.exe
-  e2e_check "$name, listing: the window shows entry rows" grep -Fq "|  $tree" <<<"$LOOK"
+  e2e_check_eq "$name, listing" "$window 1" "$(seen "$top|QOR_ZAVERO has been started...")"
   wl_wait_until 120 grep -q '^finished!' "$log"; sleep 0.5; look zavero.exe
-  e2e_check_eq "$name, at the end: finished! alone on the window's last row, the cursor after it" \
-    "window $top $((top + 29)) cursor 9 $((top + 29)) $((top + 29))|finished!" \
-    "$(grep -Eo 'window [0-9]+ [0-9]+ cursor [0-9]+ [0-9]+' <<<"$LOOK") $(tail -n1 <<<"$LOOK")"
+  e2e_check_eq "$name, at the end: finished! alone on the last row, the cursor after it" \
+    "$window 1 1" "$(seen "$((top + 29))|finished!" "cursor 9 $((top + 29))")"
+  e2e_check_eq "$name, at the end: the last entry" "$((top + 23))|  $(grep '^   ' "$log" | tail -n1 |
+    tr -d '\r' | cut -c4-)" "$(sed -n 25p <<<"$LOOK")"
 }
 history() { look cmd.exe 0 199; e2e_check_eq "$1: the history as cmd.exe wrote it" \
   "$(for i in $(seq 1 200); do echo "$((i - 1))|line $i"; done)" "$(tail -n +2 <<<"$LOOK")"; }
@@ -50,5 +50,6 @@ e2e_check_eq "after Ctrl+C: the colour and modes of before" \
 history "after Ctrl+C"
 
 (cd "$E2E_BIN" && setsid wine start /unix "$E2E_EXE" LIST fresh.log "$tree")
+wl_wait_until 60 test -s "$E2E_BIN/fresh.log"
 looks "a console of its own" 0 fresh.log
 e2e_end
