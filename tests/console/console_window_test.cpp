@@ -340,6 +340,7 @@ TEST_F(ConsoleWindowTest, CloseEventRunsTheCleanupAndEveryEventIsPassedOn) {
   EXPECT_EQ(g_cleanups, 1);
 }
 
+// Wine has no QuickEdit selection that holds a write, so the input mode is checked here.
 TEST_F(ConsoleWindowTest, EveryWayOutGivesTheConsoleBackAsItWas) {
   for (std::uint32_t event : {platform::kCtrlC, platform::kCtrlBreak, platform::kCtrlClose}) {
     console().Attribute = 0x1E;

@@ -16,7 +16,8 @@ TEST(RunSequence, StartUpOrderBannerAndTitle) {
   RunHarness h;
   h.m.Files.AddFolder("C:\\E");
   h.Run("list scan.log C:\\E");
-  // Desktop services first, the guard before any parameter is read, the
+  // The error boxes off first (Wine shows no "no disk" box: checked here),
+  // desktop services next, the guard before any parameter is read, the
   // console after the parameters.
   Lines order = h.m.Calls.Names({"AddErrorModes", "InitCommonControls", "InitCom",
                                  "HasKernelFunction", "CommandLine", "AddControlRoutine",
