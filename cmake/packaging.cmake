@@ -9,6 +9,12 @@ if(MINGW)
       -ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
   endforeach()
   target_link_options(zavero PRIVATE -Wl,--no-insert-timestamp)
+  # The oldest Windows the exe runs on, Windows Vista (6.0), in its header: what it imports
+  # came with Vista or before (GetTickCount64, which the thread library brings, and GetErrorMode
+  # came with Vista; packaging/windows/vista-imports.txt lists what it may import), and an
+  # older system's loader refuses it at once rather than failing on a missing function.
+  target_link_options(zavero PRIVATE -Wl,--major-os-version,6,--minor-os-version,0
+    -Wl,--major-subsystem-version,6,--minor-subsystem-version,0)
 endif()
 
 # The most bytes zavero.exe may take, here and nowhere else: the README promises a small exe,

@@ -20,8 +20,10 @@
 // (-1: not started), ArgumentVector (null: split the command line),
 // ReportProblem (nothing), Environment (null). TextCodePage also has a
 // default (0: one byte, one cell) for a machine that cannot tell; both real
-// sides answer it. MountsVolume is the other way round: Windows
-// answers it, Linux keeps the default (false).
+// sides answer it. The other way round, MountsVolume, ReadMode, SetInputMode
+// and AddErrorModes are Windows' own: Linux mounts no volume in a folder, a
+// terminal keeps no console modes and shows no error boxes, so Linux keeps
+// their defaults (false, nothing).
 //
 // Threads: the run calls every method from its one thread, except that the
 // console's close event (Console::AddControlRoutine's routine) runs on a
@@ -203,6 +205,7 @@ class FileIo {
 
 // ---------------------------------------------------------------- console
 
+constexpr std::uint32_t kStdInput = static_cast<std::uint32_t>(-10);
 constexpr std::uint32_t kStdOutput = static_cast<std::uint32_t>(-11);
 constexpr std::uint32_t kCtrlC = 0, kCtrlBreak = 1, kCtrlClose = 2, kCtrlLogoff = 5,
                         kCtrlShutdown = 6;
@@ -212,6 +215,9 @@ struct ScreenBufferInfo {
   std::int16_t Width = 0, Height = 0;             // dwSize
   std::int16_t CursorX = 0, CursorY = 0;        // dwCursorPosition
   std::uint16_t Attributes = 0;                   // wAttributes
+  // srWindow's first and last rows: the part of the buffer the user sees.
+  // WindowBottom -1: the window is the whole buffer (a terminal).
+  std::int16_t WindowTop = 0, WindowBottom = -1;
 };
 
 // The routine the system calls for a console control event; returns BOOL.
@@ -251,6 +257,19 @@ class Console {
   virtual std::uint32_t TextCodePage() { return 0; }
   // The cursor to where the calls so far leave it (see SetCursor).
   virtual void SettleCursor(Handle out) { (void)out; }
+  // GetConsoleMode of the input or output handle: false where the handle is
+  // no console, and on a side that keeps no console modes (a terminal).
+  virtual bool ReadMode(Handle console, std::uint32_t* mode) {
+    (void)console;
+    (void)mode;
+    return false;
+  }
+  // SetConsoleMode on the input handle.
+  virtual bool SetInputMode(Handle in, std::uint32_t mode) {
+    (void)in;
+    (void)mode;
+    return false;
+  }
 };
 
 // ---------------------------------------------------------------- desktop
@@ -362,6 +381,10 @@ class Process {
   virtual void ReportProblem(const char* line) { (void)line; }
   // The value of an environment variable, or null when it is not set.
   virtual const char* Environment(const char* name) { (void)name; return nullptr; }
+  // SetErrorMode(GetErrorMode() | modes): the system's boxes that `modes`
+  // name stay away, the modes set before stay set. Nothing where the system
+  // shows no such boxes.
+  virtual void AddErrorModes(std::uint32_t modes) { (void)modes; }
 };
 
 // What the layers above may know of the platform they run on.

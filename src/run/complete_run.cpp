@@ -163,8 +163,12 @@ void CompleteRun(RunContext& run) {
   if (!DrawFinished(run)) DrawFinished(run);
   ConsoleSettleCursor(run.Console);
   if (!run.Options.LogPath.empty()) run.LogHandle = run.Log.AppendLogLine("finished!");
+  if (run.Log.Replaced() && !run.Host.Conventions.UnixRun)
+    ConsoleWrite(run.Console, ("  (" + LogReplaced(run) + ")").c_str());
+  // Nothing is drawn any more: the console's colours and modes are the
+  // user's again, for the shell the program was started from.
+  ConsoleGiveBack(run.Console);
   if (run.Host.Conventions.UnixRun) EndUnixRun(run);
-  if (run.Log.Replaced()) ConsoleWrite(run.Console, ("  (" + LogReplaced(run) + ")").c_str());
 
   // Only a log that took the last line is worth offering.
   if (!run.Options.LogPath.empty() && run.LogHandle > 0) {

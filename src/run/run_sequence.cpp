@@ -31,6 +31,8 @@ void OutOfMemory() {
 }
 
 constexpr std::uint32_t kDesktopClasses = 0xB48;  // tab, hotkey, date, userex, internet classes
+// SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX.
+constexpr std::uint32_t kQuietErrorModes = 0x0001 | 0x8000;
 
 // What a question for the usage prints; `unix_run` for a Unix-style run,
 // which takes options and ends with a status.
@@ -123,6 +125,9 @@ void ReleaseRuntime() {
 }
 
 void RunProgram(RunContext& run) {
+  // Before anything touches a drive: a card reader without a card is then
+  // a folder that cannot be read, not a "no disk" box that holds the walk.
+  run.Host.Process.AddErrorModes(kQuietErrorModes);
   g_run = &run;
   std::set_new_handler(OutOfMemory);
 
@@ -167,6 +172,7 @@ void RunProgram(RunContext& run) {
     if (PatternHoldsSeparator(run.Options.Pattern))
       run.Log.AppendLogLine(PatternRefusal(run));
   }
+  ConsoleAnchorRows(run.Console);
 
   const RunOptions& o = run.Options;
   ScanForMatches(run, {o.StartFolder, o.Pattern, o.SelectFiles, o.SelectFolders, o.SkipMask,

@@ -340,6 +340,23 @@ TEST_F(ConsoleWindowTest, CloseEventRunsTheCleanupAndEveryEventIsPassedOn) {
   EXPECT_EQ(g_cleanups, 1);
 }
 
+// Wine has no QuickEdit selection that holds a write, so the input mode is checked here.
+TEST_F(ConsoleWindowTest, EveryWayOutGivesTheConsoleBackAsItWas) {
+  for (std::uint32_t event : {platform::kCtrlC, platform::kCtrlBreak, platform::kCtrlClose}) {
+    console().Attribute = 0x1E;
+    ConsoleOpen(window, m.Host, &CountCleanup);
+    ConsoleSetScreenMode(window, 1);
+    ConsoleSetColors(window, 12, 0);
+    EXPECT_EQ(console().InputMode, 0x1B7u);  // QuickEdit off while the run draws
+    console().DeliverControlEvent(event);
+    const std::vector<std::uint32_t> modes{console().Mode, console().Attribute, console().InputMode};
+    EXPECT_EQ(modes, (std::vector<std::uint32_t>{3, 0x1E, 0x1F7})) << event;
+    console().Writes.clear();
+    ConsoleWrite(window, "late");  // a row the run thread was about to draw
+    EXPECT_TRUE(console().Writes.empty()) << event;
+  }
+}
+
 TEST(ConsoleWindowUnopened, OperationsBeforeOpenDoNothing) {
   fake::FakeMachine m;
   ConsoleWindow window;

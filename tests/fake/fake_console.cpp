@@ -80,6 +80,7 @@ platform::Handle FakeConsole::StdHandle(std::uint32_t which) {
   if (!Enter("StdHandle", std::to_string(static_cast<std::int32_t>(which)))) {
     return platform::kInvalidHandle;
   }
+  if (which == platform::kStdInput) return kInputHandle;
   return which == platform::kStdOutput ? kOutputHandle : platform::kInvalidHandle;
 }
 
@@ -144,6 +145,18 @@ bool FakeConsole::WriteStream(platform::Handle out, const char* bytes, std::uint
   // WriteFile on a console handle is a console write.
   Writes.push_back({"WriteStream", text, Mode});
   Put(text.data(), static_cast<std::uint32_t>(text.size()));
+  return true;
+}
+
+bool FakeConsole::ReadMode(platform::Handle handle, std::uint32_t* mode) {
+  if (!Enter("ReadMode") || (handle != kInputHandle && !IsConsoleOutput(handle))) return false;
+  *mode = handle == kInputHandle ? InputMode : Mode;
+  return true;
+}
+
+bool FakeConsole::SetInputMode(platform::Handle in, std::uint32_t mode) {
+  if (!Enter("SetInputMode", std::to_string(mode)) || in != kInputHandle) return false;
+  InputMode = mode;
   return true;
 }
 

@@ -26,6 +26,7 @@ namespace zavero::fake {
 class FakeConsole : public platform::Console {
  public:
   static constexpr platform::Handle kOutputHandle = 0x54;
+  static constexpr platform::Handle kInputHandle = 0x50;
   static constexpr std::uint16_t kDefaultAttribute = 7;
 
   explicit FakeConsole(CallLog& calls, int width = 200, int height = 160);
@@ -39,6 +40,7 @@ class FakeConsole : public platform::Console {
   int CursorX = 0;
   int CursorY = 0;
   std::uint32_t Mode = 3;                      // a fresh console: processed + wrap
+  std::uint32_t InputMode = 0x1F7;             // cmd's: QuickEdit, insert, extended flags ...
   std::uint16_t Attribute = kDefaultAttribute; // current text attribute
   std::string Title;
   bool IsConsole = true;                      // false: standard output redirected
@@ -89,6 +91,8 @@ class FakeConsole : public platform::Console {
   bool WriteStream(platform::Handle out, const char* bytes, std::uint32_t count) override;
   bool AddControlRoutine(platform::ControlRoutine routine) override;
   std::uint32_t TextCodePage() override { return TextCodePageValue; }
+  bool ReadMode(platform::Handle handle, std::uint32_t* mode) override;
+  bool SetInputMode(platform::Handle in, std::uint32_t mode) override;
 
  private:
   struct Cell {

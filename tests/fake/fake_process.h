@@ -110,6 +110,7 @@ class FakeProcess : public platform::Process {
     calls_.Add("ReportProblem", line);
     Problems.push_back(line);
   }
+  void AddErrorModes(std::uint32_t m) override { calls_.Add("AddErrorModes", std::to_string(m)); }
   const char* Environment(const char* name) override {
     auto it = EnvironmentValues.find(name);
     return it == EnvironmentValues.end() ? nullptr : it->second.c_str();

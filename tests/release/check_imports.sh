@@ -6,8 +6,11 @@
 # Session Manager\KnownDLLs; those of only some versions are left out) and ntdll, which every
 # process has from the start. comctl32 is loaded at run time, when the question box needs it.
 # A delayed import would be loaded later by the same search, so there must be none.
+# LIST (packaging/windows/vista-imports.txt) names the functions of the oldest Windows the exe
+# runs on that it may import from kernel32, user32, shell32, ole32 and advapi32; any other
+# import of those DLLs would keep it from starting there.
 set -u
-objdump=$1 exe=$2
+objdump=$1 exe=$2 list=$3
 allowed=" advapi32 clbcatq comdlg32 difxapi gdi32 imagehlp imm32 kernel32 msctf msvcrt normaliz
   nsi ole32 oleaut32 psapi rpcrt4 sechost setupapi shell32 shlwapi user32 wldap32 ws2_32
   ntdll "
@@ -28,4 +31,11 @@ if grep -Eq '^Entry d [0-9a-f]+ 0*[1-9a-f][0-9a-f]* Delay Import Directory' <<<"
   echo "NOT OK  the exe has delayed imports"
   status=1
 fi
+while read -r missing; do
+  echo "NOT OK  $missing: not among the functions of the oldest Windows the exe runs on ($list)"
+  status=1
+done < <(comm -23 <(awk '/DLL Name:/ { d = tolower($3); sub(/\.dll$/, "", d); next }
+    d ~ /^(kernel32|user32|shell32|ole32|advapi32)$/ && /^\t[0-9a-f]+\t +[0-9]+  / { print d, $NF }' \
+    <<<"$dump" | LC_ALL=C sort -u) <(awk '!/^#/ { for (i = 2; i <= NF; i++) print $1, $i }' "$list" |
+    LC_ALL=C sort -u))
 exit $status

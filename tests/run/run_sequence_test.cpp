@@ -16,14 +16,18 @@ TEST(RunSequence, StartUpOrderBannerAndTitle) {
   RunHarness h;
   h.m.Files.AddFolder("C:\\E");
   h.Run("list scan.log C:\\E");
-  // Desktop services first, the guard before any parameter is read, the
+  // The error boxes off first (Wine shows no "no disk" box: checked here),
+  // desktop services next, the guard before any parameter is read, the
   // console after the parameters.
-  Lines order = h.m.Calls.Names({"InitCommonControls", "InitCom", "HasKernelFunction",
-                                 "CommandLine", "AddControlRoutine", "SetOutputMode"});
-  ASSERT_GE(order.size(), 8u);
-  EXPECT_EQ(Lines(order.begin(), order.begin() + 8),
-            (Lines{"InitCommonControls", "InitCom", "HasKernelFunction", "HasKernelFunction",
-                   "HasKernelFunction", "CommandLine", "AddControlRoutine", "SetOutputMode"}));
+  Lines order = h.m.Calls.Names({"AddErrorModes", "InitCommonControls", "InitCom",
+                                 "HasKernelFunction", "CommandLine", "AddControlRoutine",
+                                 "SetOutputMode"});
+  ASSERT_GE(order.size(), 9u);
+  EXPECT_EQ(Lines(order.begin(), order.begin() + 9),
+            (Lines{"AddErrorModes", "InitCommonControls", "InitCom", "HasKernelFunction",
+                   "HasKernelFunction", "HasKernelFunction", "CommandLine", "AddControlRoutine",
+                   "SetOutputMode"}));
+  EXPECT_EQ(h.m.Calls.Calls().front().Detail, "32769");  // no critical-error, no open-file box
   EXPECT_EQ(h.m.Desktop.CommonControlsInits, (std::vector<std::uint32_t>{0xB48}));
   EXPECT_EQ(h.m.Desktop.ComInits, 1);
   auto& c = h.m.Console;
@@ -32,10 +36,10 @@ TEST(RunSequence, StartUpOrderBannerAndTitle) {
   EXPECT_EQ(c.CellAttribute(0, 0), 12);
   EXPECT_EQ(c.RowText(1), "Writing to: C:\\Tools\\scan.log");
   EXPECT_EQ(c.CellAttribute(0, 1), 15);
-  EXPECT_EQ(c.Mode, 0u);  // screen mode for the whole run
+  EXPECT_EQ(c.Mode, 3u);  // screen mode for the whole run, then the console's own again
 }
 
-TEST(RunSequence, StartedBelowAPromptWritesTheBannerThere) {
+TEST(RunSequence, StartedBelowAPromptDrawsEveryRowBelowTheBanner) {
   RunHarness h;
   h.m.Files.AddFolder("C:\\E\\S");
   h.m.Files.AddFile("C:\\E\\S\\h", 0x2);
@@ -44,11 +48,12 @@ TEST(RunSequence, StartedBelowAPromptWritesTheBannerThere) {
   h.m.Console.CursorY = 10;
   h.Run("list x.log C:\\E");
   auto& c = h.m.Console;
-  EXPECT_EQ(c.RowText(10), "QOR_ZAVERO has been started...");
-  EXPECT_EQ(c.RowText(11), "Writing to: C:\\Tools\\x.log");
-  // The progress and entry rows are absolute and overwrite the buffer's top.
-  EXPECT_EQ(c.RowText(2), " files found: 1");
-  EXPECT_EQ(c.RowText(4), "  C:\\E\\S\\h");
+  // The rows count from the banner's row; line breaks made room for them at
+  // the buffer's end, which scrolled the prompt and the banner up two rows.
+  EXPECT_EQ(c.RowText(7), "C:\\>zavero list x.log C:\\E");
+  EXPECT_EQ(c.RowText(8), "QOR_ZAVERO has been started...");
+  EXPECT_EQ(c.RowText(10), " files found: 1");
+  EXPECT_EQ(c.RowText(12), "  C:\\E\\S\\h");
 }
 
 TEST(RunSequence, APatternWithAFolderSeparatorSelectsNothingAndTheLogSaysWhy) {

@@ -16,15 +16,15 @@ namespace {
 // all the program registers.
 std::atomic<ControlRoutine> g_control_routine{nullptr};
 
-// Whether every character of `text` takes exactly one cell in any console:
-// printable Latin, Greek and Cyrillic and the like. Wide East Asian
-// characters, combining marks and surrogate pairs are left to WriteConsoleW,
-// which knows how the console shows them.
+// Whether every character of `text` takes exactly one cell in every console:
+// printable ASCII. Greek and Cyrillic letters are two cells wide in a console
+// with a Chinese, Japanese or Korean font, and wide East Asian characters,
+// combining marks and surrogate pairs vary too: all of those are left to
+// WriteConsoleW, which knows how the console shows them.
 bool OneCellEach(const WideText& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const wchar_t c = text.c_str()[i];
-    if (c < 0x20 || (c >= 0x7F && c < 0xA0) || (c >= 0x300 && c < 0x370) || c >= 0x1100)
-      return false;
+    if (c < 0x20 || c >= 0x7F) return false;
   }
   return true;
 }
@@ -50,6 +50,8 @@ class Win32Console final : public Console {
     info->CursorX = csbi.dwCursorPosition.X;
     info->CursorY = csbi.dwCursorPosition.Y;
     info->Attributes = csbi.wAttributes;
+    info->WindowTop = csbi.srWindow.Top;
+    info->WindowBottom = csbi.srWindow.Bottom;
     std::lock_guard<std::mutex> hold(lock_);
     size_ = csbi.dwSize;
     if (attribute_ < 0) attribute_ = csbi.wAttributes;
@@ -133,6 +135,17 @@ class Win32Console final : public Console {
   }
 
   std::uint32_t TextCodePage() override { return GetACP(); }
+
+  bool ReadMode(Handle console, std::uint32_t* mode) override {
+    DWORD value = 0;
+    if (!GetConsoleMode(ToHandle(console), &value)) return false;
+    *mode = value;
+    return true;
+  }
+
+  bool SetInputMode(Handle in, std::uint32_t mode) override {
+    return SetConsoleMode(ToHandle(in), mode) != FALSE;
+  }
 
   void SettleCursor(Handle) override {
     std::lock_guard<std::mutex> hold(lock_);

@@ -17,6 +17,7 @@ using EnableFn = BOOLEAN(WINAPI*)(BOOLEAN);
 class Win32Process final : public Process {
  public:
   const char* CommandLine() override { return GetCommandLineA(); }
+  void AddErrorModes(std::uint32_t modes) override { SetErrorMode(GetErrorMode() | modes); }
   std::uint32_t ModuleFileName(char* buffer, std::uint32_t size) override {
     return GetModuleFileNameA(nullptr, buffer, size);
   }
