@@ -517,7 +517,8 @@ class Model {
     if (const auto n = e_.SkipLines.size())
       log.push_back(" " + std::to_string(n) + (n == 1 ? " entry" : " entries") +
                     " skipped (attributes $" + Hex64(t_.Skip) +
-                    "); take them with parameters 4-8: " + t_.Pattern + " " +
+                    (n == 1 ? "); take it" : "); take them") + " with parameters 4-8: " +
+                    t_.Pattern + " " +
                     std::to_string(t_.FoldersFlag) + " " + std::to_string(t_.FilesFlag) + " 0 " +
                     std::to_string(t_.Include));
     log.push_back("finished!");

@@ -73,6 +73,16 @@ log_header() {
 
 no_attributes="is on a file system that keeps no DOS attributes; nothing there can be selected"
 
+# skipped_err NAME N: the line on the N entries the skip mask 4 left alone.
+skipped_err() {
+  local what="$2 entries" them=them
+  [ "$2" = 1 ] && what="1 entry" them=it
+  echo "err $1 zavero: $what skipped (attributes \$4); take $them with parameters 4-8: '*' 1 1 0 2"
+}
+# Two entries skipped on each disk that keeps attributes.
+disks=0
+for fs in exfat fat ntfs stick; do readable "$fs" && disks=$((disks + 1)); done
+
 # What the machine says, in its order.
 expected=$(
   echo "mount fat vfat ok"
@@ -90,6 +100,8 @@ expected=$(
   walk() {
     local name=$1 fs p
     shift
+    # The start folder's own entries come first: NTFS's root is hidden and system.
+    [ "$name" = below ] && readable ntfs && echo "log $name  skipped (attributes \$4): /mnt/ntfs"
     for fs; do
       readable "$fs" || continue
       [ "$fs" = rest ] && continue
@@ -105,9 +117,11 @@ expected=$(
     echo "log $name finished!"
   }
   echo "status drives 0"
+  skipped_err drives $((2 * disks))
   log_header drives "include attributes: \$2" 4 ""
   walk drives exfat fat ntfs stick
   echo "status below 0"
+  skipped_err below $((2 * disks + ntfs3))
   log_header below "include attributes: \$2" 4 /mnt
   walk below exfat fat ntfs rest stick
 
@@ -115,7 +129,9 @@ expected=$(
     [ "$fs" = ntfs ] && [ "$ntfs3" = 0 ] && continue
     echo "status $fs 0"
     readable "$fs" || echo "err $fs zavero: /mnt/$fs $no_attributes"
+    readable "$fs" && skipped_err "$fs" 2
     log_header "$fs" "Clear attributes: \$2" 4 "/mnt/$fs"
+    readable "$fs" && printf "log $fs  skipped (attributes \$4): /mnt/$fs/%s\n" hs.txt hsdir
     echo "log $fs  clearing..."
     if readable "$fs"; then
       for p in "${selected[@]}"; do printf '%s\n' "log $fs    /mnt/$fs/$p" "log $fs      ...sucsess!"; done
@@ -149,6 +165,7 @@ expected=$(
   for fs in fat exfat; do
     readable "$fs" || continue
     printf '%s\n' "drop$fs dropped" "status drop$fs 0"
+    skipped_err "drop$fs" 1
     log_header "drop$fs" "Clear attributes: \$2" 4 "/mnt/$fs/drop"
     printf "log drop$fs %s\n" " skipped (attributes \$4): /mnt/$fs/drop/d/s0/hs.txt" " clearing..." \
       "   /mnt/$fs/drop/h.txt" "     ...sucsess!" "finished!"
