@@ -84,8 +84,8 @@ sc_expected_log() {
 # sc_left_alone COUNT SKIP PATTERN INCLUDE: the line before "finished!" of a run with the
 # default flags that left COUNT entries alone for the skip mask.
 sc_left_alone() {
-  local what=entries; [ "$1" = 1 ] && what=entry
-  printf '%s\n' " $1 $what skipped (attributes \$$2); take them with parameters 4-8: $3 1 1 0 $((16#$4))"
+  local what=entries them=them; [ "$1" = 1 ] && what=entry them=it
+  printf '%s\n' " $1 $what skipped (attributes \$$2); take $them with parameters 4-8: $3 1 1 0 $((16#$4))"
 }
 
 # sc_check_file DESC FILE EXPECTED_FILE: passes when both files hold the same bytes; shows
