@@ -19,7 +19,7 @@ endif()
 
 # The most bytes zavero.exe may take, here and nowhere else: the README promises a small exe,
 # and the release tests (release.size) fail once the exe grows past this.
-set(ZAVERO_EXE_BUDGET 262144)
+set(ZAVERO_EXE_BUDGET 294912)
 
 if(WIN32)
   install(TARGETS zavero RUNTIME DESTINATION .)

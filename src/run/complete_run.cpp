@@ -66,7 +66,7 @@ std::string LeftAloneLine(const RunContext& run) {
   const std::int32_t n = run.SkippedCount;
   return " " + DecimalText(n) + (n == 1 ? " entry" : " entries") +
          " skipped (attributes $" + HexText(o.SkipMask) +
-         "); to take them too, parameters 4-8: " + pattern + ' ' +
+         "); take them with parameters 4-8: " + pattern + ' ' +
          DecimalText(o.SelectFolders) + ' ' + DecimalText(o.SelectFiles) + " 0 " +
          DecimalText(o.IncludeMask);
 }

@@ -36,7 +36,7 @@ selected=(a_hidden.txt c_rohidden.txt e_hiddir e_hiddir/inner.txt f_dir/h_hidden
 
 "$ZAVERO" CLEAR "$LX_DIR/n.log" "$mnt" >"$LX_DIR/out" 2>"$LX_DIR/err"
 e2e_check_eq "status 0, the entries left alone on standard error" \
-  "0|zavero: 3 entries skipped (attributes \$4); to take them too, parameters 4-8: '*' 1 1 0 2" \
+  "0|zavero: 3 entries skipped (attributes \$4); take them with parameters 4-8: '*' 1 1 0 2" \
   "$?|$(cat "$LX_DIR/err")"
 e2e_check_eq "standard output: each entry and its result, tab-separated" \
   "$(printf "$mnt/%s\t...sucsess!\n" "${selected[@]}")" "$(cat "$LX_DIR/out")"

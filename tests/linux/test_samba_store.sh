@@ -52,7 +52,7 @@ e2e_check_eq "the banner, the log, the count and the rows" \
      " clearing..." "${selected[@]/#/  $tree/}")" "$(printf '%s\n' "${screen[@]:0:10}" | sed 's/ *$//')"
 # The entries left alone and the refused write, each said once below it, on standard error.
 e2e_check_eq "finished! on the last row, the lines on what was not done and the question below it" \
-  "finished!|zavero: 2 entries skipped (attributes \$4); to take them too, parameters 4-8: '*' 1 1 0 2|zavero: cannot write the attributes of 1 entry: permission denied|Open scan.log ? [y/N]" \
+  "finished!|zavero: 2 entries skipped (attributes \$4); take them with parameters 4-8: '*' 1 1 0 2|zavero: cannot write the attributes of 1 entry: permission denied|Open scan.log ? [y/N]" \
   "$(wl_row clear 26)|$(wl_row clear 27)|$(wl_row clear 28)|$(wl_row clear 29)"
 e2e_check "the rows in light blue (SGR 94)" wl_sgr_has "$(wl_sgr_at clear 1 "  $tree/a")" 94
 e2e_check "finished! in light red (SGR 91)" wl_sgr_has "$(wl_sgr_at clear 26 finished!)" 91

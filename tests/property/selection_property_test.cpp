@@ -517,7 +517,7 @@ class Model {
     if (const auto n = e_.SkipLines.size())
       log.push_back(" " + std::to_string(n) + (n == 1 ? " entry" : " entries") +
                     " skipped (attributes $" + Hex64(t_.Skip) +
-                    "); to take them too, parameters 4-8: " + t_.Pattern + " " +
+                    "); take them with parameters 4-8: " + t_.Pattern + " " +
                     std::to_string(t_.FoldersFlag) + " " + std::to_string(t_.FilesFlag) + " 0 " +
                     std::to_string(t_.Include));
     log.push_back("finished!");

@@ -59,7 +59,7 @@ TEST(Walk, SelectionOutcomesAndExactLogBytes) {
             " clearing...\r\n"
             "   C:\\D\\Sub\\ha.txt\r\n"
             "     ...sucsess!\r\n"
-            " 2 entries skipped (attributes $4); to take them too, parameters 4-8:"
+            " 2 entries skipped (attributes $4); take them with parameters 4-8:"
             " * 1 1 0 2\r\n"
             "finished!\r\n");
   // The same line on the screen, in the row after the entries.

@@ -85,7 +85,7 @@ sc_expected_log() {
 # default flags that left COUNT entries alone for the skip mask.
 sc_left_alone() {
   local what=entries; [ "$1" = 1 ] && what=entry
-  printf '%s\n' " $1 $what skipped (attributes \$$2); to take them too, parameters 4-8: $3 1 1 0 $((16#$4))"
+  printf '%s\n' " $1 $what skipped (attributes \$$2); take them with parameters 4-8: $3 1 1 0 $((16#$4))"
 }
 
 # sc_check_file DESC FILE EXPECTED_FILE: passes when both files hold the same bytes; shows

@@ -82,7 +82,7 @@ rows=()
 for r in 4 5 6 7 8; do rows+=("$(wl_row run1 $r)"); done
 e2e_check_eq "screen: rows 4 to 8 hold the selected entries, one each" \
   "$(sorted "${selected[@]/#/  }")" "$(sorted "${rows[@]}")"
-skipped=' 2 entries skipped (attributes $4); to take them too, parameters 4-8: * 1 1 0 2'
+skipped=' 2 entries skipped (attributes $4); take them with parameters 4-8: * 1 1 0 2'
 e2e_check_eq "screen: the entries skipped below them, then nothing" "$skipped|" \
   "$(wl_row run1 9)|$(wl_row run1 10)"
 e2e_check "screen: \"finished!\" in light red (colour 12 = SGR 91)" \
