@@ -119,6 +119,12 @@ class CostlessMachine final : public platform::FileSystem,
     ++calls.file_calls;
     return kFileHandle;
   }
+  std::uint32_t OpenError() override { return 0; }
+  bool ReadFileId(platform::Handle, platform::FileId* id) override {
+    ++calls.file_calls;
+    id->PlainFile = true;
+    return true;
+  }
   bool WriteBytes(platform::Handle, const void*, std::uint32_t count,
                   std::uint32_t* written) override {
     ++calls.file_calls;

@@ -512,7 +512,7 @@ def main():
             w("")
             kinds = [("listings", "listings"), ("switches", "redirection switches (off or on)"),
                      ("pauses", "pauses"), ("console", "console calls"),
-                     ("log_lines", "log lines"), ("file_calls", "file calls (5 per log line)"),
+                     ("log_lines", "log lines"), ("file_calls", "file calls (6 per log line)"),
                      ("attribute_calls", "attribute calls")]
             w("| calls | per walked folder | per selected entry, LIST | per selected entry, CLEAR |")
             w("|---|---:|---:|---:|")

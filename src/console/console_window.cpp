@@ -179,10 +179,11 @@ void ConsoleSettleCursor(ConsoleWindow& window) {
   if (window.Console != nullptr && !window.PlainLines) window.Console->SettleCursor(window.Output);
 }
 
-void ConsolePlainLine(ConsoleWindow& window, const std::string& text) {
-  if (!window.PlainLines) return;
+bool ConsolePlainLine(ConsoleWindow& window, const std::string& text) {
+  if (!window.PlainLines) return true;
   const std::string line = text + '\n';
-  window.Console->WriteStream(window.Output, line.data(), static_cast<std::uint32_t>(line.size()));
+  return window.Console->WriteStream(window.Output, line.data(),
+                                     static_cast<std::uint32_t>(line.size()));
 }
 
 int ConsoleControlHandler(std::uint32_t event) {

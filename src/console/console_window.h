@@ -116,8 +116,8 @@ void ConsoleWriteLine(ConsoleWindow& window, const char* text);
 void ConsoleSettleCursor(ConsoleWindow& window);
 
 // In plain-lines mode: the text and a line feed on standard output, in one
-// write. Otherwise nothing.
-void ConsolePlainLine(ConsoleWindow& window, const std::string& text);
+// write; false when it did not get there whole. Otherwise nothing (true).
+bool ConsolePlainLine(ConsoleWindow& window, const std::string& text);
 
 // The routine the system calls for console control events. The close event
 // (2) runs the clean-up given to the last ConsoleOpen first; every event is

@@ -159,13 +159,36 @@ constexpr std::uint32_t kGenericRead = 0x80000000u, kGenericWrite = 0x40000000u;
 constexpr std::uint32_t kShareRead = 0x1;
 constexpr std::uint32_t kCreateAlways = 2, kOpenAlways = 4, kTruncateExisting = 5;
 
+// Who a file opened by FileIo is: its volume and index, and whether it is a
+// plain file on a disk at all.
+struct FileId {
+  std::uint64_t Volume = 0;  // volume serial / device
+  // File index / inode; 0 where the file system numbers a file anew each
+  // time it reads it in (Linux: FAT, exFAT, FUSE).
+  std::uint64_t Index = 0;
+  // Not a folder, link, junction, pipe, FIFO, device or socket.
+  bool PlainFile = false;
+  bool operator==(const FileId& o) const { return Volume == o.Volume && Index == o.Index; }
+};
+
+// GetLastError's codes for an opening another program holds.
+constexpr std::uint32_t kErrorSharingViolation = 32, kErrorLockViolation = 33;
+
 class FileIo {
  public:
   virtual ~FileIo() = default;
   // CreateFileA(path, access, share, NULL, disposition, flags, NULL): the handle,
-  // kInvalidHandle on failure.
+  // kInvalidHandle on failure. A link or junction at the path's last name is
+  // opened itself, never followed (FILE_FLAG_OPEN_REPARSE_POINT, O_NOFOLLOW),
+  // and a FIFO there is opened without waiting for a reader.
   virtual Handle OpenFile(const char* path, std::uint32_t access, std::uint32_t share,
                           std::uint32_t disposition, std::uint32_t flags) = 0;
+  // GetLastError right after an OpenFile that failed.
+  virtual std::uint32_t OpenError() = 0;
+  // GetFileInformationByHandle, after GetFileType, which says whether it is a
+  // disk file (fstat, and fstatfs for the index): false when the handle tells
+  // nothing.
+  virtual bool ReadFileId(Handle file, FileId* id) = 0;
   // WriteFile: the call's BOOL; *written receives the byte count.
   virtual bool WriteBytes(Handle file, const void* bytes, std::uint32_t count,
                           std::uint32_t* written) = 0;

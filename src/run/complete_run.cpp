@@ -15,6 +15,12 @@ using namespace console;
 
 namespace {
 
+// Why the log stops short: another file took its name during the run.
+std::string LogReplaced(const RunContext& run) {
+  return "the log " + Shown(run, run.Options.LogPath) +
+         " was replaced during the run; later lines are not in it";
+}
+
 // 0 when every selected entry came out as expected, 1 when one or more ended
 // "...not changed!", 2 when the start folder could not be read at all, 3 when
 // the result is incomplete (something below the start folder could not be
@@ -88,7 +94,9 @@ const char* RefusalReason(std::uint32_t code) {
     ConsoleWriteLine(run.Console, nullptr);
   }
   for (const std::string& line : run.HeldProblems) run.Host.Process.ReportProblem(line.c_str());
-  if (run.Log.LinesLost() && !run.LogLossReported)
+  if (run.Log.Replaced())
+    run.Host.Process.ReportProblem(("zavero: " + LogReplaced(run)).c_str());
+  else if (run.Log.LinesLost() && !run.LogLossReported)
     run.Host.Process.ReportProblem(
         ("zavero: cannot write the log " + Shown(run, run.Options.LogPath) +
          "; lines are missing from it")
@@ -156,6 +164,7 @@ void CompleteRun(RunContext& run) {
   ConsoleSettleCursor(run.Console);
   if (!run.Options.LogPath.empty()) run.LogHandle = run.Log.AppendLogLine("finished!");
   if (run.Host.Conventions.UnixRun) EndUnixRun(run);
+  if (run.Log.Replaced()) ConsoleWrite(run.Console, ("  (" + LogReplaced(run) + ")").c_str());
 
   // Only a log that took the last line is worth offering.
   if (!run.Options.LogPath.empty() && run.LogHandle > 0) {

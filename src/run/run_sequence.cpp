@@ -20,11 +20,15 @@ namespace {
 // console handler is registered.
 RunContext* g_run = nullptr;
 
-// Memory that cannot be had ends the run at once rather than crash half-way.
-// A log line reaches its file in one write at its close, so the line in
-// progress is lost whole, never torn; the disk keeps every attribute already
-// written.
-void OutOfMemory() { g_run->Host.Process.Terminate(8 /* ERROR_NOT_ENOUGH_MEMORY */); }
+// Memory that cannot be had ends the run at once rather than crash half-way,
+// with a line where the platform has a place for one (built of nothing that
+// needs memory). A log line reaches its file in one write at its close, so
+// the line in progress is lost whole, never torn; the disk keeps every
+// attribute already written.
+void OutOfMemory() {
+  g_run->Host.Process.ReportProblem("zavero: out of memory; the run ends here");
+  g_run->Host.Process.Terminate(8 /* ERROR_NOT_ENOUGH_MEMORY */);
+}
 
 constexpr std::uint32_t kDesktopClasses = 0xB48;  // tab, hotkey, date, userex, internet classes
 
@@ -71,8 +75,9 @@ std::string Usage(bool unix_run) {
          "\"not changed\"; 2 the start folder could not be read (or, without one, there\n"
          "was no disk to scan), or an option or the pattern was refused; 3 the result is\n"
          "incomplete: a folder or an entry's attributes below the start folder could not\n"
-         "be read, or the log lost lines (3 wins over 1). Each such problem is said in a\n"
-         "line on standard error.\n";
+         "be read, or the log or standard output lost lines (3 wins over 1); 8 memory ran\n"
+         "out, which ends the run at once. Each such problem is said in a line on\n"
+         "standard error.\n";
 }
 
 // Why a pattern with a folder separator selects nothing.
@@ -146,9 +151,12 @@ void RunProgram(RunContext& run) {
   ConsoleSetTitle(run.Console, "ZAVERO von QOR");
   ConsoleWriteLine(run.Console, "QOR_ZAVERO has been started...");
   if (!run.Options.LogPath.empty()) {
-    ConsoleSetColors(run.Console, 15, 0);
-    ConsoleWriteLine(run.Console, ("Writing to: " + Shown(run, run.Options.LogPath)).c_str());
+    // Created first, so that a log that cannot be had is said where its path
+    // would stand, before the user waits for a run that writes nothing.
     run.LogHandle = run.Log.WriteLogHeader();
+    ConsoleSetColors(run.Console, 15, 0);
+    const char* writing = run.Log.Refused() ? "Writing to: no log, cannot create " : "Writing to: ";
+    ConsoleWriteLine(run.Console, (writing + Shown(run, run.Options.LogPath)).c_str());
     if (conventions.UnixRun && run.Log.LinesLost()) {
       run.Host.Process.ReportProblem(("zavero: cannot write the log " +
                                       Shown(run, run.Options.LogPath) +

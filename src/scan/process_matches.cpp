@@ -50,6 +50,15 @@ bool ClearEntry(RunContext& run, const char* path, std::uint32_t mask) {
   return AttributesAsExpected(ReadGuarded(run, path), value);
 }
 
+// A plain line of the run's output. One that does not reach standard output
+// whole (a full disk, a reader that went away) leaves the output incomplete;
+// the work goes on, and the run says so once.
+void PlainLine(RunContext& run, const std::string& text) {
+  if (ConsolePlainLine(run.Console, text) || run.OutputLost) return;
+  run.OutputLost = true;
+  NoteIncomplete(run, "zavero: cannot write to standard output; lines are missing from it");
+}
+
 }  // namespace
 
 void ProcessMatches(RunContext& run) {
@@ -107,9 +116,9 @@ void ProcessMatches(RunContext& run) {
       if (logging)
         run.LogHandle = run.Log.AppendLogLine(ok ? "     ...sucsess!" : "     ...not changed!");
       if (run.Console.PlainLines)
-        ConsolePlainLine(run.Console, shown + (ok ? "\t...sucsess!" : "\t...not changed!"));
+        PlainLine(run, shown + (ok ? "\t...sucsess!" : "\t...not changed!"));
     } else if (run.Console.PlainLines) {
-      ConsolePlainLine(run.Console, shown);
+      PlainLine(run, shown);
     }
     run.MatchList.MoveNext();
   }

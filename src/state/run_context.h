@@ -49,6 +49,7 @@ struct RunContext {
   std::vector<std::pair<std::uint32_t, std::int32_t>> RefusedWrites;
   bool Incomplete = false;             // something below the start folder could not be read
   bool LogLossReported = false;        // the line about a log that lost lines was given
+  bool OutputLost = false;             // a plain line did not reach standard output whole
   std::vector<std::string> HeldProblems;  // lines kept until the terminal is given back
   bool PreciseTiming = false;       // the working pauses took the precise timer
   BufferedFiles OpenFiles;          // the set of open files

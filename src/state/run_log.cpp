@@ -25,7 +25,13 @@ std::uint32_t RunLog::WriteLogHeader() {
   std::uint32_t handle = files_.Create(o.LogPath);
   if (!files_.IsOpen(handle)) {
     lines_lost_ = true;
+    const std::uint32_t error = files_.LastOpenError();
+    refused_ = error != platform::kErrorSharingViolation && error != platform::kErrorLockViolation;
     return handle;
+  }
+  if (!Admit(handle, 0)) {
+    lines_lost_ = refused_ = true;
+    return 0;
   }
   for (int i = 0; i < count; ++i) files_.WriteLine(handle, lines[i]);
   if (!files_.Close(handle)) lines_lost_ = true;
@@ -35,16 +41,38 @@ std::uint32_t RunLog::WriteLogHeader() {
 std::uint32_t RunLog::AppendLogLine(const char* text) {
   if (options_.LogPath.empty()) return 0;
   std::lock_guard<std::timed_mutex> hold(lock_);
-  if (closed_) return 0;
+  if (closed_ || replaced_) return 0;
   std::uint32_t handle = files_.Open(options_.LogPath);
   if (!files_.IsOpen(handle)) {
     lines_lost_ = true;
     return handle;
   }
-  files_.Seek(handle, files_.Length(handle));
+  const std::int64_t length = files_.Length(handle);
+  if (!Admit(handle, length)) {
+    lines_lost_ = true;
+    return 0;
+  }
+  files_.Seek(handle, length);
   files_.WriteLine(handle, text);
   if (!files_.Close(handle)) lines_lost_ = true;
   return handle;
+}
+
+bool RunLog::Admit(std::uint32_t handle, std::int64_t length) {
+  platform::FileId id;
+  bool ours = files_.ReadId(handle, &id) && id.PlainFile;
+  // A log deleted from outside comes back empty, made by this opening, and
+  // takes the rest of the run, as before; a file with something in it is
+  // someone else's.
+  if (ours && pinned_ && !(id == log_id_) && length != 0) ours = false;
+  if (!ours) {
+    files_.Close(handle);
+    replaced_ = pinned_;
+    return false;
+  }
+  log_id_ = id;
+  pinned_ = true;
+  return true;
 }
 
 void RunLog::ReleaseForClose() {

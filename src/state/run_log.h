@@ -1,6 +1,11 @@
 // The run log: a plain text file created anew by each run's header, then one
 // line per opening: open, go to the end, write the line, close. Nothing stays
 // open between lines, so a run ended from outside keeps every finished line.
+// Each opening is checked: the log is only ever a plain file (never a folder,
+// a FIFO, a device, nor a link opened in its place), and once lines went to
+// one file the later ones go to that same file or, where it was deleted, to
+// the empty one the opening made anew; any other file found at the log's name
+// ends the log for the rest of the run.
 #pragma once
 
 #include <atomic>
@@ -41,13 +46,27 @@ class RunLog {
   // True once a line (the header's included) could not be opened or written
   // whole: the log misses lines.
   bool LinesLost() const { return lines_lost_; }
+  // True when the header found nowhere to write the log (its folder missing,
+  // no plain file at its name ...), rather than a file another program held
+  // at that moment, whose later lines may still land.
+  bool Refused() const { return refused_; }
+  // True once another file stood at the log's name: no line went there.
+  bool Replaced() const { return replaced_; }
 
  private:
   // Held for the whole of one opening, from open to close.
   std::timed_mutex lock_;
   // Set by the close clean-up: the process is ending, no line starts any more.
   std::atomic<bool> closed_{false};
+  // Keeps the opening `handle` (the file `length` bytes long) when it reached
+  // the log; otherwise closes it untouched and returns false.
+  bool Admit(std::uint32_t handle, std::int64_t length);
+
   bool lines_lost_ = false;  // set and read on the run's own thread
+  bool refused_ = false;
+  bool replaced_ = false;
+  platform::FileId log_id_;  // the file the lines go to, once pinned
+  bool pinned_ = false;
   BufferedFiles& files_;
   const RunOptions& options_;
   const support::DisplayRules& display_;

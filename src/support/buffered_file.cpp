@@ -33,6 +33,11 @@ std::uint32_t BufferedFiles::Open(TextRef path) {
                             kOpenAlways, kAttrNormal));
 }
 
+bool BufferedFiles::ReadId(std::uint32_t handle, platform::FileId* id) {
+  File* file = Find(handle);
+  return file != nullptr && io_.ReadFileId(file->OsHandle, id);
+}
+
 bool BufferedFiles::IsOpen(std::uint32_t handle) const {
   for (const File& file : files_)
     if (file.Handle == handle) return true;
@@ -89,7 +94,10 @@ void BufferedFiles::CloseAll() {
 char* BufferedFiles::TakeBuffer() { return new (std::nothrow) char[kBufferSize]; }
 
 std::uint32_t BufferedFiles::Enter(platform::Handle os_handle) {
-  if (os_handle == platform::kInvalidHandle || os_handle == platform::kNoHandle) return 0;
+  if (os_handle == platform::kInvalidHandle || os_handle == platform::kNoHandle) {
+    last_open_error_ = io_.OpenError();
+    return 0;
+  }
   // Numbers count up and wrap only after two thousand million openings, so a
   // stale handle kept past its Close never names the next file opened.
   do {

@@ -38,6 +38,11 @@ class BufferedFiles {
   // An existing file with its content kept and the position at its start, or
   // a new empty one. The file's handle, or 0 when it cannot be opened.
   std::uint32_t Open(TextRef path);
+  // The platform's reason the last Create or Open returned 0.
+  std::uint32_t LastOpenError() const { return last_open_error_; }
+  // The identity of the open file; false when it cannot be read or the
+  // handle names no open file.
+  bool ReadId(std::uint32_t handle, platform::FileId* id);
   // True when handle names a file that is open here now.
   bool IsOpen(std::uint32_t handle) const;
   // Writes text and the line end; returns the bytes taken, 0 for a handle
@@ -82,6 +87,7 @@ class BufferedFiles {
   std::size_t line_end_size_;
   std::vector<File> files_;
   std::uint32_t last_handle_ = 0;
+  std::uint32_t last_open_error_ = 0;
 };
 
 }  // namespace zavero::support

@@ -108,6 +108,28 @@ std::string DecimalText(std::int64_t value) {
   return text;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 character that starts at p[i] (no
+// overlong form, no surrogate, nothing above U+10FFFF); 0 when none does.
+std::size_t Utf8CharacterAt(const unsigned char* p, std::size_t i, std::size_t n) {
+  const unsigned char lead = p[i];
+  const std::size_t size = lead >= 0xC2 && lead <= 0xDF   ? 2
+                           : lead >= 0xE0 && lead <= 0xEF ? 3
+                           : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                          : 0;
+  if (size == 0 || i + size > n) return 0;
+  const unsigned char second = p[i + 1];
+  const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+  const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+  if (second < low || second > high) return 0;
+  for (std::size_t k = 2; k < size; ++k)
+    if ((p[i + k] & 0xC0) != 0x80) return 0;
+  return size;
+}
+
+}  // namespace
+
 std::string DisplayForm(TextRef text, DisplayRules rules) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
@@ -115,10 +137,17 @@ std::string DisplayForm(TextRef text, DisplayRules rules) {
   shown.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
     std::size_t bytes = 0;
+    const std::size_t character = rules.Utf8 && p[i] >= 0x80 ? Utf8CharacterAt(p, i, n) : 0;
     if (p[i] < 0x20 || p[i] == 0x7F) {
       bytes = 1;
-    } else if (rules.Utf8 && p[i] == 0xC2 && i + 1 < n && p[i + 1] >= 0x80 && p[i + 1] <= 0x9F) {
-      bytes = 2;
+    } else if (character == 2 && p[i] == 0xC2 && p[i + 1] <= 0x9F) {
+      bytes = 2;  // a C1 control, U+0080..U+009F
+    } else if (character > 0) {
+      shown.append(text.data() + i, character);
+      i += character - 1;
+      continue;
+    } else if (rules.Utf8 && p[i] >= 0x80 && p[i] <= 0x9F) {
+      bytes = 1;  // a byte outside any character, which a terminal may take as C1
     } else {
       if (p[i] == '\\' && rules.DoubleBackslash) shown += '\\';
       shown += static_cast<char>(p[i]);

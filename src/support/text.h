@@ -83,7 +83,8 @@ struct DisplayRules {
 };
 
 // The text with each byte of a control character shown as "\xHH" (upper-case
-// hex): C0 (0x00-0x1F), DEL (0x7F) and, in UTF-8, C1. Nothing in it acts on a
+// hex): C0 (0x00-0x1F), DEL (0x7F) and, in UTF-8, C1, both as a character
+// and as a byte 0x80-0x9F outside any character. Nothing in it acts on a
 // terminal and it never breaks a line; every other byte stays as it is.
 std::string DisplayForm(TextRef text, DisplayRules rules);
 

@@ -34,6 +34,7 @@ struct FakeFiles::OpenFileState {
   std::shared_ptr<std::string> Content;
   std::uint64_t* SparsePrefix;
   std::uint64_t Position = 0;
+  platform::FileId Id;
 };
 
 namespace {
@@ -389,8 +390,9 @@ Handle FakeFiles::OpenFile(const char* path, std::uint32_t access, std::uint32_t
   const std::string p = FullPathOf(path);
   auto cut = p.find_last_of("\\/");
   Node* dir = cut == std::string::npos ? nullptr : Lookup(p.substr(0, cut), true);
+  Node* n = Lookup(p, false);  // a link at the last name is never followed
+  open_error_ = !dir || !dir->Folder ? 3 : n && n->Locked ? platform::kErrorSharingViolation : 5;
   if (!dir || !dir->Folder) return platform::kInvalidHandle;
-  Node* n = Lookup(p, true);
   if (n && (n->Folder || n->Locked)) return platform::kInvalidHandle;
   bool wants_write = (access & platform::kGenericWrite) != 0;
   if (n && wants_write && (n->Attributes & platform::kAttrReadOnly)) return platform::kInvalidHandle;
@@ -425,6 +427,7 @@ Handle FakeFiles::OpenFile(const char* path, std::uint32_t access, std::uint32_t
       return platform::kInvalidHandle;
   }
   auto state = std::make_unique<OpenFileState>();
+  state->Id = {static_cast<std::uint64_t>(p[0]), n->Id, true};
   state->Content = n->Content;
   state->SparsePrefix = &n->SparsePrefix;
   Handle h = next_handle_++;
@@ -474,6 +477,13 @@ void FakeFiles::SeekFromStart(Handle file, std::int32_t low, std::int32_t* high)
   std::uint64_t pos = static_cast<std::uint32_t>(low);
   if (high) pos |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(*high)) << 32;
   it->second->Position = pos;
+}
+
+bool FakeFiles::ReadFileId(Handle file, platform::FileId* id) {
+  Hook("ReadFileId", {});
+  auto it = files_.find(file);
+  if (it != files_.end()) *id = it->second->Id;
+  return it != files_.end();
 }
 
 void FakeFiles::CloseFile(Handle file) {

@@ -107,6 +107,8 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   std::uint32_t FileSize(platform::Handle file, std::uint32_t* high) override;
   void SeekFromStart(platform::Handle file, std::int32_t low, std::int32_t* high) override;
   void CloseFile(platform::Handle file) override;
+  std::uint32_t OpenError() override { return open_error_; }
+  bool ReadFileId(platform::Handle file, platform::FileId* id) override;
 
   struct Node;  // the store; defined in fake_files.cpp
 
@@ -130,6 +132,7 @@ class FakeFiles : public platform::FileSystem, public platform::FileIo {
   std::map<platform::Handle, std::unique_ptr<OpenFileState>> files_;
   platform::Handle next_handle_ = 0x100;
   bool normal_for_zero_ = true;
+  std::uint32_t open_error_ = 0;  // of the last OpenFile that failed
   std::map<std::string, bool> listed_link_;  // lower-case path: listed as a link
 };
 

@@ -4,6 +4,8 @@
 #      is still written, to "finished!";
 #   2. a log that cannot be written (its folder is missing): one line on standard error, the
 #      run goes on and clears, status 3 (the log is incomplete);
+#   2b. standard output a pipe nobody reads: the same, for the output;
+#   2c. a walk 1,000 folders deep with 255-byte names: peak memory as the depth, not its square;
 #   3. SIGTERM in the middle of clearing 20,000 entries: status 143; every log line whole;
 #      exactly the entries logged as cleared, and at most the one in hand, lost the bit;
 #   4. Ctrl+C in a terminal in the middle of clearing: status 130, and the terminal left as
@@ -27,6 +29,22 @@ status=$?
 e2e_check_eq "a log that cannot be written: one line on standard error, the run goes on, status 3" \
   "zavero: cannot write the log $LX_DIR/no/such/folder/x.log; the run goes on without it|3|$LX_DIR/small/h.txt	...sucsess!" \
   "$(cat "$LX_DIR/nolog.err")|$status|$(cat "$LX_DIR/nolog.out")"
+
+# --- 2b
+mkdir "$LX_DIR/pipe" && touch "$LX_DIR/pipe/h"{1,2,3} && setfattr -n user.DOSATTRIB -v '"0x2"' "$LX_DIR/pipe/h"{1,2,3}
+/usr/bin/python3 -c 'import os, sys; r, w = os.pipe(); os.close(r); os.dup2(w, 1); os.execv(sys.argv[1], sys.argv[1:])' \
+  "$ZAVERO" CLEAR "$LX_DIR/pipe.log" "$LX_DIR/pipe" 2>"$LX_DIR/pipe.err"
+status=$?
+e2e_check_eq "a pipe nobody reads: every entry cleared, the log to its end, one line, status 3" \
+  "0x0 0x0 0x0|finished!|zavero: cannot write to standard output; lines are missing from it|3" \
+  "$(for f in h1 h2 h3; do wl_attr_get "$LX_DIR/pipe/$f"; done | xargs)|$(tail -n1 "$LX_DIR/pipe.log")|$(cat "$LX_DIR/pipe.err")|$status"
+
+# --- 2c: ASan's quarantine off, so that the peak is what the program holds
+mkdir "$LX_DIR/deep" && (cd "$LX_DIR/deep" && /usr/bin/python3 -c 'import os
+for _ in range(1000): os.mkdir("d" * 255); os.chdir("d" * 255)')
+peak=$(ASAN_OPTIONS=quarantine_size_mb=0 /usr/bin/time -f %M "$ZAVERO" LIST "" "$LX_DIR/deep" 2>&1 >/dev/null | tail -n1)
+e2e_check "1,000 deep: a peak of $peak KB, below the 128 MB that each level's whole path would take" \
+  test "$peak" -lt 100000
 
 # --- 3 and 4: a tree large enough to be caught while clearing
 big=$LX_DIR/big

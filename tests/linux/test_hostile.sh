@@ -1,21 +1,23 @@
 #!/usr/bin/env bash
 # Media that malware controls, on Samba's store:
-#   1. names holding ESC/BEL/CSI sequences (title, clear screen, red), a C1 CSI, a newline and a
-#      backslash: every control byte shows as \xHH and a backslash as \\, one line per path, on
-#      a terminal (title kept), in a pipe and in the log; CLEAR clears each of them;
+#   1. names holding ESC/BEL/CSI sequences (title, clear screen, red), a C1 CSI (as a character
+#      and as a lone byte), a newline and a backslash: every control byte shows as \xHH and a
+#      backslash as \\, one line per path, on a terminal (title kept), in a pipe and in the log;
+#      CLEAR clears each of them;
 #   2. a pattern with a folder separator: one line on standard error, status 2, nothing listed;
 #   3. in a job-control shell: Ctrl+Z gives the terminal back wrapping lines, fg draws the
 #      program's screen again (the shell's lines gone, wrapping off), Ctrl+\ ends it: 131, the
-#      terminal restored.
+#      terminal restored;
+#   4. a log planted as a link to a file outside, or as a FIFO: one line on stderr, status 3.
 . "$(dirname "$0")/lib.sh"
 lx_begin hostile
 
 t=$LX_DIR/t
-names=(x$'\e]0;OWNED\a\e[2J\e[31mEVIL' $'two\nlines' c1$'\xc2\x9b'31m 'back\slash' sub/a)
+names=(x$'\e]0;OWNED\a\e[2J\e[31mEVIL' $'two\nlines' c1$'\xc2\x9b'31m raw$'\x9b'31m 'back\slash' sub/a)
 mkdir -p "$t/sub"
 for n in "${names[@]}" a; do : >"$t/$n" && wl_attr_set "$t/$n" 0x2; done
 wl_attr_set "$t/a" 0x6
-shown=("$t/"{'back\\slash','c1\xC2\x9B31m','two\x0Alines','x\x1B]0;OWNED\x07\x1B[2J\x1B[31mEVIL',sub/a})
+shown=("$t/"{'back\\slash','c1\xC2\x9B31m','raw\x9B31m','two\x0Alines','x\x1B]0;OWNED\x07\x1B[2J\x1B[31mEVIL',sub/a})
 
 "$ZAVERO" CLEAR "" "$t" 'sub/*' >"$LX_DIR/pattern.out" 2>"$LX_DIR/pattern.err"
 status=$?
@@ -35,8 +37,16 @@ e2e_check_eq "the terminal: the same forms, a row each" "$(printf '  %s\n' "${sh
 e2e_check_eq "the terminal keeps the program's title" "ZAVERO von QOR" "$(wl_console_title tty)"
 
 "$ZAVERO" CLEAR "" "$t" >/dev/null
-e2e_check_eq "CLEAR clears every such entry; the hidden+system one stays" "0x0 0x0 0x0 0x0 0x0 0x6" \
+e2e_check_eq "CLEAR clears every such entry; the hidden+system one stays" "0x0 0x0 0x0 0x0 0x0 0x0 0x6" \
   "$(for n in "${names[@]}" a; do wl_attr_get "$t/$n"; done | xargs)"
+
+echo outside >"$LX_DIR/outside.txt"; ln -s "$LX_DIR/outside.txt" "$LX_DIR/link.log"; mkfifo "$LX_DIR/fifo.log"
+for log in link fifo; do
+  timeout 20 "$ZAVERO" LIST "$LX_DIR/$log.log" "$t" "*" 1 1 0 >/dev/null 2>"$LX_DIR/$log.err"; status=$?
+  e2e_check_eq "a $log as the log: one line on standard error, status 3, the link's file untouched" \
+    "zavero: cannot write the log $LX_DIR/$log.log; the run goes on without it|3|outside" \
+    "$(cat "$LX_DIR/$log.err")|$status|$(cat "$LX_DIR/outside.txt")"
+done
 
 # --- job control, while a walk of 2,000 folders (10 s at least) is on its way
 mkdir -p "$LX_DIR/many/d"{0..1999}

@@ -2,14 +2,15 @@
 # A Samba server's disk: the DOS bits in user.DOSATTRIB, in every form Samba and Wine write
 # (Wine's text "0x22", Samba's NDR versions 3, 4 and 5), on hidden, hidden+system,
 # read-only+hidden and plain files and folders, and one hidden file made immutable
-# (chattr +i), whose write the kernel refuses. Three starts of the program:
+# (chattr +i), whose write the kernel refuses. Four starts of the program:
 #   1. LIST into a pipe: one plain line per selected entry (`| wc -l` counts them), status 0;
 #   2. CLEAR in a 100 x 30 terminal with a log: the banner, the rows, "finished!" on the last
 #      row, the question on the terminal below it (its line scrolls the screen up by one),
 #      answered No, status 1 for the refused write; the
 #      log; on disk every value exactly as Samba packs it with the hidden bit gone, every
 #      other byte kept, and nothing else changed;
-#   3. LIST with a tmpfs folder holding no values: one line on standard error, nothing.
+#   3. LIST with a tmpfs folder holding no values: one line on standard error, nothing;
+#   4. a files-only LIST of a file whose stored word says folder (0x12): listed as the file it is.
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/../wine/scan_checks.sh"
 lx_begin samba_store
@@ -87,5 +88,12 @@ status=$?
 e2e_check_eq "tmpfs without values: one line on standard error, nothing selected, status 0" \
   "zavero: $shm is on a file system that keeps no DOS attributes; nothing there can be selected|0|0" \
   "$(cat "$LX_DIR/shm.err")|$(wc -l <"$LX_DIR/shm.out")|$status"
+
+# --- 4
+mkdir "$LX_DIR/word" && echo doc >"$LX_DIR/word/report.doc" && dos set text 0x12 "$LX_DIR/word/report.doc"
+"$ZAVERO" LIST "" "$LX_DIR/word" "*" 0 1 >"$LX_DIR/word.out" 2>"$LX_DIR/word.err"
+status=$?
+e2e_check_eq "a file whose stored word says folder: a files-only run lists it, no line, status 0" \
+  "$LX_DIR/word/report.doc||0" "$(cat "$LX_DIR/word.out")|$(cat "$LX_DIR/word.err")|$status"
 
 e2e_end

@@ -365,7 +365,7 @@ class Model {
     } else {
       const auto subfolders = Subfolders(t_.Start);
       const std::string own = t_.Start.back() == '\\' ? t_.Start : t_.Start + "\\";
-      start_unreadable_ = !Listable(t_.Start, "*");
+      start_unreadable_ = !Listable(t_.Start);
       Candidates(own);
       for (const auto& s : subfolders) Walk(s);
     }
@@ -415,11 +415,9 @@ class Model {
     return n;
   }
 
-  // The folder's entries that the system lists for the pattern; null when
-  // the listing fails (missing, not a folder, refused, search path too long).
-  Node* Listable(const std::string& folder, const std::string& pattern) {
-    const std::string search = Join(folder, pattern);
-    if (search.size() >= 260) return nullptr;
+  // The folder whose entries the system lists; null when the listing fails
+  // (missing, not a folder, refused). A search path of any length is listed.
+  Node* Listable(const std::string& folder) {
     Node* n = Find(folder);
     if (!n || !n->Folder || n->FailListing) return nullptr;
     return n;
@@ -427,14 +425,14 @@ class Model {
 
   std::vector<std::string> Subfolders(const std::string& folder) {
     std::vector<std::string> out;
-    if (Node* n = Listable(folder, "*"))
+    if (Node* n = Listable(folder))
       for (auto& c : n->Children)
         if (c.Folder && !c.LinkUp) out.push_back(Join(folder, c.Name));  // links go back up: never walked
     return out;
   }
 
   void Candidates(const std::string& folder) {
-    Node* n = Listable(folder, t_.Pattern);
+    Node* n = Listable(folder);
     if (!n) return;
     const auto include = static_cast<std::uint32_t>(t_.Include);
     const auto skip = static_cast<std::uint32_t>(t_.Skip);

@@ -71,7 +71,7 @@ TEST(RunLog, MissingFolderLosesEveryLineAndThePrompt) {
   h.m.Files.AddFile("C:\\E\\h", 0x2);
   h.Run("clear C:\\NoSuch\\scan.log C:\\E");
   EXPECT_FALSE(h.m.Files.Exists("C:\\NoSuch\\scan.log"));
-  EXPECT_EQ(h.m.Console.RowText(1), "Writing to: C:\\NoSuch\\scan.log");
+  EXPECT_EQ(h.m.Console.RowText(1), "Writing to: no log, cannot create C:\\NoSuch\\scan.log");
   EXPECT_EQ(h.m.Files.Attributes("C:\\E\\h"), 0u);  // the run goes on
   EXPECT_TRUE(h.m.Desktop.Questions.empty());
   EXPECT_EQ(h.run->LogHandle, 0u);
@@ -107,6 +107,20 @@ TEST(RunLog, DeletedMidRunIsRecreatedWithoutHeader) {
   };
   h.Run("clear scan.log C:\\E");
   EXPECT_EQ(h.LogLines(kLog), (Lines{"     ...sucsess!", "finished!"}));
+}
+
+TEST(RunLog, ReplacedMidRunTakesNoMoreLines) {
+  RunHarness h;
+  auto& f = h.m.Files;
+  f.AddFile("C:\\E\\a", 0x2);
+  f.before_call = [&](const std::string& call, const std::string&) {
+    if (call == "WriteAttributes") f.Remove(kLog), f.AddFile(kLog, 0x20, "other\r\n");
+  };
+  h.Run("clear scan.log C:\\E");
+  EXPECT_EQ(f.Content(kLog), "other\r\n");
+  EXPECT_EQ(h.m.Console.RowText(151), "finished!  (the log C:\\Tools\\scan.log was replaced "
+                                      "during the run; later lines are not in it)");
+  EXPECT_TRUE(h.m.Desktop.Questions.empty());
 }
 
 TEST(RunLog, FinishedLineFailingMeansNoPrompt) {

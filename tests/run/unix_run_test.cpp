@@ -3,6 +3,7 @@
 // terminal and an exit status instead of the idle loop.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,18 @@ TEST(UnixRun, OutputThatIsNoTerminalGetsOnePlainLinePerEntryAndNothingDrawn) {
   h.Run({"clear", "", "/data"});
   EXPECT_EQ(h.m.Console.Stream, "/data/a\t...sucsess!\n/data/c\t...sucsess!\n");
   EXPECT_EQ(h.status, 0);
+}
+
+// What runs when an allocation fails: one line, status 8.
+TEST(UnixRun, MemoryRunningOutEndsTheRunWithOneLineAndStatusEight) {
+  UnixHarness h;
+  h.Run({"list", "", "/"});
+  h.m.Process.Problems.clear();
+  EXPECT_THROW(std::get_new_handler()(), fake::Terminated);
+  std::set_new_handler(nullptr);
+  EXPECT_EQ(h.m.Process.Problems,
+            std::vector<std::string>{"zavero: out of memory; the run ends here"});
+  EXPECT_EQ(h.m.Calls.Calls().back().Detail, "8");
 }
 
 TEST(UnixRun, UnreadableStartFolderIsSaidOnceAndEndsWithStatusTwo) {

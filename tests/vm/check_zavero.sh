@@ -5,9 +5,10 @@
 # and leave out everything else (an ext4 disk whose hidden entry a run naming it finds, the
 # initramfs, proc, sys, dev); a listing run of /mnt, whose own file system keeps nothing; and a
 # run selecting every exFAT entry, which ends "...not changed!" where the kernel offers no
-# attributes. Checked: each run's log, status and standard error; the words read in the machine
-# after a remount; and on the host once the machine is off, with mtools and ntfs-3g, that exactly
-# the selected entries lost the hidden bit and nothing else changed. VM_PROBE and ZAVERO_BIN name
+# attributes; and clearing runs on vfat and exFAT with the caches dropped after the listing.
+# Checked: each run's log, status and standard error; the words read in the machine after a
+# remount; and on the host once the machine is off, with mtools and ntfs-3g, that exactly the
+# selected entries lost the hidden bit and nothing else changed. VM_PROBE and ZAVERO_BIN name
 # the probe and the program.
 set -u
 series=${1:?usage: check_zavero.sh SERIES}
@@ -144,6 +145,14 @@ expected=$(
     readable exfat && echo "log exfat0      ...sucsess!" || echo "log exfat0      ...not changed!"
   done
   echo "log exfat0 finished!"
+
+  for fs in fat exfat; do
+    readable "$fs" || continue
+    printf '%s\n' "drop$fs dropped" "status drop$fs 0"
+    log_header "drop$fs" "Clear attributes: \$2" 4 "/mnt/$fs/drop"
+    printf "log drop$fs %s\n" " skipped (attributes \$4): /mnt/$fs/drop/d/s0/hs.txt" " clearing..." \
+      "   /mnt/$fs/drop/h.txt" "     ...sucsess!" "finished!"
+  done
 )
 vm_check "$release: the runs' logs, statuses and the words read after each" \
   "$expected" "$(vm_results "$dir/serial.log")"

@@ -37,3 +37,20 @@ done
 # Every entry selected (include mask 0, nothing skipped): where the kernel offers no attributes
 # each one ends "...not changed!".
 zv exfat0 CLEAR /mnt/exfat "*" 1 1 0 0
+
+# A cache drop between the listing and the clearing: vfat and exFAT number an entry anew when
+# they read it in again. The walk lists drop/h.txt, then 300 folders keep it busy (5 ms each);
+# the caches are dropped once it has logged the skip line of the first, while it still walks.
+for fs in fat exfat; do
+  d=/mnt/$fs/drop
+  mkdir "$d" && echo h >"$d/h.txt"
+  if [ "$(set_word 0x22 "$d/h.txt")" = ok ]; then
+    for i in $(seq 0 299); do mkdir -p "$d/d/s$i"; done
+    echo hs >"$d/d/s0/hs.txt" && set_word 0x26 "$d/d/s0/hs.txt" >/dev/null
+    (until grep -qs skipped "/tmp/drop$fs.log"; do usleep 10000; done
+     echo 3 >/proc/sys/vm/drop_caches
+     say "drop$fs $(grep -q clearing "/tmp/drop$fs.log" && echo late || echo dropped)") &
+    zv "drop$fs" CLEAR "$d"
+  fi
+  rm -r "$d"
+done

@@ -8,9 +8,10 @@
 #      written while it holds the log are lost, the ones before and after are there;
 #   3. the log is deleted in the middle of the walk: the next line creates it anew, without
 #      header, and the run appends the rest to it;
-# and the run still ends with "finished!" in the log and on screen, and clears its files.
+# and the run still ends with "finished!" in the log and on screen, and clears its files;
+#   4. a log's folder missing, a link or a FIFO at its name: said on the "Writing to: " row.
 # Where a boundary matters the program is frozen (see fault_checks.sh) so that the exact line
-# is known. One start of the program.
+# is known. One start of the program for 1 to 3.
 # shellcheck disable=SC2016  # the "$" in the log's texts is literal
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/scan_checks.sh"
@@ -119,5 +120,13 @@ e2e_check_eq "the hidden files were cleared" "0x0 0x0 0x0" \
   "$(wl_attr_get "$tree/c/h1.txt") $(wl_attr_get "$tree/c/h2.txt") $(wl_attr_get "$tree/c/h3.txt")"
 e2e_check "nobody holds the log afterwards" fc_file_free "$log"
 sc_stop run "$pid"
+
+ln -s "$tree" "$E2E_DIR/link.log" && mkfifo "$E2E_DIR/fifo.log"
+for bad in no/such link fifo; do
+  bad_win=$(wl_winpath "$E2E_DIR")\\${bad//\//\\}.log c=${bad%/*}
+  e2e_zavero_start "$c" LIST "$bad_win" "$tree_win\\c" && wl_wait_row "$c" 151 finished! 60
+  e2e_check_eq "4: $bad: said in place of the path" "Writing to: no log, cannot create $bad_win" "$(wl_row "$c" 1)"
+  sc_stop "$c" "$E2E_PID"
+done
 echo "# faults_log took $((SECONDS - began)) s"
 e2e_end

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -85,6 +86,13 @@ std::uint32_t TypeBits(mode_t mode) {
   if (S_ISDIR(mode)) return kAttrDirectory;
   if (S_ISLNK(mode)) return kAttrReparsePoint;
   return 0;
+}
+
+// The word as the layers above see it: the folder and link bits tell the
+// entry's type, so they come from the file system, never from the store (a
+// stored word may say 0x10 on a file; ntfs3 keeps whatever was written).
+std::uint32_t WordOfType(std::uint32_t word, std::uint32_t type_bits) {
+  return (word & ~(kAttrDirectory | kAttrReparsePoint)) | type_bits;
 }
 
 // An entry by its path, not followed if it is a link (an O_PATH descriptor
@@ -205,7 +213,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     if (fd >= 0 && fstat(fd, &st) == 0) state = StoreOf(st.st_dev, fd).Read(fd, &word);
     if (fd >= 0) close(fd);
     if (state != WordState::Present && state != WordState::Absent) return kInvalidAttributes;
-    return word | TypeBits(st.st_mode);
+    return WordOfType(word, TypeBits(st.st_mode));
   }
 
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
@@ -215,6 +223,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     struct stat st;
     const bool ok = fd >= 0 && fstat(fd, &st) == 0 && StoreOf(st.st_dev, fd).Write(fd, attributes);
     if (!ok) write_error_ = WriteError(errno);
+    if (ok) held_.Renew(FolderKey(path), fd);
     if (fd >= 0) close(fd);
     return ok;
   }
@@ -307,11 +316,32 @@ class PosixFiles final : public FileSystem, public FileIo {
       case kTruncateExisting: mode |= O_TRUNC; break;
       default: break;  // OPEN_EXISTING
     }
+    // A link planted at the log's name is never followed, and a FIFO there
+    // never waits for a reader; ReadFileId then tells either from a file.
+    // The umask has its say on the mode.
+    const int always = O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK;
     int fd;
     do {
-      fd = open(path, mode | O_CLOEXEC | O_NOCTTY, 0644);  // the umask has its say
+      fd = open(path, mode | always, 0644);
     } while (fd < 0 && errno == EINTR);
     return FromFd(fd);
+  }
+
+  std::uint32_t OpenError() override { return FindError(errno); }
+
+  bool ReadFileId(Handle file, FileId* id) override {
+    struct stat st;
+    if (fstat(ToFd(file), &st) != 0) return false;
+    id->Volume = static_cast<std::uint64_t>(st.st_dev);
+    id->Index = static_cast<std::uint64_t>(st.st_ino);
+    id->PlainFile = S_ISREG(st.st_mode);
+    // FAT and exFAT number a file anew each time it is read in again, and a
+    // FUSE file system may: there the device and the type are all that holds.
+    struct statfs fs;
+    const std::string type =
+        fstatfs(ToFd(file), &fs) == 0 ? FsTypeForMagic(static_cast<std::uint64_t>(fs.f_type)) : "";
+    if (type == "vfat" || type == "exfat" || type == "fuse") id->Index = 0;
+    return true;
   }
 
   bool WriteBytes(Handle file, const void* bytes, std::uint32_t count,
@@ -418,8 +448,11 @@ class PosixFiles final : public FileSystem, public FileIo {
       FolderContents::Entry& e = c.Entries[find.Next++];
       if (!MatchesNamePattern(find.Pattern.c_str(), e.Name.c_str())) continue;
       if (!e.Looked) Look(c, e);
-      if (e.Gone) continue;
-      out->Attributes = e.Word | e.TypeBits;
+      // An entry removed since the reading is passed over as if it had never
+      // been there, but not a folder: the walk goes on to fail on it, so the
+      // run says that what lay below it went unsearched.
+      if (e.Gone && e.TypeBits != kAttrDirectory) continue;
+      out->Attributes = WordOfType(e.Word, e.TypeBits);
       out->WordUnreadable = e.WordUnreadable;
       const std::size_t n = std::min(e.Name.size(), sizeof out->Name - 1);
       std::memcpy(out->Name, e.Name.data(), n);
@@ -434,18 +467,16 @@ class PosixFiles final : public FileSystem, public FileIo {
   void Look(FolderContents& c, FolderContents::Entry& e) {
     e.Looked = true;
     const int fd = openat(dirfd(c.Dir), e.Name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0 || fstat(fd, &st) != 0) {
+    Identity id;
+    if (fd < 0 || !ReadIdentity(fd, &id)) {
       e.Gone = errno == ENOENT;
       e.WordUnreadable = true;
       if (fd >= 0) close(fd);
       return;
     }
-    e.TypeBits = TypeBits(st.st_mode);
-    held_.Record(c.Folder, e.Name, {static_cast<std::uint64_t>(st.st_dev),
-                                    static_cast<std::uint64_t>(st.st_ino)},
-                 S_ISDIR(st.st_mode));
-    const WordState state = StoreOf(st.st_dev, fd).Read(fd, &e.Word);
+    e.TypeBits = TypeBits(id.Type);
+    held_.Record(c.Folder, e.Name, id, S_ISDIR(id.Type));
+    const WordState state = StoreOf(id.Device, fd).Read(fd, &e.Word);
     close(fd);
     e.WordUnreadable = state == WordState::Failed;
     if (state == WordState::Present && !c.SawWord) {

@@ -2,10 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+
+#include "platform/posix/volumes.h"
 
 namespace zavero::platform {
 
@@ -35,10 +38,6 @@ std::string NextName(const std::string& folder, const std::string& key) {
   return key.substr(start, key.find('/', start) - start);
 }
 
-Identity IdentityOf(const struct stat& st) {
-  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
-
 // The entry `name` of the folder `dir`, not followed if it is a link, and
 // only if it is the entry `want`. ntfs-3g can change an entry's type when its
 // attributes change (an empty file with the system bit becomes a FIFO); the
@@ -51,9 +50,9 @@ int OpenChecked(int dir, const std::string& name, const Identity& want, int flag
   }
   for (int attempt = 0;; ++attempt) {
     const int fd = openat(dir, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC | flags);
-    struct stat st;
-    if (fd >= 0 && fstat(fd, &st) == 0) {
-      if (IdentityOf(st) == want) return fd;
+    Identity id;
+    if (fd >= 0 && ReadIdentity(fd, &id)) {
+      if (id == want) return fd;
       close(fd);
       errno = ESTALE;
       return -1;
@@ -66,6 +65,22 @@ int OpenChecked(int dir, const std::string& name, const Identity& want, int flag
 }
 
 }  // namespace
+
+bool ReadIdentity(int fd, Identity* id) {
+  struct statx sx;
+  if (statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT,
+            STATX_TYPE | STATX_INO | STATX_CTIME | STATX_BTIME, &sx) != 0)
+    return false;
+  id->Device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+  id->Type = sx.stx_mode & S_IFMT;
+  id->Inode = 0;
+  id->Stamp = 0;
+  if (!InodeNumbersStable(id->Device, fd)) return true;
+  id->Inode = sx.stx_ino;
+  const statx_timestamp& t = (sx.stx_mask & STATX_BTIME) != 0 ? sx.stx_btime : sx.stx_ctime;
+  id->Stamp = t.tv_sec * 1000000000 + t.tv_nsec;
+  return true;
+}
 
 std::string FolderKey(const std::string& path) {
   std::string key;
@@ -97,22 +112,23 @@ void HeldFolders::DeclareRoot(const std::string& key) {
 int HeldFolders::Folder(const std::string& key) {
   // A declared root is reached by its path, never from another root's tree.
   const bool declared = std::find(declared_.begin(), declared_.end(), key) != declared_.end();
-  if (declared && !chain_.empty() && chain_.front().Key != key)
+  if (declared && !chain_.empty() && path_.compare(0, chain_.front().End, key) != 0)
     while (!chain_.empty()) Pop();
-  while (!chain_.empty() && !IsWithin(chain_.back().Key, key)) Pop();
+  while (!chain_.empty() && !IsWithin(path_, key)) Pop();
   if (chain_.empty()) {
     Root* root = RootFor(key);
     if (root == nullptr || (declared && root->Key != key)) root = OpenRoot(key);
     if (root != nullptr && root->Fd < 0)
       root->Fd = open(root->Key.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (root == nullptr || root->Fd < 0) return -1;
-    chain_.push_back({root->Key, root->Fd, {}, {}});
+    path_ = root->Key;
+    chain_.push_back({path_.size(), root->Fd, {}, {}});
   }
-  while (chain_.back().Key != key) {
+  while (path_ != key) {
     const std::size_t parent = chain_.size() - 1;
-    const std::string name = NextName(chain_[parent].Key, key);
+    const std::string name = NextName(path_, key);
     Identity listed;
-    if (!ListedChild(parent, name, &listed)) {
+    if (!ListedChild(name, &listed)) {
       errno = ENOENT;
       return -1;
     }
@@ -120,7 +136,8 @@ int HeldFolders::Folder(const std::string& key) {
     if (parent_fd < 0) return -1;
     const int fd = OpenChecked(parent_fd, name, listed, O_DIRECTORY);
     if (fd < 0) return -1;
-    chain_.push_back({JoinName(chain_[parent].Key, name), fd, listed, {}});
+    path_ = JoinName(path_, name);
+    chain_.push_back({path_.size(), fd, listed, {}});
     LimitOpen();
   }
   return Descriptor(chain_.size() - 1);
@@ -144,7 +161,27 @@ int HeldFolders::Entry(const std::string& key, bool* listed) {
 void HeldFolders::Record(const std::string& folder, const std::string& name, const Identity& id,
                          bool is_folder) {
   records_.push_back({PathHash(JoinName(folder, name)), id});
-  if (is_folder && !chain_.empty() && chain_.back().Key == folder) chain_.back().Folders[name] = id;
+  if (is_folder && !chain_.empty() && path_ == folder) chain_.back().Folders[name] = id;
+}
+
+void HeldFolders::Renew(const std::string& key, int fd) {
+  Identity was, now;
+  if (Lookup(key, &was) != Seen::Once || !ReadIdentity(fd, &now) || now == was) return;
+  const auto range = Records(key);
+  for (auto it = range.first; it != range.second; ++it) it->Id = now;
+  // The way down: the entry itself, opened again from above when its
+  // descriptor was closed, and what its folder's listing saw of it.
+  const std::size_t slash = key.rfind('/');
+  if (slash == std::string::npos) return;
+  const std::size_t parent_end = slash == 0 ? 1 : slash;
+  const std::string name = key.substr(slash + 1);
+  for (std::size_t i = 0; i < chain_.size(); ++i) {
+    const std::size_t end = chain_[i].End;
+    if (path_.compare(0, end, key, 0, end) != 0) break;
+    if (end == key.size()) chain_[i].Id = now;
+    const auto listed = chain_[i].Folders.find(name);
+    if (end == parent_end && listed != chain_[i].Folders.end()) listed->second = now;
+  }
 }
 
 void HeldFolders::NoteWord(const std::string& key) {
@@ -182,13 +219,7 @@ HeldFolders::Root* HeldFolders::OpenRoot(const std::string& key) {
 // changed: two names whose paths share a hash must not lend each other
 // their identity.
 HeldFolders::Seen HeldFolders::Lookup(const std::string& key, Identity* id) {
-  const auto by_hash = [](const Listed& a, const Listed& b) { return a.Hash < b.Hash; };
-  if (sorted_ != records_.size()) {
-    std::sort(records_.begin(), records_.end(), by_hash);
-    sorted_ = records_.size();
-  }
-  const auto range = std::equal_range(records_.begin(), records_.end(), Listed{PathHash(key), {}},
-                                      by_hash);
+  const auto range = Records(key);
   if (range.first == range.second) return Seen::Never;
   *id = range.first->Id;
   for (auto it = range.first; it != range.second; ++it)
@@ -196,16 +227,33 @@ HeldFolders::Seen HeldFolders::Lookup(const std::string& key, Identity* id) {
   return Seen::Once;
 }
 
-// What the listing of the folder chain_[parent] saw of its subfolder `name`:
-// from the way down while the walk is on it, else from the records.
-bool HeldFolders::ListedChild(std::size_t parent, const std::string& name, Identity* id) {
-  const auto& folders = chain_[parent].Folders;
+// The records under the hash of `key`.
+HeldFolders::Range HeldFolders::Records(const std::string& key) {
+  const auto by_hash = [](const Listed& a, const Listed& b) { return a.Hash < b.Hash; };
+  if (sorted_ != records_.size()) {
+    std::sort(records_.begin(), records_.end(), by_hash);
+    sorted_ = records_.size();
+  }
+  return std::equal_range(records_.begin(), records_.end(), Listed{PathHash(key), {}}, by_hash);
+}
+
+// What the listing of the folder in hand saw of its subfolder `name`: from
+// the way down while the walk is on it, else from the records.
+bool HeldFolders::ListedChild(const std::string& name, Identity* id) {
+  const auto& folders = chain_.back().Folders;
   const auto found = folders.find(name);
   if (found != folders.end()) {
     *id = found->second;
     return true;
   }
-  return Lookup(JoinName(chain_[parent].Key, name), id) == Seen::Once;
+  return Lookup(JoinName(path_, name), id) == Seen::Once;
+}
+
+// The name of chain_[index] (not the root) in its parent.
+std::string HeldFolders::NameOf(std::size_t index) const {
+  const std::size_t parent_end = chain_[index - 1].End;
+  const std::size_t start = parent_end == 1 && path_[0] == '/' ? 1 : parent_end + 1;
+  return path_.substr(start, chain_[index].End - start);
 }
 
 // The descriptor of chain_[index], opened again from the nearest open folder
@@ -214,8 +262,7 @@ int HeldFolders::Descriptor(std::size_t index) {
   std::size_t open = index;
   while (chain_[open].Fd < 0) --open;  // the root is always open
   for (std::size_t i = open + 1; i <= index; ++i) {
-    chain_[i].Fd = OpenChecked(chain_[i - 1].Fd, NextName(chain_[i - 1].Key, chain_[i].Key),
-                               chain_[i].Id, O_DIRECTORY);
+    chain_[i].Fd = OpenChecked(chain_[i - 1].Fd, NameOf(i), chain_[i].Id, O_DIRECTORY);
     if (chain_[i].Fd < 0) return -1;
   }
   LimitOpen();
@@ -238,6 +285,7 @@ void HeldFolders::LimitOpen() {
 void HeldFolders::Pop() {
   if (chain_.size() > 1 && chain_.back().Fd >= 0) close(chain_.back().Fd);
   chain_.pop_back();
+  path_.resize(chain_.empty() ? 0 : chain_.back().End);
 }
 
 }  // namespace zavero::platform

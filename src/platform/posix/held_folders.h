@@ -3,7 +3,7 @@
 // run looks at them: a folder listed a moment ago may be a symbolic link to
 // anywhere by the time the walk enters it. So nothing is reached by its path:
 // a folder below a held one is opened from it one name at a time, never
-// through a link, and only if each step is still the entry (device and inode)
+// through a link, and only if each step is still the entry (its Identity)
 // that the listing of its parent saw.
 #pragma once
 
@@ -11,15 +11,30 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace zavero::platform {
 
-// Device and inode: equal for two looks at one entry, whatever its name.
+// What tells an entry apart from one put in its place: its device and type
+// and, where the file system keeps inode numbers, its inode and its birth
+// time (its change time where no birth time is told), so that a number freed
+// and given to a new entry does not pass for the old one. vfat and exFAT,
+// and FUSE file systems whose numbers are their library's own, make numbers
+// up anew whenever an entry is read in again: there the name it is reached
+// by and its type tell it (Inode and Stamp 0).
 struct Identity {
   std::uint64_t Device = 0, Inode = 0;
-  bool operator==(const Identity& o) const { return Device == o.Device && Inode == o.Inode; }
+  std::int64_t Stamp = 0;  // nanoseconds
+  std::uint32_t Type = 0;  // the S_IFMT bits
+  bool operator==(const Identity& o) const {
+    return Device == o.Device && Inode == o.Inode && Stamp == o.Stamp && Type == o.Type;
+  }
 };
+
+// The identity of the entry that the O_PATH descriptor `fd` names; false
+// (errno set) when it cannot be read.
+bool ReadIdentity(int fd, Identity* id);
 
 // One spelling per folder: "a//b/" and "a/b" are one folder, "/" stays "/",
 // "" is ".". Every key below is in this form.
@@ -53,6 +68,9 @@ class HeldFolders {
               bool is_folder);
   // Notes that an entry below `key` keeps an attribute word.
   void NoteWord(const std::string& key);
+  // The entry `key`, open as `fd`, was changed by this run (its change time
+  // moved): later checks expect it as it is now.
+  void Renew(const std::string& key, int fd);
   // Closes every descriptor held; what the listings saw stays, and a later
   // call opens the folders again.
   void LetGo();
@@ -67,9 +85,10 @@ class HeldFolders {
     bool SawWord = false;
   };
   // One folder of the way from a root to the folder in hand; the first one
-  // is the root (whose descriptor the root owns).
+  // is the root (whose descriptor the root owns). Its key is the first End
+  // bytes of path_: a way thousands of folders deep keeps each name once.
   struct Held {
-    std::string Key;
+    std::size_t End = 0;
     int Fd = -1;  // -1: closed to save descriptors; reopened from above
     Identity Id;
     std::unordered_map<std::string, Identity> Folders;  // its subfolders, as listed
@@ -82,8 +101,11 @@ class HeldFolders {
 
   Root* RootFor(const std::string& key);
   Root* OpenRoot(const std::string& key);
+  using Range = std::pair<std::vector<Listed>::iterator, std::vector<Listed>::iterator>;
+  Range Records(const std::string& key);
   Seen Lookup(const std::string& key, Identity* id);
-  bool ListedChild(std::size_t parent, const std::string& name, Identity* id);
+  bool ListedChild(const std::string& name, Identity* id);
+  std::string NameOf(std::size_t index) const;
   int Descriptor(std::size_t index);
   void LimitOpen();
   void Pop();
@@ -91,6 +113,7 @@ class HeldFolders {
   std::vector<std::unique_ptr<Root>> roots_;
   std::vector<std::string> declared_;
   std::vector<Held> chain_;
+  std::string path_;  // the key of the folder in hand, chain_.back()
   // Every entry any listing saw, by the hash of its path: the clearing after
   // the walk checks each entry against it. Sorted when looked up.
   std::vector<Listed> records_;

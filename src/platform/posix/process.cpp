@@ -1,6 +1,7 @@
 // The process side of the seam on POSIX: the argument vector, the program's
 // own file, pauses, the end of the process and its complaints.
 #include <sys/prctl.h>
+#include <sys/uio.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -89,18 +90,25 @@ class PosixProcess final : public Process {
 
   const char* const* ArgumentVector() override { return g_argv; }
 
+  // One write, so the line reaches standard error whole; nothing allocated,
+  // since the line may be the one that says memory ran out.
   void ReportProblem(const char* line) override {
-    std::string text = line != nullptr ? line : "";
-    text += '\n';
-    // One write, so the line reaches standard error whole.
-    const char* p = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-      const ssize_t n = write(STDERR_FILENO, p, left);
+    const char* text = line != nullptr ? line : "";
+    char end = '\n';
+    iovec parts[2] = {{const_cast<char*>(text), std::strlen(text)}, {&end, 1}};
+    iovec* next = parts;
+    int count = 2;
+    while (count > 0) {
+      const ssize_t n = writev(STDERR_FILENO, next, count);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
-      p += n;
-      left -= static_cast<std::size_t>(n);
+      // A write cut short goes on where it stopped.
+      auto done = static_cast<std::size_t>(n);
+      for (; count > 0 && done >= next->iov_len; ++next, --count) done -= next->iov_len;
+      if (count > 0) {
+        next->iov_base = static_cast<char*>(next->iov_base) + done;
+        next->iov_len -= done;
+      }
     }
   }
 

@@ -92,6 +92,21 @@ StoreKind StoreKindOfDevice(std::uint64_t device, const char* path) {
   return kind;
 }
 
+bool InodeNumbersStable(std::uint64_t device, int fd) {
+  static std::map<std::uint64_t, bool> known;
+  const auto found = known.find(device);
+  if (found != known.end()) return found->second;
+  struct statfs fs;
+  bool stable = true;
+  if (fstatfs(fd, &fs) == 0) {
+    const std::string type = FsTypeForMagic(static_cast<std::uint64_t>(fs.f_type));
+    if (type == "vfat" || type == "exfat") stable = false;
+    if (type == "fuse") stable = StoreKindOfDevice(device, EntryPath(fd).Text) == StoreKind::Ntfs;
+  }
+  known[device] = stable;
+  return stable;
+}
+
 bool DosStoreMountedBelow(const char* folder) {
   // Mount points are listed as the kernel resolved them.
   char resolved[PATH_MAX];

@@ -13,6 +13,12 @@ namespace zavero::platform {
 // The store of the file system on device `device` (st_dev), chosen once per
 // device; `path` is an entry on it, used once to tell FUSE file systems apart.
 StoreKind StoreKindOfDevice(std::uint64_t device, const char* path);
+// Whether the file system on device `device` keeps an entry's inode number
+// while the entry is out of the kernel's cache; `fd` is an entry on it, used
+// once. vfat and exFAT make numbers up whenever an entry is read in again,
+// and so does a FUSE file system's library unless the file system hands out
+// numbers of its own, as ntfs-3g does.
+bool InodeNumbersStable(std::uint64_t device, int fd);
 // Whether a file system with DOS attributes of its own is mounted below
 // `folder` now.
 bool DosStoreMountedBelow(const char* folder);

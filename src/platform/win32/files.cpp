@@ -194,8 +194,23 @@ class Win32Files final : public FileSystem, public FileIo {
                   std::uint32_t disposition, std::uint32_t flags) override {
     const wchar_t* wide = SystemPath(path, PathUse::Entry);
     if (wide == nullptr) return kInvalidHandle;
-    HANDLE h = CreateFileW(wide, access, share, nullptr, disposition, flags, nullptr);
+    // A link planted at the log's name is opened itself, so what it points to
+    // is never emptied nor written; ReadFileId then tells it from a file.
+    HANDLE h = CreateFileW(wide, access, share, nullptr, disposition,
+                           flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     return h == INVALID_HANDLE_VALUE ? kInvalidHandle : FromHandle(h);
+  }
+  std::uint32_t OpenError() override { return GetLastError(); }
+  bool ReadFileId(Handle file, FileId* id) override {
+    // A pipe or a device has no file information worth reading.
+    id->PlainFile = GetFileType(ToHandle(file)) == FILE_TYPE_DISK;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(ToHandle(file), &info)) return false;
+    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+      id->PlainFile = false;
+    id->Volume = info.dwVolumeSerialNumber;
+    id->Index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
   }
   bool WriteBytes(Handle file, const void* bytes, std::uint32_t count,
                   std::uint32_t* written) override {
