@@ -277,19 +277,38 @@ class Win32Files final : public FileSystem, public FileIo {
   // What listings saw of the entry at `key`. Records that share a hash must
   // agree, or the entry counts as changed: two names whose paths share a
   // hash must not lend each other what was listed.
+  //
+  // The walk looks up each folder it enters while its listings keep adding
+  // records: sorting them all anew for every lookup cost more than the
+  // walk's own calls. So the records since the last sort wait unsorted
+  // behind the sorted ones and are searched one by one, until there are
+  // more than about eight times the square root of all, when they are
+  // sorted and merged in.
   Seen Lookup(const std::string& key, DWORD* bits) {
     const auto by_hash = [](const Listed& a, const Listed& b) { return a.Hash < b.Hash; };
-    if (sorted_ != records_.size()) {
-      std::sort(records_.begin(), records_.end(), by_hash);
+    const std::size_t waiting = records_.size() - sorted_;
+    if (waiting * waiting > 64 * records_.size()) {
+      const auto sorted_end = records_.begin() + static_cast<std::ptrdiff_t>(sorted_);
+      std::sort(sorted_end, records_.end(), by_hash);
+      std::inplace_merge(records_.begin(), sorted_end, records_.end(), by_hash);
       sorted_ = records_.size();
     }
-    const auto range =
-        std::equal_range(records_.begin(), records_.end(), Listed{PathHash(key), 0}, by_hash);
-    if (range.first == range.second) return Seen::Never;
-    *bits = range.first->Bits;
-    for (auto it = range.first; it != range.second; ++it)
-      if (it->Bits != *bits) return Seen::Differently;
-    return Seen::Once;
+    const std::uint64_t hash = PathHash(key);
+    const auto sorted_end = records_.begin() + static_cast<std::ptrdiff_t>(sorted_);
+    const auto range = std::equal_range(records_.begin(), sorted_end, Listed{hash, 0}, by_hash);
+    Seen seen = Seen::Never;
+    const auto note = [&](const Listed& record) {
+      if (seen == Seen::Never) {
+        *bits = record.Bits;
+        seen = Seen::Once;
+      } else if (record.Bits != *bits) {
+        seen = Seen::Differently;
+      }
+    };
+    for (auto it = range.first; it != range.second; ++it) note(*it);
+    for (auto it = sorted_end; it != records_.end(); ++it)
+      if (it->Hash == hash) note(*it);
+    return seen;
   }
 
   // The entry at `path` itself (a link or junction is not followed), opened
@@ -454,8 +473,8 @@ class Win32Files final : public FileSystem, public FileIo {
   WideText name_;                    // see RefusedLastName
   const wchar_t* folder_ = nullptr;
   std::string listing_;          // the folder of the listing in hand
-  std::vector<Listed> records_;  // every entry a listing handed out, sorted when looked up
-  std::size_t sorted_ = 0;
+  std::vector<Listed> records_;  // every entry a listing handed out (see Lookup)
+  std::size_t sorted_ = 0;       // how many of them, from the first, are sorted by hash
   std::vector<Held> chain_;
   bool held_elsewhere_ = false;  // see HoldFolder
   HANDLE kept_entry_ = INVALID_HANDLE_VALUE;  // see CheckedEntry
