@@ -50,11 +50,11 @@ inline void ComeHome() {
   AttachConsole(ATTACH_PARENT_PROCESS);
 }
 
-// The console of process `pid`: rows `first` to `last` (by default those of its window).
-inline Screen Look(DWORD pid, int first = -1, int last = -1) {
+// The console the runner is attached to: rows `first` to `last` (by default those of its
+// window).
+inline Screen LookHere(int first = -1, int last = -1) {
   Screen s;
-  FreeConsole();
-  if (AttachConsole(pid)) {
+  {
     DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     HANDLE out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, share, 0, OPEN_EXISTING, 0, 0);
     HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, share, 0, OPEN_EXISTING, 0, 0);
@@ -84,6 +84,13 @@ inline Screen Look(DWORD pid, int first = -1, int last = -1) {
     CloseHandle(out);
     CloseHandle(in);
   }
+  return s;
+}
+
+// The console of process `pid`.
+inline Screen Look(DWORD pid, int first = -1, int last = -1) {
+  FreeConsole();
+  Screen s = AttachConsole(pid) ? LookHere(first, last) : Screen();
   ComeHome();
   return s;
 }

@@ -342,11 +342,18 @@ void AnswerBox(Run& run, const std::string& log_shown, int answer) {
 // Ctrl+C as the user types it: an event to every process of the console, the runner ignoring
 // its own.
 BOOL WINAPI IgnoreCtrlC(DWORD) { return TRUE; }
-void CtrlC(DWORD pid) {
+// Ctrl+C, then the console's rows `first` to `last` once `process` has ended. The runner stays
+// in the console meanwhile, so that it outlives a shell that ends on Ctrl+C (as Wine's does).
+Screen CtrlC(DWORD pid, HANDLE process = nullptr, int first = 0, int last = 0) {
   FreeConsole();
-  if (AttachConsole(pid)) GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+  Screen s;
+  if (AttachConsole(pid)) {
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    if (process && WaitForSingleObject(process, 30000) == WAIT_OBJECT_0) s = LookHere(first, last);
+  }
   Sleep(200);
   ComeHome();
+  return s;
 }
 
 void IdleThenCtrlC(Run& run, const std::wstring& log, const std::string& log_at_end) {
@@ -540,6 +547,132 @@ void LongPaths() {
   IdleThenCtrlC(run, log, ReadFile(log));
 }
 
+// Types `text` and Enter into the console of process `pid`, as the user would.
+void Type(DWORD pid, const std::wstring& text) {
+  FreeConsole();
+  if (AttachConsole(pid)) {
+    HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+    std::vector<INPUT_RECORD> keys;
+    for (wchar_t c : text + L"\r")
+      for (BOOL down : {TRUE, FALSE}) {
+        INPUT_RECORD r = {};
+        r.EventType = KEY_EVENT;
+        r.Event.KeyEvent.bKeyDown = down;
+        r.Event.KeyEvent.wRepeatCount = 1;
+        r.Event.KeyEvent.wVirtualKeyCode = c == L'\r' ? VK_RETURN : 0;
+        r.Event.KeyEvent.uChar.UnicodeChar = c;
+        keys.push_back(r);
+      }
+    DWORD n = 0;
+    WriteConsoleInputW(in, keys.data(), static_cast<DWORD>(keys.size()), &n);
+    CloseHandle(in);
+  }
+  ComeHome();
+}
+
+// Text on screen: whether row `y` of the window starts with `text`.
+bool Shows(const Screen& s, int y, const std::string& text) { return s.Row(y).rfind(text, 0) == 0; }
+
+// Whether the walk's line is in the window.
+bool Walking(const Screen& s) {
+  for (int y = s.Top; y <= s.Bottom; ++y)
+    if (Shows(s, y, " scanning folder ")) return true;
+  return false;
+}
+
+// A run over 2100 entries in a console window of 30 rows, whose banner stands on row `top`:
+// during the walk, the listing and at the end the window shows the rows drawn last, the
+// banner first and "finished!" alone on the window's last row, the cursor after it.
+void Windowed(Run& run, int top, const std::wstring& log, const std::function<void()>& walking) {
+  Screen s;
+  auto at = [&](int y, const std::string& text) {
+    return (s = Look(run.zavero)).Top == top && s.Bottom == top + 29 && Shows(s, y, text);
+  };
+  WaitFor(60, [&] { return Walking(s = Look(run.zavero)); });
+  // Below history the banner stands where the program was started: on the window's first row.
+  if (top < 0) top = s.Top;
+  std::string window = " window " + std::to_string(top) + "-" + std::to_string(top + 29);
+  Capture(s, run.name + "-walking");
+  Check(at(top + 3, " scanning folder ") && at(top, "QOR_ZAVERO has been started"),
+        run.name + ": walking," + window + ", the banner on its first row, the walk on row " +
+        std::to_string(top + 3));
+  if (walking) walking();
+  Check(WaitFor(120, [&] { return LogHas(log, "\r\n listing...") && at(top, "QOR_ZAVERO has been started"); }),
+        run.name + ": listing," + window + ", the banner on its first row");
+  bool ended = WaitFor(120, [&] { return LogHas(log, "finished!"); }) &&
+               WaitFor(30, [&] { return at(top + 29, "finished!"); });
+  Capture(s, run.name + "-end");
+  Check(ended && s.Row(top + 29) == "finished!" && s.CursorX == 9 && s.CursorY == top + 29,
+        run.name + ": at the end," + window + ", finished! alone on its last row, the cursor after it");
+  // 2100 entries drawn over the 26 entry rows from row 3 on, round after round.
+  std::string last = ReadFile(log);
+  size_t end = last.rfind("\r\n   ") + 2;
+  last = end > 2 ? last.substr(end + 1, last.find("\r\n", end) - end - 1) : "";
+  CheckEq(run.name + ": at the end, the last entry on row " + std::to_string(top + 23), last,
+          s.Row(top + 23));
+}
+
+// cmd.exe in a console of its own, after 200 lines of history, with `command` typed at its
+// prompt; `before` is its console then; the run's zavero.exe is found as cmd.exe's child.
+Run TypedInCmd(const std::string& name, const std::wstring& command, Screen& before) {
+  Run cmd = Start(name, L"cmd.exe /k \"for /l %i in (1,1,200) do @echo line %i\"");
+  WaitFor(60, [&] { return (before = Look(cmd.zavero, 0, 200)).Read && Shows(before, 200, Utf8(g_bin)); });
+  Type(cmd.zavero, command);
+  DWORD shell = cmd.zavero;
+  cmd.zavero = 0;
+  WaitFor(30, [&] { return (cmd.zavero = ChildNamed(shell, L"zavero.exe")) != 0; });
+  CloseHandle(cmd.process.hProcess);
+  cmd.process.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, cmd.zavero);
+  return cmd;
+}
+
+void CheckHistory(const std::string& when, const Screen& s) {
+  std::string history, rows;
+  for (int i = 0; i < 200; ++i) history += "line " + std::to_string(i + 1) + "|", rows += s.Row(i) + "|";
+  CheckEq("cmd with history, " + when + ": the history as cmd.exe wrote it", history, rows);
+}
+
+// The console a user has: zavero.exe typed into cmd.exe after 200 lines of history, and in a
+// console of its own. The history stays as cmd.exe wrote it; Ctrl+C in the midst of a run gives
+// the console back with the colour and the modes it had before; the folder the walk is in
+// cannot be renamed by another program.
+void WindowedConsole() {
+  std::wstring tree = g_work + L"\\windowed", pad = tree + L"\\pad";
+  std::vector<std::string> lines;
+  for (int d = 100; d < 400; ++d)
+    for (int h = 1; h <= 7; ++h) lines.push_back("f 2 pad/d" + std::to_string(d) + "/h" + std::to_string(h) + ".txt");
+  MakeTree(tree, lines);
+  Screen before;
+  Run hist = TypedInCmd("cmd with history", L"zavero.exe LIST hist.log " + Quoted(tree), before);
+  Windowed(hist, -1, g_bin + L"\\hist.log", nullptr);
+  CheckHistory("at the end", Look(hist.zavero, 0, 199));
+  CtrlC(hist.zavero);
+
+  Run again = TypedInCmd("ctrl-c", L"zavero.exe LIST again.log " + Quoted(tree), before);
+  Screen s;
+  WaitFor(60, [&] { return Walking(s = Look(again.zavero)); });
+  std::string own = s.Header().substr(s.Header().find("attribute"));
+  CheckEq("a run in cmd.exe works with its own colour and modes", "attribute 15 output 0 input 1b7\n", own);
+  Screen after = CtrlC(again.zavero, again.process.hProcess, 0, 199);
+  Capture(after, "cmd-after-ctrl-c");
+  Check(after.Read, "Ctrl+C in the midst of the walk ends the run");
+  CheckEq("after Ctrl+C: the colour and the modes of before", before.Header().substr(before.Header().find("attribute")),
+          after.Header().substr(after.Header().find("attribute")));
+  CheckHistory("after Ctrl+C", after);
+
+  Run fresh = StartZavero("a console of its own", {L"LIST", L"fresh.log", tree});
+  Windowed(fresh, 0, g_bin + L"\\fresh.log", [&] {
+    BOOL moved = MoveFileExW(pad.c_str(), (tree + L"\\moved").c_str(), 0);
+    DWORD error = GetLastError();
+    if (moved) MoveFileExW((tree + L"\\moved").c_str(), pad.c_str(), 0);
+    CheckEq("another program cannot rename the folder the walk is in", "refused: error 32",
+            moved ? "moved" : "refused: error " + std::to_string(error));
+  });
+  CtrlC(fresh.zavero);
+  Check(WaitForSingleObject(fresh.process.hProcess, 30000) == WAIT_OBJECT_0, "a console of its own: Ctrl+C ends it");
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -577,7 +710,7 @@ int wmain(int argc, wchar_t** argv) {
           "the work folder is on " + Utf8(filesystem) + " (" + Utf8(fs) + ")");
 
   const std::pair<const char*, void (*)()> scenarios[] = {{"list", Listing}, {"clear", Clearing},
-    {"names", Names}, {"long", LongPaths}};
+    {"names", Names}, {"long", LongPaths}, {"windowed", WindowedConsole}};
   for (const auto& s : scenarios)
     if (only.empty() || Wide(s.first) == only) s.second();
 
