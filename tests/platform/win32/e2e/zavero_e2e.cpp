@@ -673,6 +673,54 @@ void WindowedConsole() {
   Check(WaitForSingleObject(fresh.process.hProcess, 30000) == WAIT_OBJECT_0, "a console of its own: Ctrl+C ends it");
 }
 
+// Ctrl+C in the midst of the clearing phase of 4000 hidden files: the program ends at once;
+// its log is the beginning of the whole run's, cut after a whole line; exactly the entries it
+// reports treated lost the hidden bit (the one whose path line ends the log may be either);
+// nobody holds the log afterwards.
+void CtrlCWhileClearing() {
+  std::wstring tree = g_work + L"\\cut", log = g_work + L"\\cut.log";
+  std::vector<std::string> rel, lines;
+  for (int d = 0; d < 8; ++d)
+    for (int i = 0; i < 500; ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, "d%d/f%03d.txt", d, i);
+      rel.push_back(name), lines.push_back(std::string("f 2 ") + name);
+    }
+  MakeTree(tree, lines);
+  Expected e;
+  e.folder = Utf8(tree), e.selected = Under(e.folder, rel);
+  std::string whole = Crlf(LogLines(e)), cut;
+  size_t done = 0;
+  auto treated = [&] {
+    cut = ReadFile(log), done = 0;
+    for (size_t at = cut.find("...sucsess!"); at != std::string::npos; at = cut.find("...sucsess!", at + 1)) ++done;
+    return done >= 200;
+  };
+  Run run = StartZavero("cut", {L"CLEAR", log, tree});
+  if (!Check(WaitFor(300, treated), "cut: the clearing phase gets under way")) return;
+  CtrlC(run.zavero);
+  Check(WaitForSingleObject(run.process.hProcess, 30000) == WAIT_OBJECT_0, "cut: Ctrl+C ends the program");
+  treated();
+  Check(cut.size() > 2 && !cut.compare(cut.size() - 2, 2, "\r\n") && !whole.compare(0, cut.size(), cut) &&
+        done < rel.size(), "cut: the log is the whole run's up to a whole line of the clearing phase (" +
+        std::to_string(done) + " of 4000 entries treated)");
+  State state = ReadState(tree);
+  std::vector<std::string> hidden;
+  for (const std::string& r : rel) {
+    std::string w = "\\" + r;
+    std::replace(w.begin(), w.end(), '/', '\\');
+    if (state[Wide(w)] & FILE_ATTRIBUTE_HIDDEN) hidden.push_back(r);
+  }
+  bool between = done < rel.size() && cut.size() >= e.selected[done].size() + 5 &&
+                 !cut.compare(cut.size() - e.selected[done].size() - 5, std::string::npos, "   " + e.selected[done] + "\r\n");
+  Check(hidden == std::vector<std::string>(rel.begin() + done, rel.end()) ||
+        (between && hidden == std::vector<std::string>(rel.begin() + done + 1, rel.end())),
+        "cut: exactly the entries the log reports treated lost the hidden bit");
+  HANDLE held = CreateFileW(log.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  Check(held != INVALID_HANDLE_VALUE, "cut: nobody holds the log afterwards");
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+}
+
 // A drive whose medium is out: the run says it cannot read the start folder and finishes,
 // held up by no error box.
 void NoMedium() {
@@ -731,7 +779,7 @@ int wmain(int argc, wchar_t** argv) {
           "the work folder is on " + Utf8(filesystem) + " (" + Utf8(fs) + ")");
 
   const std::pair<const char*, void (*)()> scenarios[] = {{"list", Listing}, {"clear", Clearing},
-    {"names", Names}, {"long", LongPaths}, {"windowed", WindowedConsole}};
+    {"names", Names}, {"long", LongPaths}, {"windowed", WindowedConsole}, {"cut", CtrlCWhileClearing}};
   for (const auto& s : scenarios)
     if (only.empty() || Wide(s.first) == only) s.second();
   if (only.empty() || only == L"medium") NoMedium();
