@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <map>
 #include <string>
@@ -617,7 +618,7 @@ void Windowed(Run& run, int top, const std::wstring& log, const std::function<vo
 // prompt; `before` is its console then; the run's zavero.exe is found as cmd.exe's child.
 Run TypedInCmd(const std::string& name, const std::wstring& command, Screen& before) {
   Run cmd = Start(name, L"cmd.exe /k \"for /l %i in (1,1,200) do @echo line %i\"");
-  WaitFor(60, [&] { return (before = Look(cmd.zavero, 0, 200)).Read && Shows(before, 200, Utf8(g_bin)); });
+  WaitFor(60, [&] { return (before = Look(cmd.zavero, 0, 209)).Read && Shows(before, before.CursorY, Utf8(g_bin)); });
   Type(cmd.zavero, command);
   DWORD shell = cmd.zavero;
   cmd.zavero = 0;
