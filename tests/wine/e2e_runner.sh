@@ -8,7 +8,7 @@ e2e_begin e2e_runner
 wl_xvfb_start || wl_die "no X display"
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 for v in "ScreenBufferSize $((9001 << 16 | 120))" "WindowSize $((30 << 16 | 120))" "ScreenColors 7"; do
-  wine reg add 'HKCU\Console' /v ${v% *} /t REG_DWORD /d ${v#* } /f >/dev/null 2>&1
+  wine reg add 'HKCU\Console' /v "${v% *}" /t REG_DWORD /d "${v#* }" /f >/dev/null 2>&1
 done
 wine "$runner" "$(wl_winpath "$ZAVERO_EXE")" "$(wl_winpath "$E2E_DIR/work")" "$@" | tr -d '\r'
 exit "${PIPESTATUS[0]}"
