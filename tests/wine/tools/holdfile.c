@@ -7,8 +7,6 @@
  * holdfile FILE -: opens FILE the same way and closes it at once, without retrying: proof
  * that nobody holds it.
  *
- * holdfile -move FROM TO: renames FROM to TO (MoveFileExA): "moved" or "refused: error N".
- *
  * Exit status: 0 held and released; 2 never got the file (the Windows error is printed);
  * 3 GO did not appear within 10 minutes; 64 bad arguments. */
 #include <windows.h>
@@ -18,11 +16,6 @@
 static int exists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 int main(int argc, char **argv) {
-  if (argc == 4 && strcmp(argv[1], "-move") == 0) {
-    if (MoveFileExA(argv[2], argv[3], 0)) return puts("moved"), 0;
-    printf("refused: error %lu\n", (unsigned long)GetLastError());
-    return 2;
-  }
   if (argc < 3 || argc > 4) {
     fprintf(stderr, "usage: holdfile FILE GO [HELD] | holdfile FILE -\n");
     return 64;

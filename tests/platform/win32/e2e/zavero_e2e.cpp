@@ -1,0 +1,795 @@
+// zavero_e2e ZAVERO_EXE WORK_FOLDER [--filesystem ntfs|fat32|exfat] [--only NAME]
+//
+// The end-to-end proof of zavero.exe on Windows (and under Wine): it makes trees with the
+// attribute bits it needs below WORK_FOLDER, starts the program in a console of its own or
+// in cmd.exe, reads that console as the user sees it, answers the question box, checks the
+// bits on disk and the log byte for byte, and ends the program as a user does. One line
+// "ok N - what" / "not ok N - what" per check, then "N passed, N failed[, N skipped]", also
+// written to WORK_FOLDER\report.txt; each screen checked is kept in WORK_FOLDER\captures.
+// Exit status 0 when no check failed.
+#include "e2e_console.h"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ------------------------------------------------------------------ the report
+
+std::wstring g_work, g_bin, g_exe;
+FILE* g_report = nullptr;
+HANDLE g_stdout = nullptr;
+int g_count = 0, g_passed = 0, g_failed = 0, g_skipped = 0;
+
+void Print(const std::string& line) {
+  std::string text = line + "\n";
+  if (g_report) std::fputs(text.c_str(), g_report), std::fflush(g_report);
+  DWORD n = 0;
+  if (GetFileType(g_stdout) != FILE_TYPE_CHAR) {
+    WriteFile(g_stdout, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
+    return;
+  }
+  // Run by hand in a console: between looks at another console the runner is back in its own.
+  HANDLE out = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+  std::wstring wide = Wide(text);
+  WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &n, nullptr);
+  CloseHandle(out);
+}
+
+bool Check(bool ok, const std::string& what, const std::string& detail = "") {
+  ++g_count;
+  ++(ok ? g_passed : g_failed);
+  Print((ok ? "ok " : "not ok ") + std::to_string(g_count) + " - " + what);
+  if (!ok && !detail.empty()) Print("#   " + detail);
+  return ok;
+}
+
+bool CheckEq(const std::string& what, const std::string& expected, const std::string& actual) {
+  return Check(expected == actual, what, "expected [" + expected + "]\n#   actual   [" + actual + "]");
+}
+
+void Skip(const std::string& what, const std::string& reason) {
+  ++g_count, ++g_skipped;
+  Print("ok " + std::to_string(g_count) + " - " + what + " # skipped: " + reason);
+}
+
+// ------------------------------------------------------------------ trees on disk
+
+// The form that takes paths of any length and names ending in a dot or a blank.
+std::wstring Long(const std::wstring& path) { return L"\\\\?\\" + path; }
+
+// Makes the entries of `lines`, each "f BITS PATH" or "d BITS PATH" ("/" between names,
+// BITS hex or "-"), below `root`; folders on the way are made plain.
+void MakeTree(const std::wstring& root, const std::vector<std::string>& lines) {
+  std::vector<std::pair<std::wstring, DWORD>> marks;
+  CreateDirectoryW(Long(root).c_str(), nullptr);
+  for (const std::string& line : lines) {
+    std::wstring rel = Wide(line.substr(line.find(' ', 2) + 1)), path = root;
+    std::replace(rel.begin(), rel.end(), L'/', L'\\');
+    for (size_t at = 0;; ++at) {
+      size_t end = rel.find(L'\\', at);
+      path = root + L"\\" + rel.substr(0, end);
+      if (end == std::wstring::npos) break;
+      CreateDirectoryW(Long(path).c_str(), nullptr);
+      at = end;
+    }
+    if (line[0] == 'd') {
+      CreateDirectoryW(Long(path).c_str(), nullptr);
+    } else {
+      HANDLE f = CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      CloseHandle(f);
+    }
+    std::string bits = line.substr(2, line.find(' ', 2) - 2);
+    if (bits != "-") marks.emplace_back(path, std::stoul(bits, nullptr, 16));
+  }
+  // Once everything is made: a read-only folder keeps Wine from making its entries.
+  for (const auto& mark : marks) SetFileAttributesW(Long(mark.first).c_str(), mark.second);
+}
+
+// Every entry below `root` with its attributes: the state a run may change.
+using State = std::map<std::wstring, DWORD>;
+void ReadState(const std::wstring& root, const std::wstring& rel, State& state) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(Long(root + rel + L"\\*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    state[rel + L"\\" + name] = found.dwFileAttributes;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ReadState(root, rel + L"\\" + name, state);
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+}
+State ReadState(const std::wstring& root) {
+  State state;
+  ReadState(root, L"", state);
+  return state;
+}
+std::string Show(const State& state) {
+  std::string text;
+  for (const auto& e : state) text += Utf8(e.first) + " " + std::to_string(e.second) + "; ";
+  return text;
+}
+
+std::string ReadFile(const std::wstring& path) {
+  std::string bytes;
+  HANDLE f = CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                         FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  char chunk[65536];
+  DWORD n = 0;
+  while (f != INVALID_HANDLE_VALUE && ::ReadFile(f, chunk, sizeof chunk, &n, nullptr) && n)
+    bytes.append(chunk, n);
+  if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+  return bytes;
+}
+
+// ------------------------------------------------------------------ the expected log
+
+struct Expected {
+  bool clear = true;
+  int include = 2, skip = 4;
+  std::string pattern = "*", folder;
+  std::vector<std::string> skipped, selected;  // full paths in walk order
+};
+
+std::string LeftAlone(size_t count, int skip, const std::string& pattern, int include) {
+  return " " + std::to_string(count) + (count == 1 ? " entry" : " entries") +
+         " skipped (attributes $" + std::to_string(skip) + (count == 1 ? "); take it" : "); take them") +
+         " with parameters 4-8: " + pattern + " 1 1 0 " + std::to_string(include);
+}
+
+std::string Crlf(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+std::vector<std::string> LogLines(const Expected& e) {
+  std::vector<std::string> lines = {"QOR_ZAVERO has been started...",
+    (e.clear ? "Clear attributes: $" : "include attributes: $") + std::to_string(e.include),
+    "skip attributes: $" + std::to_string(e.skip), "searching files: " + e.pattern,
+    "search in folder: " + e.folder};
+  for (const std::string& p : e.skipped)
+    lines.push_back(" skipped (attributes $" + std::to_string(e.skip) + "): " + p);
+  lines.push_back(e.clear ? " clearing..." : " listing...");
+  for (const std::string& p : e.selected) {
+    lines.push_back("   " + p);
+    if (e.clear) lines.push_back("     ...sucsess!");
+  }
+  if (!e.skipped.empty()) lines.push_back(LeftAlone(e.skipped.size(), e.skip, e.pattern, e.include));
+  lines.push_back("finished!");
+  return lines;
+}
+
+// ------------------------------------------------------------------ the program's run
+
+struct Run {
+  std::string name;
+  PROCESS_INFORMATION process = {};
+  DWORD zavero = 0;  // the process whose console is read: zavero.exe or the cmd.exe it runs in
+};
+
+std::wstring Quoted(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+  std::wstring q = L"\"";
+  size_t slashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') { ++slashes; q += c; continue; }
+    if (c == L'"') q.append(slashes + 1, L'\\');
+    slashes = 0;
+    q += c;
+  }
+  return q.append(slashes, L'\\') + L"\"";
+}
+
+// Starts `command` in a new console with the working folder WORK\bin.
+Run Start(const std::string& name, const std::wstring& command) {
+  Run run;
+  run.name = name;
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  std::wstring line = command;
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+                      g_bin.c_str(), &si, &run.process))
+    Print("# cannot start " + Utf8(command) + ": error " + std::to_string(GetLastError()));
+  run.zavero = run.process.dwProcessId;
+  return run;
+}
+
+Run StartZavero(const std::string& name, const std::vector<std::wstring>& args) {
+  std::wstring line = Quoted(g_bin + L"\\zavero.exe");
+  for (const std::wstring& a : args) line += L" " + Quoted(a);
+  return Start(name, line);
+}
+
+bool Alive(HANDLE process) { return process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
+
+bool WaitFor(int seconds, const std::function<bool()>& done) {
+  for (DWORD t0 = GetTickCount(); !done(); Sleep(100))
+    if (GetTickCount() - t0 > static_cast<DWORD>(seconds) * 1000) return false;
+  return true;
+}
+
+bool LogHas(const std::wstring& log, const std::string& text) {
+  return ReadFile(log).find(text) != std::string::npos;
+}
+
+// Keeps the screen as WORK\captures\LABEL.txt for the reader of a failed run.
+void Capture(const Screen& s, const std::string& label) {
+  FILE* f = _wfopen((g_work + L"\\captures\\" + Wide(label) + L".txt").c_str(), L"wb");
+  if (!f) return;
+  std::fputs(s.Header().c_str(), f);
+  for (size_t i = 0; i < s.Rows.size(); ++i)
+    std::fprintf(f, "%d|%s\n", s.First + static_cast<int>(i), s.Rows[i].c_str());
+  std::fclose(f);
+}
+
+// The processes now running, by id: parent and image name.
+std::vector<PROCESSENTRY32W> Processes() {
+  std::vector<PROCESSENTRY32W> all;
+  PROCESSENTRY32W e = {};
+  e.dwSize = sizeof e;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  for (BOOL more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e)) all.push_back(e);
+  CloseHandle(snap);
+  return all;
+}
+
+DWORD ChildNamed(DWORD parent, const wchar_t* image) {
+  for (const auto& e : Processes())
+    if (e.th32ParentProcessID == parent && _wcsicmp(e.szExeFile, image) == 0) return e.th32ProcessID;
+  return 0;
+}
+
+// A top-level window of process `pid` (any, when 0) whose title is `title`.
+struct Wanted { std::wstring title; DWORD pid; HWND found; };
+BOOL CALLBACK TitleIs(HWND w, LPARAM p) {
+  auto* want = reinterpret_cast<Wanted*>(p);
+  wchar_t text[512] = {};
+  DWORD owner = 0;
+  GetWindowTextW(w, text, 512);
+  GetWindowThreadProcessId(w, &owner);
+  if (want->title != text || (want->pid && owner != want->pid) || !IsWindowVisible(w)) return TRUE;
+  want->found = w;
+  return FALSE;
+}
+HWND FindTitled(const std::wstring& title, DWORD pid) {
+  Wanted want = {title, pid, nullptr};
+  EnumWindows(TitleIs, reinterpret_cast<LPARAM>(&want));
+  return want.found;
+}
+
+// Processor time of a process over `ms` milliseconds, in per cent of one core.
+int CpuPercent(HANDLE process, DWORD ms) {
+  auto used = [process] {
+    FILETIME a, b, k, u;
+    GetProcessTimes(process, &a, &b, &k, &u);
+    return (ULONGLONG(k.dwHighDateTime) << 32 | k.dwLowDateTime) +
+           (ULONGLONG(u.dwHighDateTime) << 32 | u.dwLowDateTime);
+  };
+  ULONGLONG t0 = used();
+  Sleep(ms);
+  return static_cast<int>((used() - t0) / 100 / ms);  // 100 ns units against ms
+}
+
+// ------------------------------------------------------------------ the checks of a run
+
+// Waits for "finished!" in the log and on the window's last row.
+bool RunToEnd(Run& run, const std::wstring& log, Screen& end) {
+  bool done = WaitFor(300, [&] { return LogHas(log, "finished!\r\n"); }) &&
+              WaitFor(30, [&] {
+                end = Look(run.zavero);
+                return end.Read && end.Row(end.Bottom) == "finished!";
+              });
+  Capture(end, run.name + "-end");
+  return Check(done, run.name + ": ran to \"finished!\" in the log and on the window's last row");
+}
+
+// The screen at the end of a run whose banner is on row `top`: the banner and the log path,
+// the count found, the phase line, one row per path (two blanks before it), the line on the
+// entries left alone, blank rows and "finished!"; with their colours.
+void CheckScreen(const Run& run, const Screen& s, int top, const std::string& log_shown,
+                 const Expected& e, const std::vector<std::string>& shown) {
+  std::vector<std::string> rows = {"QOR_ZAVERO has been started...", "Writing to: " + log_shown,
+    " files found: " + std::to_string(e.selected.size()), e.clear ? " clearing..." : " listing..."};
+  for (const std::string& p : shown) rows.push_back("  " + p);
+  if (!e.skipped.empty()) rows.push_back(LeftAlone(e.skipped.size(), e.skip, e.pattern, e.include));
+  while (top + static_cast<int>(rows.size()) < s.Bottom) rows.push_back("");
+  rows.push_back("finished!");
+  std::string expected, actual;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    expected += rows[i].substr(0, rows[i].find_last_not_of(' ') + 1) + "|";
+    actual += s.Row(top + static_cast<int>(i)) + "|";
+  }
+  CheckEq(run.name + ": the screen, row by row", expected, actual);
+  // Light red banner and "finished!", white log path and count, light blue phase and entries.
+  std::string colours = std::to_string(s.Colour(top)) + " " + std::to_string(s.Colour(top + 1)) +
+    " " + std::to_string(s.Colour(top + 2)) + " " + std::to_string(s.Colour(top + 3)) + " " +
+    std::to_string(s.Colour(top + 4)) + " " + std::to_string(s.Colour(s.Bottom));
+  CheckEq(run.name + ": the colours of banner, log path, count, phase, entries, finished!",
+          "12 15 15 9 9 12", colours);
+}
+
+bool CheckLog(const std::string& what, const std::wstring& log, const std::string& expected) {
+  std::string actual = ReadFile(log);
+  return Check(actual == expected, what, "expected:\n" + expected + "#   actual:\n" + actual);
+}
+
+// The question box of a finished run: its title and text; answered with `answer`.
+void AnswerBox(Run& run, const std::string& log_shown, int answer) {
+  HWND box = nullptr;
+  WaitFor(120, [&] { return (box = FindTitled(L"A little question...", run.zavero)) != nullptr; });
+  if (!Check(box != nullptr, run.name + ": the box \"A little question...\" appears")) return;
+  wchar_t text[1024] = {};
+  GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 1024);
+  CheckEq(run.name + ": the box asks whether to open the log", "Open " + log_shown + " ?", Utf8(text));
+  Check(GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO) && !GetDlgItem(box, IDOK),
+        run.name + ": the box has the buttons Yes and No");
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
+  Check(WaitFor(60, [&] { return !IsWindow(box); }),
+        run.name + ": the box goes away on " + (answer == IDYES ? "Yes" : "No"));
+}
+
+// Ctrl+C as the user types it: an event to every process of the console, the runner ignoring
+// its own.
+BOOL WINAPI IgnoreCtrlC(DWORD) { return TRUE; }
+// Ctrl+C, then the console's rows `first` to `last` once `process` has ended. The runner stays
+// in the console meanwhile, so that it outlives a shell that ends on Ctrl+C (as Wine's does).
+Screen CtrlC(DWORD pid, HANDLE process = nullptr, int first = 0, int last = 0) {
+  FreeConsole();
+  Screen s;
+  if (AttachConsole(pid)) {
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    if (process && WaitForSingleObject(process, 30000) == WAIT_OBJECT_0) s = LookHere(first, last);
+  }
+  Sleep(200);
+  ComeHome();
+  return s;
+}
+
+void IdleThenCtrlC(Run& run, const std::wstring& log, const std::string& log_at_end) {
+  int cpu = CpuPercent(run.process.hProcess, 4000);
+  Check(Alive(run.process.hProcess) && cpu <= 10,
+        run.name + ": still running and idle after the answer (" + std::to_string(cpu) + "% of a core)");
+  CheckEq(run.name + ": nothing more was logged", log_at_end, ReadFile(log));
+  CtrlC(run.zavero);
+  Check(WaitForSingleObject(run.process.hProcess, 30000) == WAIT_OBJECT_0, run.name + ": Ctrl+C ends it");
+}
+
+std::vector<std::string> Under(const std::string& base, const std::vector<std::string>& rel) {
+  std::vector<std::string> full;
+  for (std::string r : rel) {
+    std::replace(r.begin(), r.end(), '/', '\\');
+    full.push_back((base.back() == '\\' ? base : base + "\\") + r);
+  }
+  return full;
+}
+
+// ------------------------------------------------------------------ the scenarios
+
+// The tree of the listing and clearing runs: hidden, hidden+system, system, plain and
+// read-only files and folders at several depths, a name with blanks, and a hidden folder
+// named like a file. The walk takes a folder's own entries by name, then each subfolder's.
+const std::vector<std::string> kSample = {
+  "f 2 a_hidden.txt", "f 6 b_hidsys.txt", "f 4 c_system.txt", "f - d_plain.txt",
+  "f 3 e_rohidden.txt", "d 2 f_hiddir", "f 2 f_hiddir/inner.txt", "d 6 g_hidsysdir",
+  "f 2 g_hidsysdir/a_deep.txt", "f 6 g_hidsysdir/b_deep_hs.txt", "d 3 h_rohiddir",
+  "f 2 h_rohiddir/x.txt", "d - sub", "f 2 sub/a.txt", "f 6 sub/b_hs.txt", "f 4 sub/c_sys.txt",
+  "f 1 sub/d_ro.txt", "d 6 sub/e_hsdir", "d 2 sub/f_hdir", "d 2 sub/f_hdir/g",
+  "f 2 sub/f_hdir/g/leaf.txt", "d 4 sub/g_sysdir", "f 7 sub/h_rohs.txt",
+  "f 2 sub/i with blanks.txt", "d 2 sub/j_dir.txt", "f 2 sub/j_dir.txt/z.txt"};
+const std::vector<std::string> kSampleSelected = {"a_hidden.txt", "e_rohidden.txt", "f_hiddir",
+  "h_rohiddir", "f_hiddir/inner.txt", "g_hidsysdir/a_deep.txt", "h_rohiddir/x.txt", "sub/a.txt",
+  "sub/f_hdir", "sub/i with blanks.txt", "sub/j_dir.txt", "sub/f_hdir/g", "sub/f_hdir/g/leaf.txt",
+  "sub/j_dir.txt/z.txt"};
+const std::vector<std::string> kSampleSkipped = {"b_hidsys.txt", "g_hidsysdir",
+  "g_hidsysdir/b_deep_hs.txt", "sub/b_hs.txt", "sub/e_hsdir", "sub/h_rohs.txt"};
+
+// One run in a console of its own over `tree`, checked to the end: log, screen, box; then
+// `after` (bits on disk, notepad), then idle and Ctrl+C.
+void WholeRun(const std::string& name, const std::vector<std::wstring>& args, const Expected& e,
+              const std::wstring& log, const std::string& log_shown,
+              const std::vector<std::string>& shown, int answer, const std::function<void(Run&)>& after) {
+  Run run = StartZavero(name, args);
+  Screen end;
+  if (!RunToEnd(run, log, end)) return;
+  CheckLog(name + ": the log holds exactly the expected bytes", log, Crlf(LogLines(e)));
+  CheckScreen(run, end, 0, log_shown, e, shown);
+  std::string log_at_end = ReadFile(log);
+  AnswerBox(run, log_shown, answer);
+  if (after) after(run);
+  IdleThenCtrlC(run, log, log_at_end);
+}
+
+void Listing() {
+  std::wstring tree = g_work + L"\\list";
+  MakeTree(tree, kSample);
+  State before = ReadState(tree);
+  std::string t = Utf8(tree);
+  Expected e;
+  e.clear = false, e.folder = t, e.selected = Under(t, kSampleSelected), e.skipped = Under(t, kSampleSkipped);
+  auto none_started = [&](Run& run) {
+    Sleep(5000);
+    Check(!ChildNamed(run.zavero, L"notepad.exe") && !FindTitled(L"list1.log - Notepad", 0),
+          "list1: after No nothing was started");
+  };
+  // The mode in lower case, a bare log name: placed beside the program.
+  WholeRun("list1", {L"list", L"list1.log", tree}, e, g_bin + L"\\list1.log",
+           Utf8(g_bin) + "\\list1.log", e.selected, IDNO, none_started);
+  Check(ReadState(tree) == before, "list1: nothing on disk changed");
+
+  // The start folder ending in "\", files named *.txt only, skip mask 0, include mask in "$"
+  // notation: hidden *.txt files, hidden+system ones too, no skip lines.
+  Expected m;
+  m.clear = false, m.skip = 0, m.pattern = "*.txt", m.folder = t + "\\";
+  m.selected = Under(m.folder, {"a_hidden.txt", "b_hidsys.txt", "e_rohidden.txt",
+    "f_hiddir/inner.txt", "g_hidsysdir/a_deep.txt", "g_hidsysdir/b_deep_hs.txt", "h_rohiddir/x.txt",
+    "sub/a.txt", "sub/b_hs.txt", "sub/h_rohs.txt", "sub/i with blanks.txt", "sub/f_hdir/g/leaf.txt",
+    "sub/j_dir.txt/z.txt"});
+  WholeRun("list2", {L"LIST", L"list2.log", tree + L"\\", L"*.txt", L"0", L"1", L"0", L"$2"}, m,
+           g_bin + L"\\list2.log", Utf8(g_bin) + "\\list2.log", m.selected, IDNO, nullptr);
+  Check(ReadState(tree) == before, "list2: nothing on disk changed");
+}
+
+// Exactly the entries `cleared` (relative, "\" first) lost the hidden bit, nothing else moved.
+void CheckCleared(const std::string& what, const std::wstring& tree, State before,
+                  const std::vector<std::string>& cleared) {
+  for (std::string c : cleared) {
+    std::replace(c.begin(), c.end(), '/', '\\');
+    before[Wide("\\" + c)] &= ~FILE_ATTRIBUTE_HIDDEN;
+  }
+  State after = ReadState(tree);
+  Check(after == before, what, "expected " + Show(before) + "\n#   actual   " + Show(after));
+}
+
+void Clearing() {
+  std::wstring tree = g_work + L"\\clear", logs = g_work + L"\\logs";
+  MakeTree(tree, kSample);
+  CreateDirectoryW(logs.c_str(), nullptr);
+  State before = ReadState(tree);
+  std::string t = Utf8(tree), log = Utf8(logs) + "\\scan.log";
+  Expected e;
+  e.folder = t, e.selected = Under(t, kSampleSelected), e.skipped = Under(t, kSampleSkipped);
+  auto notepad = [&](Run& run) {
+    HWND np = nullptr;
+    WaitFor(120, [&] { return (np = FindTitled(L"scan.log - Notepad", 0)) != nullptr; });
+    DWORD pid = 0;
+    GetWindowThreadProcessId(np, &pid);
+    Check(np && pid == ChildNamed(run.zavero, L"notepad.exe"),
+          "clear: after Yes the program's own child notepad.exe shows the log");
+    HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    Check(p && TerminateProcess(p, 0) && WaitForSingleObject(p, 30000) == WAIT_OBJECT_0 &&
+          Alive(run.process.hProcess), "clear: notepad ended, the program outlives it");
+    if (p) CloseHandle(p);
+  };
+  // The mode in mixed case: the program upper-cases it before comparing.
+  WholeRun("clear", {L"Clear", Wide(log), tree}, e, Wide(log), log, e.selected, IDYES, notepad);
+  CheckCleared("clear: exactly the selected entries lost the hidden bit, nothing else changed",
+               tree, before, kSampleSelected);
+}
+
+// Names of every kind: blanks and dots at the end, device names, switches, scripts beyond
+// Latin, an emoji beyond 16 bits, and "Ωmega.txt" beside a hidden+system "Omega.txt"; the
+// start folder "-h" given relative to the working folder.
+void Names() {
+  std::wstring tree = g_bin + L"\\-h";
+  const std::string emoji = "\xf0\x9f\x98\x80";
+  std::vector<std::string> hidden = {" lead.txt", "--x", "COM1", "naïve dir", "nul.txt",
+    "trailing blank ", "Привет", "--x/-s.txt", "naïve dir/café.txt", "naïve dir/two  blanks.txt",
+    "sub/-", "sub/emoji " + emoji + " photo.jpg", "sub/in side.txt", "sub/trail.txt ",
+    "sub/trailing dot.", "sub/½.txt", "sub/Ωmega.txt", "sub/日本", "sub/日本語の書類.txt",
+    "sub/日本/x.txt", "trailing blank /inside.txt", "Привет/документ.txt"};
+  std::vector<std::string> lines = {"d 2 --x", "d 2 naïve dir", "d 2 trailing blank ", "d 2 Привет",
+    "d 2 sub/日本", "f 6 sub/Omega.txt"};
+  for (const std::string& h : hidden)
+    if (std::find(lines.begin(), lines.end(), "d 2 " + h) == lines.end()) lines.push_back("f 2 " + h);
+  MakeTree(tree, lines);
+  State before = ReadState(tree);
+  std::wstring log = g_work + L"\\names.log";
+  Expected e;
+  e.folder = "-h", e.selected = Under("-h", hidden), e.skipped = {"-h\\sub\\Omega.txt"};
+  Run run = StartZavero("names", {L"CLEAR", log, L"-h"});
+  Screen end;
+  if (!RunToEnd(run, log, end)) return;
+  CheckLog("names: every name in the log in UTF-8 as it stands on disk, each cleared", log,
+           Crlf(LogLines(e)));
+  CheckScreen(run, end, 0, Utf8(log), e, e.selected);
+  AnswerBox(run, Utf8(log), IDNO);
+  CheckCleared("names: every hidden entry lost the hidden bit, \"Omega.txt\" kept both",
+               tree, before, hidden);
+  IdleThenCtrlC(run, log, ReadFile(log));
+}
+
+// Paths last beyond the plain functions' 260 characters: every hidden entry reached, cleared
+// and logged by its whole path, up to 1000 characters, then the folder after them.
+void LongPaths() {
+  std::wstring tree = g_work + L"\\long";
+  std::string t = Utf8(tree);
+  auto fill = [](std::string s, size_t n) { s.resize(n, 'x'); return s; };
+  if (!Check(t.size() <= 140, "long: the start folder (" + std::to_string(t.size()) +
+             " characters) leaves room below it")) return;
+  std::string a = fill("a_", 150 - t.size() - 1), deep = a + "/" + fill("b_", 94);
+  std::string m = deep + "/" + fill("m_", 25), k = deep + "/" + fill("k_", 26) + ".txt";
+  std::string n = m + "/" + fill("n_", 28), c = fill("c_", 174);
+  std::string last = n + "/" + c + "/" + c + "/" + c + "/" + fill("d_", 174);
+  MakeTree(tree, {"f 2 h0.txt", "f 2 " + a + "/h1.txt", "f 2 " + deep + "/h2.txt", "f 2 " + k,
+    "f 6 " + deep + "/" + fill("s_", 26) + ".txt", "d 2 " + m, "f 2 " + m + "/h3.txt", "d 2 " + n,
+    "f 2 " + n + "/h4.txt", "d 2 " + last, "f 2 " + last + "/h5.txt", "d - z_after", "f 2 z_after/h6.txt"});
+  std::vector<std::string> treated = {"h0.txt", a + "/h1.txt", deep + "/h2.txt", k, m, m + "/h3.txt",
+    n, n + "/h4.txt", last, last + "/h5.txt", "z_after/h6.txt"};
+  Expected e;
+  e.folder = t, e.selected = Under(t, treated), e.skipped = Under(t, {deep + "/" + fill("s_", 26) + ".txt"});
+  std::string lengths;
+  for (const std::string& p : Under(t, {a, deep, m, k, n, last})) lengths += std::to_string(p.size()) + " ";
+  CheckEq("long: the paths measure 150, 245, 271, 276, 300 and 1000 characters",
+          "150 245 271 276 300 1000 ", lengths);
+  State before = ReadState(tree);
+  std::wstring log = g_work + L"\\long.log";
+  Run run = StartZavero("long", {L"CLEAR", log, tree});
+  Screen end;
+  if (!RunToEnd(run, log, end)) return;
+  CheckLog("long: every entry, however deep, cleared, with its whole path in every line", log,
+           Crlf(LogLines(e)));
+  std::vector<std::string> shown;
+  for (const std::string& p : e.selected) shown.push_back(p.substr(0, end.Width - 2));
+  CheckScreen(run, end, 0, Utf8(log), e, shown);
+  AnswerBox(run, Utf8(log), IDNO);
+  CheckCleared("long: every hidden entry lost the hidden bit, nothing else changed", tree, before, treated);
+  IdleThenCtrlC(run, log, ReadFile(log));
+}
+
+// Types `text` and Enter into the console of process `pid`, as the user would.
+void Type(DWORD pid, const std::wstring& text) {
+  FreeConsole();
+  if (AttachConsole(pid)) {
+    HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+    std::vector<INPUT_RECORD> keys;
+    for (wchar_t c : text + L"\r")
+      for (BOOL down : {TRUE, FALSE}) {
+        INPUT_RECORD r = {};
+        r.EventType = KEY_EVENT;
+        r.Event.KeyEvent.bKeyDown = down;
+        r.Event.KeyEvent.wRepeatCount = 1;
+        r.Event.KeyEvent.wVirtualKeyCode = c == L'\r' ? VK_RETURN : 0;
+        r.Event.KeyEvent.uChar.UnicodeChar = c;
+        keys.push_back(r);
+      }
+    DWORD n = 0;
+    WriteConsoleInputW(in, keys.data(), static_cast<DWORD>(keys.size()), &n);
+    CloseHandle(in);
+  }
+  ComeHome();
+}
+
+// Text on screen: whether row `y` of the window starts with `text`.
+bool Shows(const Screen& s, int y, const std::string& text) { return s.Row(y).rfind(text, 0) == 0; }
+
+// Whether the walk's line is in the window.
+bool Walking(const Screen& s) {
+  for (int y = s.Top; y <= s.Bottom; ++y)
+    if (Shows(s, y, " scanning folder ")) return true;
+  return false;
+}
+
+// A run over 2100 entries in a console window of 30 rows, whose banner stands on row `top`:
+// during the walk, the listing and at the end the window shows the rows drawn last, the
+// banner first and "finished!" alone on the window's last row, the cursor after it.
+void Windowed(Run& run, int top, const std::wstring& log, const std::function<void()>& walking) {
+  Screen s;
+  auto at = [&](int y, const std::string& text) {
+    return (s = Look(run.zavero)).Top == top && s.Bottom == top + 29 && Shows(s, y, text);
+  };
+  WaitFor(60, [&] { return Walking(s = Look(run.zavero)); });
+  // Below history the banner stands where the program was started: on the window's first row.
+  if (top < 0) top = s.Top;
+  std::string window = " window " + std::to_string(top) + "-" + std::to_string(top + 29);
+  Capture(s, run.name + "-walking");
+  Check(at(top + 3, " scanning folder ") && at(top, "QOR_ZAVERO has been started"),
+        run.name + ": walking," + window + ", the banner on its first row, the walk on row " +
+        std::to_string(top + 3));
+  if (walking) walking();
+  Check(WaitFor(120, [&] { return LogHas(log, "\r\n listing...") && at(top, "QOR_ZAVERO has been started"); }),
+        run.name + ": listing," + window + ", the banner on its first row");
+  bool ended = WaitFor(120, [&] { return LogHas(log, "finished!"); }) &&
+               WaitFor(30, [&] { return at(top + 29, "finished!"); });
+  Capture(s, run.name + "-end");
+  Check(ended && s.Row(top + 29) == "finished!" && s.CursorX == 9 && s.CursorY == top + 29,
+        run.name + ": at the end," + window + ", finished! alone on its last row, the cursor after it");
+  // 2100 entries drawn over the 26 entry rows from row 3 on, round after round.
+  std::string last = ReadFile(log);
+  size_t end = last.rfind("\r\n   ") + 2;
+  last = end > 2 ? last.substr(end + 1, last.find("\r\n", end) - end - 1) : "";
+  CheckEq(run.name + ": at the end, the last entry on row " + std::to_string(top + 23), last,
+          s.Row(top + 23));
+}
+
+// cmd.exe in a console of its own, after 200 lines of history, with `command` typed at its
+// prompt; `before` is its console then; the run's zavero.exe is found as cmd.exe's child.
+Run TypedInCmd(const std::string& name, const std::wstring& command, Screen& before) {
+  Run cmd = Start(name, L"cmd.exe /k \"for /l %i in (1,1,200) do @echo line %i\"");
+  WaitFor(60, [&] { return (before = Look(cmd.zavero, 0, 209)).Read && Shows(before, before.CursorY, Utf8(g_bin)); });
+  Type(cmd.zavero, command);
+  DWORD shell = cmd.zavero;
+  cmd.zavero = 0;
+  WaitFor(30, [&] { return (cmd.zavero = ChildNamed(shell, L"zavero.exe")) != 0; });
+  CloseHandle(cmd.process.hProcess);
+  cmd.process.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, cmd.zavero);
+  return cmd;
+}
+
+void CheckHistory(const std::string& when, const Screen& s) {
+  std::string history, rows;
+  for (int i = 0; i < 200; ++i) history += "line " + std::to_string(i + 1) + "|", rows += s.Row(i) + "|";
+  CheckEq("cmd with history, " + when + ": the history as cmd.exe wrote it", history, rows);
+}
+
+// The console a user has: zavero.exe typed into cmd.exe after 200 lines of history, and in a
+// console of its own. The history stays as cmd.exe wrote it; Ctrl+C in the midst of a run gives
+// the console back with the colour and the modes it had before; the folder the walk is in
+// cannot be renamed by another program.
+void WindowedConsole() {
+  std::wstring tree = g_work + L"\\windowed", pad = tree + L"\\pad";
+  std::vector<std::string> lines;
+  for (int d = 100; d < 400; ++d)
+    for (int h = 1; h <= 7; ++h) lines.push_back("f 2 pad/d" + std::to_string(d) + "/h" + std::to_string(h) + ".txt");
+  MakeTree(tree, lines);
+  Screen before;
+  Run hist = TypedInCmd("cmd with history", L"zavero.exe LIST hist.log " + Quoted(tree), before);
+  Windowed(hist, -1, g_bin + L"\\hist.log", nullptr);
+  CheckHistory("at the end", Look(hist.zavero, 0, 199));
+  CtrlC(hist.zavero);
+
+  Run again = TypedInCmd("ctrl-c", L"zavero.exe LIST again.log " + Quoted(tree), before);
+  Screen s;
+  WaitFor(60, [&] { return Walking(s = Look(again.zavero)); });
+  std::string own = s.Header().substr(s.Header().find("attribute"));
+  CheckEq("a run in cmd.exe works with its own colour and modes", "attribute 15 output 0 input 1b7\n", own);
+  Screen after = CtrlC(again.zavero, again.process.hProcess, 0, 199);
+  Capture(after, "cmd-after-ctrl-c");
+  Check(after.Read, "Ctrl+C in the midst of the walk ends the run");
+  CheckEq("after Ctrl+C: the colour and the modes of before", before.Header().substr(before.Header().find("attribute")),
+          after.Header().substr(after.Header().find("attribute")));
+  CheckHistory("after Ctrl+C", after);
+
+  Run fresh = StartZavero("a console of its own", {L"LIST", L"fresh.log", tree});
+  Windowed(fresh, 0, g_bin + L"\\fresh.log", [&] {
+    BOOL moved = MoveFileExW(pad.c_str(), (tree + L"\\moved").c_str(), 0);
+    DWORD error = GetLastError();
+    if (moved) MoveFileExW((tree + L"\\moved").c_str(), pad.c_str(), 0);
+    CheckEq("another program cannot rename the folder the walk is in", "refused: error 32",
+            moved ? "moved" : "refused: error " + std::to_string(error));
+  });
+  CtrlC(fresh.zavero);
+  Check(WaitForSingleObject(fresh.process.hProcess, 30000) == WAIT_OBJECT_0, "a console of its own: Ctrl+C ends it");
+}
+
+// Ctrl+C in the midst of the clearing phase of 4000 hidden files: the program ends at once;
+// its log is the beginning of the whole run's, cut after a whole line; exactly the entries it
+// reports treated lost the hidden bit (the one whose path line ends the log may be either);
+// nobody holds the log afterwards.
+void CtrlCWhileClearing() {
+  std::wstring tree = g_work + L"\\cut", log = g_work + L"\\cut.log";
+  std::vector<std::string> rel, lines;
+  for (int d = 0; d < 8; ++d)
+    for (int i = 0; i < 500; ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, "d%d/f%03d.txt", d, i);
+      rel.push_back(name), lines.push_back(std::string("f 2 ") + name);
+    }
+  MakeTree(tree, lines);
+  Expected e;
+  e.folder = Utf8(tree), e.selected = Under(e.folder, rel);
+  std::string whole = Crlf(LogLines(e)), cut;
+  size_t done = 0;
+  auto treated = [&] {
+    cut = ReadFile(log), done = 0;
+    for (size_t at = cut.find("...sucsess!"); at != std::string::npos; at = cut.find("...sucsess!", at + 1)) ++done;
+    return done >= 200;
+  };
+  Run run = StartZavero("cut", {L"CLEAR", log, tree});
+  if (!Check(WaitFor(300, treated), "cut: the clearing phase gets under way")) return;
+  CtrlC(run.zavero);
+  Check(WaitForSingleObject(run.process.hProcess, 30000) == WAIT_OBJECT_0, "cut: Ctrl+C ends the program");
+  treated();
+  Check(cut.size() > 2 && !cut.compare(cut.size() - 2, 2, "\r\n") && !whole.compare(0, cut.size(), cut) &&
+        done < rel.size(), "cut: the log is the whole run's up to a whole line of the clearing phase (" +
+        std::to_string(done) + " of 4000 entries treated)");
+  State state = ReadState(tree);
+  std::vector<std::string> hidden;
+  for (const std::string& r : rel) {
+    std::string w = "\\" + r;
+    std::replace(w.begin(), w.end(), '/', '\\');
+    if (state[Wide(w)] & FILE_ATTRIBUTE_HIDDEN) hidden.push_back(r);
+  }
+  bool between = done < rel.size() && cut.size() >= e.selected[done].size() + 5 &&
+                 !cut.compare(cut.size() - e.selected[done].size() - 5, std::string::npos, "   " + e.selected[done] + "\r\n");
+  Check(hidden == std::vector<std::string>(rel.begin() + done, rel.end()) ||
+        (between && hidden == std::vector<std::string>(rel.begin() + done + 1, rel.end())),
+        "cut: exactly the entries the log reports treated lost the hidden bit");
+  HANDLE held = CreateFileW(log.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  Check(held != INVALID_HANDLE_VALUE, "cut: nobody holds the log afterwards");
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+}
+
+// A drive whose medium is out: the run says it cannot read the start folder and finishes,
+// held up by no error box.
+void NoMedium() {
+  wchar_t drive[] = L"A:\\";
+  for (; drive[0] <= L'Z'; ++drive[0]) {
+    UINT type = GetDriveTypeW(drive);
+    if ((type == DRIVE_REMOVABLE || type == DRIVE_CDROM) &&
+        !GetVolumeInformationW(drive, nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0) &&
+        GetLastError() == ERROR_NOT_READY)
+      break;
+  }
+  if (drive[0] > L'Z') return Skip("a drive without a medium", "this machine has none (Wine never has)");
+  std::wstring log = g_work + L"\\medium.log";
+  Run run = StartZavero("no medium", {L"LIST", log, drive});
+  bool done = WaitFor(120, [&] { return LogHas(log, "finished!\r\n"); });
+  Check(done && LogHas(log, " cannot read the start folder " + Utf8(drive) + "\r\nfinished!\r\n"),
+        "no medium: the run says it cannot read the drive and finishes");
+  AnswerBox(run, Utf8(log), IDNO);
+  IdleThenCtrlC(run, log, ReadFile(log));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  g_stdout = GetStdHandle(STD_OUTPUT_HANDLE);
+  std::wstring filesystem, only;
+  for (int i = 3; i + 1 < argc; i += 2) {
+    if (!wcscmp(argv[i], L"--filesystem")) filesystem = argv[i + 1];
+    if (!wcscmp(argv[i], L"--only")) only = argv[i + 1];
+  }
+  if (argc < 3) {
+    Print("usage: zavero_e2e ZAVERO_EXE WORK_FOLDER [--filesystem ntfs|fat32|exfat] [--only NAME]");
+    return 64;
+  }
+  wchar_t full[MAX_PATH];
+  GetFullPathNameW(argv[2], MAX_PATH, full, nullptr);
+  g_work = full;
+  g_bin = g_work + L"\\bin";
+  CreateDirectoryW(g_work.c_str(), nullptr);
+  CreateDirectoryW(g_bin.c_str(), nullptr);
+  CreateDirectoryW((g_work + L"\\captures").c_str(), nullptr);
+  g_report = _wfopen((g_work + L"\\report.txt").c_str(), L"wb");
+  SetConsoleCtrlHandler(IgnoreCtrlC, TRUE);
+  // A copy beside which a bare log name lands.
+  if (!CopyFileW(argv[1], (g_bin + L"\\zavero.exe").c_str(), FALSE)) {
+    Print("cannot copy " + Utf8(argv[1]));
+    return 64;
+  }
+
+  wchar_t root[MAX_PATH] = {}, fs[64] = {};
+  GetVolumePathNameW(g_work.c_str(), root, MAX_PATH);
+  GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, fs, 64);
+  Print("# " + Utf8(g_work) + " on a " + Utf8(fs) + " volume");
+  if (!filesystem.empty())
+    Check(_wcsicmp(fs, filesystem.c_str()) == 0,
+          "the work folder is on " + Utf8(filesystem) + " (" + Utf8(fs) + ")");
+
+  const std::pair<const char*, void (*)()> scenarios[] = {{"list", Listing}, {"clear", Clearing},
+    {"names", Names}, {"long", LongPaths}, {"windowed", WindowedConsole}, {"cut", CtrlCWhileClearing}};
+  for (const auto& s : scenarios)
+    if (only.empty() || Wide(s.first) == only) s.second();
+  if (only.empty() || only == L"medium") NoMedium();
+  if (filesystem.empty())
+    for (const char* other : {"FAT32", "exFAT"})
+      Skip(std::string("the runs on ") + other, std::string("give a work folder on ") + other +
+           " and --filesystem (Wine offers no such volume)");
+
+  std::string total = std::to_string(g_passed) + " passed, " + std::to_string(g_failed) + " failed";
+  Print(g_skipped ? total + ", " + std::to_string(g_skipped) + " skipped" : total);
+  return g_failed ? 1 : 0;
+}
