@@ -441,12 +441,12 @@ void Listing() {
   Check(ReadState(tree) == before, "list2: nothing on disk changed");
 }
 
-// Exactly the entries `cleared` (relative, "\" first) lost the hidden bit, nothing else moved.
+// Exactly the entries `cleared` (relative, "\" first) lost the bits `mask`, nothing else moved.
 void CheckCleared(const std::string& what, const std::wstring& tree, State before,
-                  const std::vector<std::string>& cleared) {
+                  const std::vector<std::string>& cleared, DWORD mask = FILE_ATTRIBUTE_HIDDEN) {
   for (std::string c : cleared) {
     std::replace(c.begin(), c.end(), '/', '\\');
-    before[Wide("\\" + c)] &= ~FILE_ATTRIBUTE_HIDDEN;
+    before[Wide("\\" + c)] &= ~mask;
   }
   State after = ReadState(tree);
   Check(after == before, what, "expected " + Show(before) + "\n#   actual   " + Show(after));
@@ -476,6 +476,17 @@ void Clearing() {
   WholeRun("clear", {L"Clear", Wide(log), tree}, e, Wide(log), log, e.selected, IDYES, notepad);
   CheckCleared("clear: exactly the selected entries lost the hidden bit, nothing else changed",
                tree, before, kSampleSelected);
+
+  // Skip mask 0, include mask 6: the hidden+system entries, and only they, lose both bits.
+  std::wstring tree6 = g_work + L"\\clear6";
+  MakeTree(tree6, kSample);
+  State before6 = ReadState(tree6);
+  Expected s;
+  s.skip = 0, s.include = 6, s.folder = Utf8(tree6), s.selected = Under(s.folder, kSampleSkipped);
+  WholeRun("clear6", {L"CLEAR", L"clear6.log", tree6, L"*", L"1", L"1", L"0", L"6"}, s,
+           g_bin + L"\\clear6.log", Utf8(g_bin) + "\\clear6.log", s.selected, IDNO, nullptr);
+  CheckCleared("clear6: exactly the hidden+system entries lost both bits, nothing else changed",
+               tree6, before6, kSampleSkipped, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
 }
 
 // Names of every kind: blanks and dots at the end, device names, switches, scripts beyond
