@@ -4,7 +4,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -335,12 +334,9 @@ class PosixFiles final : public FileSystem, public FileIo {
     id->Volume = static_cast<std::uint64_t>(st.st_dev);
     id->Index = static_cast<std::uint64_t>(st.st_ino);
     id->PlainFile = S_ISREG(st.st_mode);
-    // FAT and exFAT number a file anew each time it is read in again, and a
-    // FUSE file system may: there the device and the type are all that holds.
-    struct statfs fs;
-    const std::string type =
-        fstatfs(ToFd(file), &fs) == 0 ? FsTypeForMagic(static_cast<std::uint64_t>(fs.f_type)) : "";
-    if (type == "vfat" || type == "exfat" || type == "fuse") id->Index = 0;
+    // Where a file is numbered anew each time it is read in again (FAT,
+    // exFAT, FUSE but ntfs-3g), the device and the type are all that holds.
+    if (!InodeNumbersStable(id->Volume, ToFd(file))) id->Index = 0;
     return true;
   }
 
