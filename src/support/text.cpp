@@ -187,25 +187,15 @@ std::size_t Utf8BytesForColumns(const char* text, std::size_t length, std::size_
   std::size_t at = 0;
   std::size_t used = 0;
   while (at < length) {
-    const unsigned char lead = p[at];
-    std::size_t size = 1;
-    std::uint32_t c = lead;
-    if (lead >= 0xC2 && lead <= 0xF4) {
-      size = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-      c = lead & (0x3F >> (size - 1));
-      for (std::size_t i = 1; i < size; ++i) {
-        if (at + i >= length || (p[at + i] & 0xC0) != 0x80) {
-          size = 1;  // a broken sequence: its lead byte shows as one replacement cell
-          break;
-        }
-        c = (c << 6) | (p[at + i] & 0x3F);
-      }
-      // An overlong form, a surrogate or a value past U+10FFFF is no character
-      // either: a console shows each of its bytes as a replacement cell.
-      if (size == 3 ? c < 0x800 || (c >= 0xD800 && c <= 0xDFFF)
-                    : size == 4 && (c < 0x10000 || c > 0x10FFFF))
-        size = 1;
-      if (size == 1) c = 0xFFFD;
+    // A byte that starts no well-formed character (a broken sequence, an
+    // overlong form, a surrogate, a value past U+10FFFF) shows as one cell.
+    std::size_t size = p[at] >= 0x80 ? Utf8CharacterAt(p, at, length) : 1;
+    std::uint32_t c = p[at];
+    if (size == 0) {
+      size = 1;
+    } else if (size > 1) {
+      c &= 0x3Fu >> (size - 1);
+      for (std::size_t i = 1; i < size; ++i) c = (c << 6) | (p[at + i] & 0x3F);
     }
     const std::size_t cells = IsWide(c) ? 2 : 1;
     if (used + cells > columns) break;
