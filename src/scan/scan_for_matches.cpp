@@ -14,23 +14,24 @@ using namespace console;
 
 namespace {
 
-// The guarded find-first call.
-bool OpenGuarded(RunContext& run, FolderListing& listing, const std::string& folder,
-                 const std::string& pattern) {
+// A file-system call made with redirection off, as every call of the walk is.
+template <typename Call>
+bool Guarded(RunContext& run, Call call) {
   void* scratch = nullptr;
   run.Guard.Disable(&scratch);
-  bool made = listing.Open(folder, pattern);
+  const bool result = call();
   run.Guard.Enable();
-  return made;
+  return result;
 }
 
-// The identity of a folder, read with redirection off like the listings.
+bool OpenGuarded(RunContext& run, FolderListing& listing, const std::string& folder,
+                 const std::string& pattern) {
+  return Guarded(run, [&] { return listing.Open(folder, pattern); });
+}
+
+// The identity of a folder.
 bool FolderIdGuarded(RunContext& run, const std::string& path, platform::FolderId* id) {
-  void* scratch = nullptr;
-  run.Guard.Disable(&scratch);
-  bool known = run.Host.Files.ReadFolderId(path.c_str(), id);
-  run.Guard.Enable();
-  return known;
+  return Guarded(run, [&] { return run.Host.Files.ReadFolderId(path.c_str(), id); });
 }
 
 // Whether a listed folder that carries the reparse-point bit is walked: a
@@ -40,13 +41,8 @@ bool FolderIdGuarded(RunContext& run, const std::string& path, platform::FolderI
 // folders that are no links (a cloud file placeholder, say). A tag the
 // system does not give (Wine's links) counts as a link.
 bool EntersReparsePoint(RunContext& run, std::uint32_t tag, const std::string& path) {
-  if (tag == platform::kReparseTagMountPoint) {
-    void* scratch = nullptr;
-    run.Guard.Disable(&scratch);
-    const bool volume = run.Host.Files.MountsVolume(path.c_str());
-    run.Guard.Enable();
-    return volume;
-  }
+  if (tag == platform::kReparseTagMountPoint)
+    return Guarded(run, [&] { return run.Host.Files.MountsVolume(path.c_str()); });
   return tag != 0 && (tag & platform::kReparseTagNameSurrogate) == 0;
 }
 
