@@ -2,6 +2,9 @@
 // functions looked up at run time, and termination.
 #include "platform/win32/win32.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace zavero::platform {
 
 namespace {
@@ -27,17 +30,31 @@ class Win32Process final : public Process {
   // high-resolution waitable timer (Windows 10 1803 and later) sleeps the
   // time asked for without touching the system-wide tick. Older systems get
   // the tick raised to 1 ms while the run works.
+  //
+  // Every wait ends somewhat late, and the walk waits once per folder: a
+  // quarter of a millisecond late per wait is half a second per 2,000
+  // folders. So while the run works a pause runs to a deadline on the
+  // performance counter: the wait is asked for the time left less what the
+  // last waits overran, and taken again for the rest when it ends early. A
+  // pause never ends before its time, and ends about on it.
   void Pause(std::uint32_t ms) override {
-    if (precise_timer_) {
-      LARGE_INTEGER due;
-      due.QuadPart = -static_cast<LONGLONG>(ms) * 10000;  // relative, 100 ns units
-      if (SetWaitableTimer(precise_timer_, &due, 0, nullptr, nullptr, FALSE) &&
-          WaitForSingleObject(precise_timer_, INFINITE) == WAIT_OBJECT_0)
-        return;
+    LARGE_INTEGER start;
+    if (!working_ || !QueryPerformanceCounter(&start)) {
+      Wait(ms * kTicksPerMs);
+      return;
     }
-    Sleep(ms);
+    const LONGLONG want = static_cast<LONGLONG>(ms) * kTicksPerMs;
+    const LONGLONG asked = want - (want / 2 < lead_ ? want / 2 : lead_);
+    Wait(asked);
+    LONGLONG passed = TicksSince(start);
+    Learn(passed - asked);
+    while (passed < want) {
+      Wait(want - passed);
+      passed = TicksSince(start);
+    }
   }
   void BeginPreciseTiming() override {
+    working_ = true;
     if (precise_timer_ || end_period_) return;
     using CreateTimerExFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
     if (auto create = KernelFunction<CreateTimerExFn>("CreateWaitableTimerExW"))
@@ -57,6 +74,7 @@ class Win32Process final : public Process {
     if (begin && end && begin(1) == 0 /* TIMERR_NOERROR */) end_period_ = end;
   }
   void EndPreciseTiming() override {
+    working_ = false;
     if (end_period_) end_period_(1);
     end_period_ = nullptr;
     if (precise_timer_) CloseHandle(precise_timer_);
@@ -84,6 +102,60 @@ class Win32Process final : public Process {
   [[noreturn]] void Terminate(std::uint32_t code) override { ExitProcess(code); }
 
  private:
+  static constexpr LONGLONG kTicksPerMs = 10000;  // 100 ns units, as the system's waits count
+
+  // One wait of `ticks` (100 ns units), rounded up to whole milliseconds
+  // outside the working part. While the run works: on the system's own delay
+  // (Sleep's, in 100 ns units) where it proved precise; else on the precise
+  // timer, or Sleep. Under Wine the timer ends on whole milliseconds and the
+  // delay does not; on Windows the delay keeps to the tick.
+  void Wait(LONGLONG ticks) {
+    if (ticks <= 0) return;
+    LARGE_INTEGER due;
+    due.QuadPart = -ticks;
+    if (!working_) {
+      Sleep(static_cast<DWORD>((ticks + kTicksPerMs - 1) / kTicksPerMs));
+    } else if (delay_ != nullptr && delay_precise_) {
+      delay_(FALSE, &due);
+    } else if (!precise_timer_ ||
+               !SetWaitableTimer(precise_timer_, &due, 0, nullptr, nullptr, FALSE) ||
+               WaitForSingleObject(precise_timer_, INFINITE) != WAIT_OBJECT_0) {
+      Sleep(static_cast<DWORD>((ticks + kTicksPerMs - 1) / kTicksPerMs));
+    }
+  }
+
+  // Time since `start` in 100 ns units.
+  static LONGLONG TicksSince(const LARGE_INTEGER& start) {
+    LARGE_INTEGER now, frequency;
+    if (!QueryPerformanceCounter(&now) || !QueryPerformanceFrequency(&frequency) ||
+        frequency.QuadPart <= 0)
+      return LLONG_MAX;
+    return (now.QuadPart - start.QuadPart) * 10000000 / frequency.QuadPart;
+  }
+
+  // How late the first wait of a pause ended. The lead is the least overrun
+  // of the last waits, so that a wait asked for that much less still ends
+  // on time (one that does not is topped up). The system's delay is judged
+  // on its first waits: where their middle one overran by half a millisecond
+  // or more it keeps to a coarse tick, and the timer takes over.
+  void Learn(LONGLONG overrun) {
+    if (overrun < 0) overrun = 0;
+    overruns_[next_overrun_++ % kOverruns] = overrun;
+    if (delay_precise_ && next_overrun_ == kJudged) {
+      LONGLONG first[kJudged];
+      std::copy(overruns_, overruns_ + kJudged, first);
+      std::nth_element(first, first + kJudged / 2, first + kJudged);
+      if (first[kJudged / 2] >= 5000) {
+        delay_precise_ = false;
+        next_overrun_ = 0;
+        lead_ = 0;
+        return;
+      }
+    }
+    if (next_overrun_ < kOverruns) return;  // a lead only from a full window
+    lead_ = *std::min_element(overruns_, overruns_ + kOverruns);
+  }
+
   void LookUpWow64Switches() {
     wow64_looked_up_ = true;
     disable_ = KernelFunction<DisableFn>("Wow64DisableWow64FsRedirection");
@@ -94,6 +166,15 @@ class Win32Process final : public Process {
   DisableFn disable_ = nullptr;
   EnableFn enable_ = nullptr;
   HANDLE precise_timer_ = nullptr;
+  bool working_ = false;  // between BeginPreciseTiming and EndPreciseTiming
+  // NtDelayExecution: Sleep's own delay, in 100 ns units.
+  using DelayFn = LONG(WINAPI*)(BOOLEAN, PLARGE_INTEGER);
+  DelayFn delay_ = SystemFunction<DelayFn>("ntdll.dll", "NtDelayExecution");
+  bool delay_precise_ = true;  // see Learn
+  static constexpr unsigned kOverruns = 16, kJudged = 5;
+  LONGLONG overruns_[kOverruns] = {};  // of the last first waits, in 100 ns units
+  unsigned next_overrun_ = 0;
+  LONGLONG lead_ = 0;  // what the first wait of a pause is asked for less
   UINT(WINAPI* end_period_)(UINT) = nullptr;  // timeEndPeriod while the tick is raised
 };
 

@@ -24,11 +24,16 @@ inline Handle FromHandle(const void* h) { return reinterpret_cast<Handle>(h); }
 
 // A kernel32 function looked up by name at run time, null where this Windows
 // lacks it: the exe then still starts, and the caller does without.
+// SystemFunction does the same in another DLL every process has loaded (ntdll).
+template <typename Fn>
+Fn SystemFunction(const char* module, const char* name) {
+  HMODULE loaded = GetModuleHandleA(module);
+  return reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(loaded ? GetProcAddress(loaded, name) : nullptr));
+}
 template <typename Fn>
 Fn KernelFunction(const char* name) {
-  HMODULE kernel = GetModuleHandleA("Kernel32.DLL");
-  return reinterpret_cast<Fn>(
-      reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, name) : nullptr));
+  return SystemFunction<Fn>("Kernel32.DLL", name);
 }
 
 // Loads a DLL from the system folder only, never from the program's folder or
