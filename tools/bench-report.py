@@ -293,7 +293,10 @@ def main():
       "console (tmux), timed from its start to the moment the `finished!` line reached its log "
       "(the log's modification time, to the file system's clock tick; the log is polled every "
       "50 ms only to learn that the line is there) "
-      "and then ended; `attrib -h /s /d <tree>\\*` is Wine's own attrib on the same tree. Every run "
+      "and then ended; `attrib -h /s /d <tree>\\*` is Wine's own attrib on the same tree, started "
+      "the same way in a console of its own and timed from the same moment (before its console "
+      "starts) to its exit: the start of a console and of a Wine process is part of both "
+      "programs' times. Every run "
       "that changes the tree is checked (the log's path, skip and result lines; the bits left on "
       "disk) and the tree's bits are put back before the next run. Figures are medians of the "
       "rounds named in the first column; peak memory is the largest of them.")

@@ -276,6 +276,12 @@ void ConsoleSettleCursor(ConsoleWindow& window) {
   if (window.Console != nullptr && !window.PlainLines) window.Console->SettleCursor(window.Output);
 }
 
+void ConsoleJoinNextRow(ConsoleWindow& window) {
+  if (window.Console == nullptr || !window.ScreenMode) return;
+  std::lock_guard<std::mutex> hold(window.OutputLock);
+  if (!window.GivenBack) window.Console->JoinNextRow(window.Output);
+}
+
 bool ConsolePlainLine(ConsoleWindow& window, const std::string& text) {
   if (!window.PlainLines) return true;
   const std::string line = text + '\n';

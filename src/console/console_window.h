@@ -150,6 +150,11 @@ void ConsoleWriteLine(ConsoleWindow& window, const char* text);
 // draw a row without moving its cursor and owe the move until then.
 void ConsoleSettleCursor(ConsoleWindow& window);
 
+// The row written next (a move, then a write) may wait for the row right
+// below it, so that a console draws both in one go; any other drawing call
+// lets it out first. Screen mode only.
+void ConsoleJoinNextRow(ConsoleWindow& window);
+
 // In plain-lines mode: the text and a line feed on standard output, in one
 // write; false when it did not get there whole. Otherwise nothing (true).
 bool ConsolePlainLine(ConsoleWindow& window, const std::string& text);

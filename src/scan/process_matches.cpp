@@ -100,6 +100,9 @@ void ProcessMatches(RunContext& run) {
     if (layout.EntryRows) {
       ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
       row.assign("  ").append(shown).append(260, ' ');
+      // Two rows running down the band may go out together.
+      if (i < run.MatchList.Count() - 1 && run.ScreenRow < layout.LastEntryRow)
+        ConsoleJoinNextRow(run.Console);
       ConsoleWrite(run.Console, row.c_str());
       if (run.ScreenRow > layout.LastEntryRow && layout.EntryRows) {
         // The buffer was made shorter under the run and left the row out:

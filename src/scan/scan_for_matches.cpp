@@ -212,15 +212,18 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
     run.FolderQueue.MoveFirst();
     const std::string folder = run.FolderQueue.Current()->Text();
 
-    // Rows 2 and 3 exist in every buffer but the tiniest.
+    // Rows 2 and 3 exist in every buffer but the tiniest. Drawn together,
+    // the console may take both in one call.
     const bool row2 = LayoutHasRow(run.Console.Layout, 2) && run.MatchList.Count() != shown_count;
+    const bool row3 = LayoutHasRow(run.Console.Layout, 3);
     if (row2) ConsoleMoveCursor(run.Console, 0, 2);
     ConsoleSetColors(run.Console, 15, 0);
     if (row2) {
       shown_count = run.MatchList.Count();
+      if (row3) ConsoleJoinNextRow(run.Console);
       ConsoleWrite(run.Console, (" files found: " + DecimalText(shown_count)).c_str());
     }
-    if (LayoutHasRow(run.Console.Layout, 3)) {
+    if (row3) {
       ConsoleMoveCursor(run.Console, 0, 3);
       ConsoleWrite(run.Console, (" scanning folder " + Shown(run, folder) + spaces).c_str());
     }

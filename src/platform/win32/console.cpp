@@ -76,6 +76,8 @@ class Win32Console final : public Console {
 
   bool SetCursor(Handle out, std::int16_t x, std::int16_t y) override {
     std::lock_guard<std::mutex> hold(lock_);
+    join_next_ = false;
+    if (held_ && !(out == held_out_ && x == 0 && y == held_at_.Y + 1)) LetOutHeld();
     // A new place for the cursor: an owed one no longer matters.
     owed_ = false;
     pending_ = false;
@@ -105,13 +107,16 @@ class Win32Console final : public Console {
     if (n <= 0) return false;
     wide_.resize(static_cast<std::size_t>(n));
     MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(count), &wide_[0], n);
+    const bool join = join_next_;
+    join_next_ = false;
     if (pending_ && out_ == out && n <= size_.X - at_.X && OneCellEach(wide_) &&
-        WriteRow(out)) {
+        DrawRow(out, join)) {
       pending_ = false;
       owed_ = true;
       owed_text_ = wide_;
       return true;
     }
+    LetOutHeld();
     if (pending_) {
       // As a move and a write at the cursor; a move the buffer refuses now
       // leaves the text out, and the caller reads the new size.
@@ -152,6 +157,11 @@ class Win32Console final : public Console {
     SettleLocked();
   }
 
+  void JoinNextRow(Handle) override {
+    std::lock_guard<std::mutex> hold(lock_);
+    join_next_ = true;
+  }
+
  private:
   static BOOL WINAPI ControlTrampoline(DWORD event);
 
@@ -159,21 +169,99 @@ class Win32Console final : public Console {
   // nothing shown differently from a write at the cursor, when the buffer
   // did not take all of it (it shrank since its size was read).
   bool WriteRow(Handle out) {
-    const auto n = static_cast<SHORT>(wide_.size());
-    cells_.resize(static_cast<std::size_t>(n));
-    for (SHORT i = 0; i < n; ++i) {
-      cells_[static_cast<std::size_t>(i)].Char.UnicodeChar = wide_.c_str()[i];
-      cells_[static_cast<std::size_t>(i)].Attributes = static_cast<WORD>(attribute_);
-    }
-    COORD size = {n, 1}, from = {0, 0};
-    SMALL_RECT rect = {at_.X, at_.Y, static_cast<SHORT>(at_.X + n - 1), at_.Y};
+    if (at_.Y == shadow_row_) shadow_row_ = -1;
+    cells_.clear();
+    AddCells(wide_, attribute_);
+    return WriteCells(out, at_, static_cast<SHORT>(wide_.size()), 1);
+  }
+
+  // cells_ as `rows` rows of `width` cells from `at`: true when the buffer
+  // took all of them.
+  bool WriteCells(Handle out, COORD at, SHORT width, SHORT rows) {
+    COORD size = {width, rows}, from = {0, 0};
+    SMALL_RECT rect = {at.X, at.Y, static_cast<SHORT>(at.X + width - 1),
+                       static_cast<SHORT>(at.Y + rows - 1)};
     return WriteConsoleOutputW(ToHandle(out), cells_.data(), size, from, &rect) &&
-           rect.Left == at_.X && rect.Top == at_.Y && rect.Bottom == at_.Y &&
-           rect.Right == at_.X + n - 1;
+           rect.Left == at.X && rect.Top == at.Y && rect.Right == at.X + width - 1 &&
+           rect.Bottom == at.Y + rows - 1;
+  }
+
+  // The pending row in one call: with the held row above it, held itself
+  // (`join`), or alone. False when it must go as a move and a write.
+  bool DrawRow(Handle out, bool join) {
+    if (held_ && wide_.size() == static_cast<std::size_t>(size_.X) && WriteBelowHeld(out)) {
+      held_ = false;
+      return true;
+    }
+    LetOutHeld();
+    if (!join || at_.X != 0) return WriteRow(out);
+    held_ = true;  // goes out with the next row, or before any other call
+    held_out_ = out;
+    held_at_ = at_;
+    held_text_ = wide_;
+    held_attribute_ = attribute_;
+    return true;
+  }
+
+  // A held row and the full-width row below it in one call. The rectangle
+  // covers the held row's whole width: where its text is shorter, the cells
+  // right of it go out as they stand, read once and kept since, as only
+  // these rows write there.
+  bool WriteBelowHeld(Handle out) {
+    const SHORT width = size_.X;
+    const SHORT top = held_at_.Y;
+    if (held_out_ != out || at_.Y != top + 1 || at_.X != 0) return false;
+    if (held_text_.size() == static_cast<std::size_t>(width)) {
+      cells_.clear();
+      AddCells(held_text_, held_attribute_);
+      AddCells(wide_, attribute_);
+      return WriteCells(out, held_at_, width, 2);
+    }
+    if (shadow_row_ != top || shadow_.size() != static_cast<std::size_t>(width)) {
+      shadow_row_ = -1;
+      shadow_.resize(static_cast<std::size_t>(width));
+      COORD size = {width, 1}, from = {0, 0};
+      SMALL_RECT rect = {0, top, static_cast<SHORT>(width - 1), top};
+      if (!ReadConsoleOutputW(ToHandle(out), shadow_.data(), size, from, &rect) ||
+          rect.Right != width - 1 || rect.Bottom != top)
+        return false;
+      shadow_row_ = top;
+    }
+    for (std::size_t i = 0; i < held_text_.size(); ++i) {
+      shadow_[i].Char.UnicodeChar = held_text_.c_str()[i];
+      shadow_[i].Attributes = static_cast<WORD>(held_attribute_);
+    }
+    cells_.assign(shadow_.begin(), shadow_.end());
+    AddCells(wide_, attribute_);
+    if (WriteCells(out, held_at_, width, 2)) return true;
+    shadow_row_ = -1;
+    return false;
+  }
+
+  // The held row, as it would have gone out alone.
+  void LetOutHeld() {
+    if (!held_) return;
+    held_ = false;
+    shadow_row_ = -1;
+    cells_.clear();
+    AddCells(held_text_, held_attribute_);
+    if (WriteCells(held_out_, held_at_, static_cast<SHORT>(held_text_.size()), 1)) return;
+    if (SetConsoleCursorPosition(ToHandle(held_out_), held_at_)) WriteAtCursor(held_out_, held_text_);
+  }
+
+  void AddCells(const WideText& text, int attribute) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      CHAR_INFO cell;
+      cell.Char.UnicodeChar = text.c_str()[i];
+      cell.Attributes = static_cast<WORD>(attribute);
+      cells_.push_back(cell);
+    }
   }
 
   // The cursor move still to be made, and the cursor an earlier row owes.
   void SettleLocked() {
+    LetOutHeld();
+    shadow_row_ = -1;  // what follows may write anywhere
     if (pending_) {
       pending_ = false;
       SetConsoleCursorPosition(ToHandle(out_), at_);
@@ -200,6 +288,14 @@ class Win32Console final : public Console {
   COORD at_ = {0, 0};
   WideText owed_text_;
   std::vector<CHAR_INFO> cells_;
+  bool join_next_ = false;  // JoinNextRow was called for the next row
+  bool held_ = false;       // a row waits for the one below it (see JoinNextRow)
+  Handle held_out_ = kNoHandle;
+  COORD held_at_ = {0, 0};
+  WideText held_text_;
+  int held_attribute_ = 0;
+  std::vector<CHAR_INFO> shadow_;  // the held row's whole width, as on the screen
+  SHORT shadow_row_ = -1;          // the row shadow_ shows; -1 when none
 };
 
 // Ctrl+C and Ctrl+Break end the program: its cursor goes where the rows
