@@ -112,6 +112,16 @@ int main(int argc, char** argv) {
     console.SetCursor(out, 0, static_cast<std::int16_t>(10 + i % 50));
     console.WriteChars(out, row, 200);
   });
+  // Two rows one above the other, the first asked to wait for the second:
+  // the walk's count and folder rows, and the entry rows in pairs.
+  report.Time("console: two rows in one call", 200, [&](int i) {
+    const auto top = static_cast<std::int16_t>(10 + (i % 25) * 2);
+    console.SetCursor(out, 0, top);
+    console.JoinNextRow(out);
+    console.WriteChars(out, row, 20);
+    console.SetCursor(out, 0, static_cast<std::int16_t>(top + 1));
+    console.WriteChars(out, row, 200);
+  });
   report.Time("console: buffer info", 200, [&](int) { console.ReadScreenBufferInfo(out, &info); });
   report.Time("console: colours", 200,
               [&](int i) { console.SetTextAttribute(out, i % 2 ? 15 : 9); });

@@ -139,14 +139,18 @@ def model(calls, tree):
     per_entry_listed = (us["listing of the folder"] - us["listing of an empty folder"]) / max(
         us["entries in the listed folder"], 1)
     row = us["console: row of 200 columns (cursor move and write)"]
+    # Rows that go out together: a folder's count and folder rows, and the entry rows in pairs
+    # (a build without that draws each row alone).
+    pair = us.get("console: two rows in one call", 2 * row)
     folders, matches = tree["folders"], tree["matches"]
     entries_per_folder = tree["entries"] / (folders + 1)
     listing = us["listing of an empty folder"] + entries_per_folder * per_entry_listed
     # Row 2 is drawn again only after a folder that selected something.
     count_rows = min(folders, matches) / max(folders, 1)
-    per_folder = (us["Pause(5)"] + listing + (1 + count_rows) * row + us["redirection off + on"])
+    per_folder = (us["Pause(5)"] + listing + count_rows * pair + (1 - count_rows) * row
+                  + us["redirection off + on"])
     log_line = us["log line: open, size, seek, write, close"]
-    per_match_list = log_line + row
+    per_match_list = log_line + pair / 2
     per_match_clear = per_match_list + log_line + 2 * us["attributes: read"] + us["attributes: write"] \
         + 3 * us["redirection off + on"]
     # The start folder, the buffer's size, four colours, the phase line, finished!
@@ -440,7 +444,9 @@ def main():
           "and a write through the seam; the Windows side makes them one positioned write "
           "(`WriteConsoleOutputW`) where the row's characters take one cell each, and moves the "
           "cursor only where something depends on it (the end of the drawing, a line written at the "
-          "cursor, a change of colour or mode).")
+          "cursor, a change of colour or mode). A folder's count row goes out with the folder row "
+          "below it in one such write, and the entry rows running down the band go out in pairs: "
+          "the first waits for the second, or for any other console call.")
         w("")
         names = []
         for b in builds:
