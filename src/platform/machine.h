@@ -38,6 +38,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace zavero::platform {
 
@@ -164,13 +165,19 @@ constexpr std::uint32_t kCreateAlways = 2, kOpenAlways = 4, kTruncateExisting = 
 // Who a file opened by FileIo is: its volume and index, and whether it is a
 // plain file on a disk at all.
 struct FileId {
-  std::uint64_t Volume = 0;  // volume serial / device
+  std::uint64_t Volume = 0;  // volume serial / device; 0 where Place names it
   // File index / inode; 0 where the file system numbers a file anew each
   // time it reads it in (Linux: FAT, exFAT, FUSE).
   std::uint64_t Index = 0;
+  // Windows: the path the system gives for the open file, volume and all
+  // (GetFinalPathNameByHandle), in place of the volume's serial number;
+  // empty where Volume says it.
+  std::string Place;
   // Not a folder, link, junction, pipe, FIFO, device or socket.
   bool PlainFile = false;
-  bool operator==(const FileId& o) const { return Volume == o.Volume && Index == o.Index; }
+  bool operator==(const FileId& o) const {
+    return Volume == o.Volume && Index == o.Index && Place == o.Place;
+  }
 };
 
 // GetLastError's codes for an opening another program holds.
@@ -187,9 +194,10 @@ class FileIo {
                           std::uint32_t disposition, std::uint32_t flags) = 0;
   // GetLastError right after an OpenFile that failed.
   virtual std::uint32_t OpenError() = 0;
-  // GetFileInformationByHandle, after GetFileType, which says whether it is a
-  // disk file (fstat, and fstatfs for the index): false when the handle tells
-  // nothing.
+  // GetFileType, which says whether it is a disk file, then its attributes,
+  // index and final path (GetFileInformationByHandle where the last two are
+  // not to be had; fstat, and fstatfs for the index): false when the handle
+  // tells nothing.
   virtual bool ReadFileId(Handle file, FileId* id) = 0;
   // WriteFile: the call's BOOL; *written receives the byte count.
   virtual bool WriteBytes(Handle file, const void* bytes, std::uint32_t count,

@@ -427,7 +427,7 @@ Handle FakeFiles::OpenFile(const char* path, std::uint32_t access, std::uint32_t
       return platform::kInvalidHandle;
   }
   auto state = std::make_unique<OpenFileState>();
-  state->Id = {static_cast<std::uint64_t>(p[0]), n->Id, true};
+  state->Id = {static_cast<std::uint64_t>(p[0]), n->Id, {}, true};
   state->Content = n->Content;
   state->SparsePrefix = &n->SparsePrefix;
   Handle h = next_handle_++;

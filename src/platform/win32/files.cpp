@@ -201,15 +201,30 @@ class Win32Files final : public FileSystem, public FileIo {
     return h == INVALID_HANDLE_VALUE ? kInvalidHandle : FromHandle(h);
   }
   std::uint32_t OpenError() override { return GetLastError(); }
+  // Every line of the log is checked this way. The volume's serial number,
+  // which GetFileInformationByHandle also reads, costs several times the
+  // line's own calls under Wine (a round trip to its mount manager); the
+  // file's index and final path together say as much.
   bool ReadFileId(Handle file, FileId* id) override {
+    const HANDLE h = ToHandle(file);
     // A pipe or a device has no file information worth reading.
-    id->PlainFile = GetFileType(ToHandle(file)) == FILE_TYPE_DISK;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(ToHandle(file), &info)) return false;
-    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+    id->PlainFile = GetFileType(h) == FILE_TYPE_DISK;
+    DWORD attributes = 0;
+    LONGLONG index = 0;
+    if (ReadAttributesThroughHandle(h, &attributes) && ReadFileIndex(h, &index) &&
+        ReadFinalPath(h, &id->Place)) {
+      id->Volume = 0;
+      id->Index = static_cast<std::uint64_t>(index);
+    } else {
+      BY_HANDLE_FILE_INFORMATION info;
+      if (!GetFileInformationByHandle(h, &info)) return false;
+      attributes = info.dwFileAttributes;
+      id->Volume = info.dwVolumeSerialNumber;
+      id->Index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+      id->Place.clear();
+    }
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
       id->PlainFile = false;
-    id->Volume = info.dwVolumeSerialNumber;
-    id->Index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
   }
   bool WriteBytes(Handle file, const void* bytes, std::uint32_t count,
@@ -250,6 +265,35 @@ class Win32Files final : public FileSystem, public FileIo {
     folder_ = SystemPath(cut == std::string::npos ? "." : text.substr(0, cut + 1).c_str(),
                          PathUse::Entry);
     return true;
+  }
+
+  // The file index (FileInternalInformation) of an open file.
+  static bool ReadFileIndex(HANDLE h, LONGLONG* index) {
+    struct IoStatus {
+      void* Status;
+      ULONG_PTR Information;
+    };
+    using QueryFn = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
+    static const QueryFn query = SystemFunction<QueryFn>("ntdll.dll", "NtQueryInformationFile");
+    constexpr int kFileInternalInformation = 6;
+    IoStatus status = {};
+    return query != nullptr && query(h, &status, index, sizeof *index, kFileInternalInformation) >= 0;
+  }
+
+  // The final path of an open file, with its volume: by drive letter or
+  // share where it has one, else by the volume's device; its UTF-16 bytes.
+  bool ReadFinalPath(HANDLE h, std::string* place) {
+    for (DWORD volume : {VOLUME_NAME_DOS, VOLUME_NAME_NT}) {
+      DWORD n = GetFinalPathNameByHandleW(h, &final_[0], static_cast<DWORD>(final_.size()), volume);
+      if (n >= final_.size()) {
+        final_.resize(n + 1);
+        n = GetFinalPathNameByHandleW(h, &final_[0], static_cast<DWORD>(final_.size()), volume);
+      }
+      if (n == 0 || n >= final_.size()) continue;
+      place->assign(reinterpret_cast<const char*>(final_.data()), n * sizeof(wchar_t));
+      return true;
+    }
+    return false;
   }
 
   enum class Seen { Never, Once, Differently };
@@ -470,6 +514,7 @@ class Win32Files final : public FileSystem, public FileIo {
 
   WideText wide_;
   WideText extended_;
+  std::vector<wchar_t> final_ = std::vector<wchar_t>(MAX_PATH);  // see ReadFinalPath
   WideText name_;                    // see RefusedLastName
   const wchar_t* folder_ = nullptr;
   std::string listing_;          // the folder of the listing in hand
