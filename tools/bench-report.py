@@ -139,9 +139,10 @@ def model(calls, tree):
     per_entry_listed = (us["listing of the folder"] - us["listing of an empty folder"]) / max(
         us["entries in the listed folder"], 1)
     row = us["console: row of 200 columns (cursor move and write)"]
-    # Rows that go out together: a folder's count and folder rows, and the entry rows in pairs
-    # (a build without that draws each row alone).
-    pair = us.get("console: two rows in one call", 2 * row)
+    # Rows that go out together: a folder's count and folder rows, and the entry rows eight at
+    # a time (a build without that draws each row alone).
+    pair = us.get("console: count and folder rows in one call", 2 * row)
+    entry_row = us.get("console: entry row, eight in one call", row)
     folders, matches = tree["folders"], tree["matches"]
     entries_per_folder = tree["entries"] / (folders + 1)
     listing = us["listing of an empty folder"] + entries_per_folder * per_entry_listed
@@ -150,7 +151,7 @@ def model(calls, tree):
     per_folder = (us["Pause(5)"] + listing + count_rows * pair + (1 - count_rows) * row
                   + us["redirection off + on"])
     log_line = us["log line: open, size, seek, write, close"]
-    per_match_list = log_line + pair / 2
+    per_match_list = log_line + entry_row
     per_match_clear = per_match_list + log_line + 2 * us["attributes: read"] + us["attributes: write"] \
         + 3 * us["redirection off + on"]
     # The start folder, the buffer's size, four colours, the phase line, finished!
@@ -445,8 +446,8 @@ def main():
           "(`WriteConsoleOutputW`) where the row's characters take one cell each, and moves the "
           "cursor only where something depends on it (the end of the drawing, a line written at the "
           "cursor, a change of colour or mode). A folder's count row goes out with the folder row "
-          "below it in one such write, and the entry rows running down the band go out in pairs: "
-          "the first waits for the second, or for any other console call.")
+          "below it in one such write, and the entry rows running down the band go out up to eight "
+          "at a time: each waits for the next, or for any other console call.")
         w("")
         names = []
         for b in builds:

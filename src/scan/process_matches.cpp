@@ -100,7 +100,7 @@ void ProcessMatches(RunContext& run) {
     if (layout.EntryRows) {
       ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
       row.assign("  ").append(shown).append(260, ' ');
-      // Two rows running down the band may go out together.
+      // Rows running down the band may go out together, a few at a time.
       if (i < run.MatchList.Count() - 1 && run.ScreenRow < layout.LastEntryRow)
         ConsoleJoinNextRow(run.Console);
       ConsoleWrite(run.Console, row.c_str());

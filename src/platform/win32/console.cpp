@@ -77,7 +77,8 @@ class Win32Console final : public Console {
   bool SetCursor(Handle out, std::int16_t x, std::int16_t y) override {
     std::lock_guard<std::mutex> hold(lock_);
     join_next_ = false;
-    if (held_ && !(out == held_out_ && x == 0 && y == held_at_.Y + 1)) LetOutHeld();
+    if (held_rows_ > 0 && !(out == held_out_ && x == 0 && y == held_at_.Y + held_rows_))
+      LetOutHeld();
     // A new place for the cursor: an owed one no longer matters.
     owed_ = false;
     pending_ = false;
@@ -171,7 +172,7 @@ class Win32Console final : public Console {
   bool WriteRow(Handle out) {
     if (at_.Y == shadow_row_) shadow_row_ = -1;
     cells_.clear();
-    AddCells(wide_, attribute_);
+    Append(cells_, wide_, attribute_);
     return WriteCells(out, at_, static_cast<SHORT>(wide_.size()), 1);
   }
 
@@ -186,75 +187,83 @@ class Win32Console final : public Console {
            rect.Bottom == at.Y + rows - 1;
   }
 
-  // The pending row in one call: with the held row above it, held itself
-  // (`join`), or alone. False when it must go as a move and a write.
+  // The pending row in one call: added to the rows held above it, held
+  // itself (`join`), or alone. False when it must go as a move and a write.
   bool DrawRow(Handle out, bool join) {
-    if (held_ && wide_.size() == static_cast<std::size_t>(size_.X) && WriteBelowHeld(out)) {
-      held_ = false;
-      return true;
+    if (held_rows_ == 0 || !JoinHeld(out)) {
+      LetOutHeld();
+      if (!join || at_.X != 0) return WriteRow(out);
+      held_out_ = out;
+      held_at_ = at_;
+      held_width_ = static_cast<SHORT>(wide_.size());
+      held_rows_ = 1;
+      held_cells_.clear();
+      Append(held_cells_, wide_, attribute_);
     }
-    LetOutHeld();
-    if (!join || at_.X != 0) return WriteRow(out);
-    held_ = true;  // goes out with the next row, or before any other call
-    held_out_ = out;
-    held_at_ = at_;
-    held_text_ = wide_;
-    held_attribute_ = attribute_;
+    held_texts_.push_back(wide_);
+    // Held, the row goes out with the next one, or before any other call.
+    if (join && held_rows_ < kMostHeld) return true;
+    return LetOutHeld();
+  }
+
+  // The pending row added below the held ones: a row of the buffer's whole
+  // width right below them. The held block becomes as wide: where its one
+  // row is shorter, the cells right of its text go out as they stand, read
+  // once and kept since, as only these rows write there.
+  bool JoinHeld(Handle out) {
+    const SHORT width = size_.X;
+    if (held_out_ != out || at_.X != 0 || at_.Y != held_at_.Y + held_rows_ ||
+        wide_.size() != static_cast<std::size_t>(width) || held_at_.X != 0)
+      return false;
+    if (held_width_ != width) {
+      const SHORT top = held_at_.Y;
+      if (held_rows_ != 1 || held_width_ > width) return false;
+      if (shadow_row_ != top || shadow_.size() != static_cast<std::size_t>(width)) {
+        shadow_row_ = -1;
+        shadow_.resize(static_cast<std::size_t>(width));
+        COORD size = {width, 1}, from = {0, 0};
+        SMALL_RECT rect = {0, top, static_cast<SHORT>(width - 1), top};
+        if (!ReadConsoleOutputW(ToHandle(out), shadow_.data(), size, from, &rect) ||
+            rect.Right != width - 1 || rect.Bottom != top)
+          return false;
+        shadow_row_ = top;
+      }
+      std::copy(held_cells_.begin(), held_cells_.end(), shadow_.begin());
+      held_cells_.assign(shadow_.begin(), shadow_.end());
+      held_width_ = width;
+    }
+    Append(held_cells_, wide_, attribute_);
+    ++held_rows_;
     return true;
   }
 
-  // A held row and the full-width row below it in one call. The rectangle
-  // covers the held row's whole width: where its text is shorter, the cells
-  // right of it go out as they stand, read once and kept since, as only
-  // these rows write there.
-  bool WriteBelowHeld(Handle out) {
-    const SHORT width = size_.X;
-    const SHORT top = held_at_.Y;
-    if (held_out_ != out || at_.Y != top + 1 || at_.X != 0) return false;
-    if (held_text_.size() == static_cast<std::size_t>(width)) {
-      cells_.clear();
-      AddCells(held_text_, held_attribute_);
-      AddCells(wide_, attribute_);
-      return WriteCells(out, held_at_, width, 2);
-    }
-    if (shadow_row_ != top || shadow_.size() != static_cast<std::size_t>(width)) {
+  // The held rows in one call, else one by one as moves and writes. False
+  // when the one call failed.
+  bool LetOutHeld() {
+    if (held_rows_ == 0) return true;
+    const SHORT rows = held_rows_;
+    held_rows_ = 0;
+    cells_.swap(held_cells_);
+    const bool written = WriteCells(held_out_, held_at_, held_width_, rows);
+    cells_.swap(held_cells_);
+    if (!written) {
       shadow_row_ = -1;
-      shadow_.resize(static_cast<std::size_t>(width));
-      COORD size = {width, 1}, from = {0, 0};
-      SMALL_RECT rect = {0, top, static_cast<SHORT>(width - 1), top};
-      if (!ReadConsoleOutputW(ToHandle(out), shadow_.data(), size, from, &rect) ||
-          rect.Right != width - 1 || rect.Bottom != top)
-        return false;
-      shadow_row_ = top;
+      for (SHORT i = 0; i < rows; ++i) {
+        const COORD at = {0, static_cast<SHORT>(held_at_.Y + i)};
+        if (SetConsoleCursorPosition(ToHandle(held_out_), at))
+          WriteAtCursor(held_out_, held_texts_[static_cast<std::size_t>(i)]);
+      }
     }
-    for (std::size_t i = 0; i < held_text_.size(); ++i) {
-      shadow_[i].Char.UnicodeChar = held_text_.c_str()[i];
-      shadow_[i].Attributes = static_cast<WORD>(held_attribute_);
-    }
-    cells_.assign(shadow_.begin(), shadow_.end());
-    AddCells(wide_, attribute_);
-    if (WriteCells(out, held_at_, width, 2)) return true;
-    shadow_row_ = -1;
-    return false;
+    held_texts_.clear();
+    return written;
   }
 
-  // The held row, as it would have gone out alone.
-  void LetOutHeld() {
-    if (!held_) return;
-    held_ = false;
-    shadow_row_ = -1;
-    cells_.clear();
-    AddCells(held_text_, held_attribute_);
-    if (WriteCells(held_out_, held_at_, static_cast<SHORT>(held_text_.size()), 1)) return;
-    if (SetConsoleCursorPosition(ToHandle(held_out_), held_at_)) WriteAtCursor(held_out_, held_text_);
-  }
-
-  void AddCells(const WideText& text, int attribute) {
+  static void Append(std::vector<CHAR_INFO>& cells, const WideText& text, int attribute) {
     for (std::size_t i = 0; i < text.size(); ++i) {
       CHAR_INFO cell;
       cell.Char.UnicodeChar = text.c_str()[i];
       cell.Attributes = static_cast<WORD>(attribute);
-      cells_.push_back(cell);
+      cells.push_back(cell);
     }
   }
 
@@ -289,12 +298,16 @@ class Win32Console final : public Console {
   WideText owed_text_;
   std::vector<CHAR_INFO> cells_;
   bool join_next_ = false;  // JoinNextRow was called for the next row
-  bool held_ = false;       // a row waits for the one below it (see JoinNextRow)
+  // Rows that wait for the ones below them (see JoinNextRow): held_rows_ of
+  // held_width_ cells from held_at_, at most kMostHeld of them.
+  static constexpr SHORT kMostHeld = 8;
+  SHORT held_rows_ = 0;
+  SHORT held_width_ = 0;
   Handle held_out_ = kNoHandle;
   COORD held_at_ = {0, 0};
-  WideText held_text_;
-  int held_attribute_ = 0;
-  std::vector<CHAR_INFO> shadow_;  // the held row's whole width, as on the screen
+  std::vector<CHAR_INFO> held_cells_;
+  std::vector<WideText> held_texts_;  // each held row's text, for the fallback
+  std::vector<CHAR_INFO> shadow_;  // a held short row's whole width, as on the screen
   SHORT shadow_row_ = -1;          // the row shadow_ shows; -1 when none
 };
 
