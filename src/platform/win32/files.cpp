@@ -97,6 +97,25 @@ class Win32Files final : public FileSystem, public FileIo {
       *error = held_elsewhere_ ? ERROR_SHARING_VIOLATION : ERROR_PATH_NOT_FOUND;
       return kInvalidHandle;
     }
+    // Everything in a folder just held is listed through the handle that
+    // holds it, which spares opening the folder once more.
+    const std::size_t length = std::strlen(search);
+    if (!folder.empty() && length >= 2 && std::strcmp(search + length - 2, "\\*") == 0 &&
+        !chain_.empty() && chain_.back().Key == folder &&
+        chain_.back().Handle != INVALID_HANDLE_VALUE && listed_through_ == INVALID_HANDLE_VALUE &&
+        query_directory_ != nullptr) {
+      listed_through_ = chain_.back().Handle;
+      restart_ = true;
+      record_at_ = records_end_ = 0;
+      if (NextThroughHeld(entry, error)) {
+        listing_ = folder;
+        Record(*entry);
+        return kListingThroughHeld;
+      }
+      listed_through_ = INVALID_HANDLE_VALUE;
+      if (*error == ERROR_NO_MORE_FILES) *error = ERROR_FILE_NOT_FOUND;  // as FindFirstFile says it
+      return kInvalidHandle;
+    }
     const wchar_t* path = SystemPath(search, PathUse::Search);
     if (path == nullptr) {
       *error = ERROR_INVALID_NAME;
@@ -114,6 +133,11 @@ class Win32Files final : public FileSystem, public FileIo {
     return FromHandle(h);
   }
   bool FindNextEntry(Handle find, FindEntry* entry, std::uint32_t* error) override {
+    if (find == kListingThroughHeld) {
+      if (!NextThroughHeld(entry, error)) return false;
+      Record(*entry);
+      return true;
+    }
     WIN32_FIND_DATAW data;
     if (!FindNextFileW(ToHandle(find), &data)) {
       *error = GetLastError();
@@ -123,7 +147,12 @@ class Win32Files final : public FileSystem, public FileIo {
     Record(*entry);
     return true;
   }
-  void EndFind(Handle find) override { FindClose(ToHandle(find)); }
+  void EndFind(Handle find) override {
+    if (find == kListingThroughHeld)
+      listed_through_ = INVALID_HANDLE_VALUE;
+    else
+      FindClose(ToHandle(find));
+  }
   std::uint32_t ReadAttributes(const char* path) override {
     DWORD listed = 0;
     const Seen seen = Lookup(path, &listed);
@@ -267,17 +296,68 @@ class Win32Files final : public FileSystem, public FileIo {
     return true;
   }
 
+  struct IoStatus {  // IO_STATUS_BLOCK
+    void* Status;
+    ULONG_PTR Information;
+  };
+
   // The file index (FileInternalInformation) of an open file.
   static bool ReadFileIndex(HANDLE h, LONGLONG* index) {
-    struct IoStatus {
-      void* Status;
-      ULONG_PTR Information;
-    };
     using QueryFn = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
     static const QueryFn query = SystemFunction<QueryFn>("ntdll.dll", "NtQueryInformationFile");
     constexpr int kFileInternalInformation = 6;
     IoStatus status = {};
     return query != nullptr && query(h, &status, index, sizeof *index, kFileInternalInformation) >= 0;
+  }
+
+  // The next entry of the folder listed through listed_through_, as
+  // FindNextFile hands it out: the same records (FileBothDirectoryInformation)
+  // in the same order, asked for as FindFirstFile asks for them.
+  bool NextThroughHeld(FindEntry* entry, std::uint32_t* error) {
+    struct BothDirectoryRecord {  // FILE_BOTH_DIR_INFORMATION
+      ULONG NextEntryOffset;
+      ULONG FileIndex;
+      LARGE_INTEGER Times[4];
+      LARGE_INTEGER EndOfFile;
+      LARGE_INTEGER AllocationSize;
+      ULONG FileAttributes;
+      ULONG FileNameLength;
+      ULONG EaSize;  // the reparse tag, for an entry that has one
+      CCHAR ShortNameLength;
+      WCHAR ShortName[12];
+      WCHAR FileName[1];
+    };
+    constexpr int kFileBothDirectoryInformation = 3;
+    constexpr LONG kNoMoreFiles = static_cast<LONG>(0x80000006);  // STATUS_NO_MORE_FILES
+    if (listed_through_ == INVALID_HANDLE_VALUE) {
+      *error = ERROR_INVALID_HANDLE;
+      return false;
+    }
+    if (record_at_ >= records_end_) {
+      IoStatus status = {};
+      const LONG result = query_directory_(
+          listed_through_, nullptr, nullptr, nullptr, &status, directory_.data(),
+          static_cast<ULONG>(directory_.size() * sizeof directory_[0]),
+          kFileBothDirectoryInformation, FALSE, nullptr, restart_ ? TRUE : FALSE);
+      restart_ = false;
+      if (result < 0 || status.Information == 0) {
+        *error = result == kNoMoreFiles || result >= 0 ? ERROR_NO_MORE_FILES
+                 : status_to_error_ ? status_to_error_(result) : ERROR_GEN_FAILURE;
+        return false;
+      }
+      record_at_ = 0;
+      records_end_ = status.Information;
+    }
+    const auto* record = reinterpret_cast<const BothDirectoryRecord*>(
+        reinterpret_cast<const char*>(directory_.data()) + record_at_);
+    record_at_ = record->NextEntryOffset != 0 ? record_at_ + record->NextEntryOffset : records_end_;
+    WIN32_FIND_DATAW data = {};
+    data.dwFileAttributes = record->FileAttributes;
+    data.dwReserved0 = record->EaSize;
+    const std::size_t n = std::min<std::size_t>(record->FileNameLength / sizeof(WCHAR), MAX_PATH - 1);
+    std::memcpy(data.cFileName, record->FileName, n * sizeof(WCHAR));
+    CopyEntry(data, entry);
+    return true;
   }
 
   // The final path of an open file, with its volume: by drive letter or
@@ -464,6 +544,7 @@ class Win32Files final : public FileSystem, public FileIo {
   }
 
   void Pop() {
+    if (chain_.back().Handle == listed_through_) listed_through_ = INVALID_HANDLE_VALUE;
     if (chain_.back().Handle != INVALID_HANDLE_VALUE) CloseHandle(chain_.back().Handle);
     chain_.pop_back();
   }
@@ -515,6 +596,20 @@ class Win32Files final : public FileSystem, public FileIo {
   WideText wide_;
   WideText extended_;
   std::vector<wchar_t> final_ = std::vector<wchar_t>(MAX_PATH);  // see ReadFinalPath
+  // The listing through a held folder's handle (NextThroughHeld): its find
+  // handle, the folder's handle while it lasts, and the records last read.
+  static constexpr Handle kListingThroughHeld = 1;  // no system handle is odd
+  using QueryDirectoryFn = LONG(WINAPI*)(HANDLE, HANDLE, void*, void*, IoStatus*, void*, ULONG, int,
+                                         BOOLEAN, void*, BOOLEAN);
+  const QueryDirectoryFn query_directory_ =
+      SystemFunction<QueryDirectoryFn>("ntdll.dll", "NtQueryDirectoryFile");
+  using StatusToErrorFn = ULONG(WINAPI*)(LONG);
+  const StatusToErrorFn status_to_error_ =
+      SystemFunction<StatusToErrorFn>("ntdll.dll", "RtlNtStatusToDosError");
+  HANDLE listed_through_ = INVALID_HANDLE_VALUE;
+  bool restart_ = false;
+  std::vector<LONGLONG> directory_ = std::vector<LONGLONG>(8192);  // 64 KiB, aligned for the records
+  std::size_t record_at_ = 0, records_end_ = 0;
   WideText name_;                    // see RefusedLastName
   const wchar_t* folder_ = nullptr;
   std::string listing_;          // the folder of the listing in hand
