@@ -61,9 +61,6 @@ fc_file_free() { wine "$FC_HOLDFILE" "$(wl_winpath "$1")" - >/dev/null 2>&1; }
 
 FC_FREEZER_ROOT=/sys/fs/cgroup/freezer
 
-# fc_freezer_ready: true when this machine lets the scenario freeze a process.
-fc_freezer_ready() { [ -w "$FC_FREEZER_ROOT/cgroup.procs" ]; }
-
 # fc_freezable PID: moves the process PID (all its threads) into a freezer group of its own;
 # the group is thawed and removed when the scenario ends.
 fc_freezable() {
@@ -226,31 +223,4 @@ fc_mount_ro() {
   mkdir -p "$2"
   mount --bind -o ro "$1" "$2" 2>/dev/null || return 1
   wl_on_exit umount "$2"
-}
-
-# ---------------------------------------------------------------- interrupted runs
-
-# fc_check_cut_log DESC LOG EXPECTED_FILE: the log of a run ended from outside: whole lines
-# only (each ends in CR LF, the last one included, nothing after it), and byte for byte the
-# beginning of the log the whole run would have written (no line lost, torn or doubled).
-fc_check_cut_log() {
-  local desc=$1 log=$2 expected=$3 size
-  if ! fc_lines "$log"; then
-    e2e_result 1 "$desc"
-    echo "#   not whole lines; the last bytes:"; tail -c 120 "$log" | od -c | sed 's/^/#   /' | tail -n 6
-    return 1
-  fi
-  size=$(stat -c %s "$log")
-  if cmp -s "$log" <(head -c "$size" "$expected"); then e2e_result 0 "$desc"; return 0; fi
-  e2e_result 1 "$desc"
-  echo "#   differs from the run's expected log at:"
-  cmp "$log" <(head -c "$size" "$expected") | sed 's/^/#   /'
-  return 1
-}
-
-# fc_hidden_files ROOT: the entries below ROOT that carry the hidden bit, relative, sorted.
-fc_hidden_files() {
-  (cd "$1" && getfattr -R -n user.DOSATTRIB --absolute-names . 2>/dev/null) | awk '
-    sub(/^# file: \.\//, "") { name = $0; next }
-    /^user\.DOSATTRIB="0x[26]"/ { print name }' | LC_ALL=C sort
 }
