@@ -6,7 +6,8 @@
 // bits on disk and the log byte for byte, and ends the program as a user does. One line
 // "ok N - what" / "not ok N - what" per check, then "N passed, N failed[, N skipped]", also
 // written to WORK_FOLDER\report.txt; each screen checked is kept in WORK_FOLDER\captures.
-// Exit status 0 when no check failed.
+// Exit status 0 when no check failed. (zavero_e2e --console ... is the runner as its own
+// helper, see InConsole.)
 #include "e2e_console.h"
 
 #include <tlhelp32.h>
@@ -208,10 +209,15 @@ Run Start(const std::string& name, const std::wstring& command) {
   return run;
 }
 
-Run StartZavero(const std::string& name, const std::vector<std::wstring>& args) {
+// Starts zavero.exe with `args`; with `console` ("COLS ROWS FILE TEXT") through the runner
+// itself, which gives the console that size (see InConsole).
+Run StartZavero(const std::string& name, const std::vector<std::wstring>& args, const std::wstring& console = L"") {
   std::wstring line = Quoted(g_bin + L"\\zavero.exe");
   for (const std::wstring& a : args) line += L" " + Quoted(a);
-  return Start(name, line);
+  if (console.empty()) return Start(name, line);
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  return Start(name, Quoted(self) + L" --console " + console + L" " + line);
 }
 
 bool Alive(HANDLE process) { return process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
@@ -236,21 +242,16 @@ void Capture(const Screen& s, const std::string& label) {
   std::fclose(f);
 }
 
-// The processes now running, by id: parent and image name.
-std::vector<PROCESSENTRY32W> Processes() {
-  std::vector<PROCESSENTRY32W> all;
+// A running process that `parent` started from the file `image`; 0 when there is none.
+DWORD ChildNamed(DWORD parent, const wchar_t* image) {
   PROCESSENTRY32W e = {};
   e.dwSize = sizeof e;
+  DWORD found = 0;
   HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  for (BOOL more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e)) all.push_back(e);
+  for (BOOL more = Process32FirstW(snap, &e); more && !found; more = Process32NextW(snap, &e))
+    if (e.th32ParentProcessID == parent && _wcsicmp(e.szExeFile, image) == 0) found = e.th32ProcessID;
   CloseHandle(snap);
-  return all;
-}
-
-DWORD ChildNamed(DWORD parent, const wchar_t* image) {
-  for (const auto& e : Processes())
-    if (e.th32ParentProcessID == parent && _wcsicmp(e.szExeFile, image) == 0) return e.th32ProcessID;
-  return 0;
+  return found;
 }
 
 // A top-level window of process `pid` (any, when 0) whose title is `title`.
@@ -324,11 +325,6 @@ void CheckScreen(const Run& run, const Screen& s, const std::string& log_shown, 
   CheckEq(run.name + ": the title, the cursor and every row of the window with its colour", expected, actual);
 }
 
-bool CheckLog(const std::string& what, const std::wstring& log, const std::string& expected) {
-  std::string actual = ReadFile(log);
-  return Check(actual == expected, what, "expected:\n" + expected + "#   actual:\n" + actual);
-}
-
 // The question box of a finished run: its title and text; answered with `answer`.
 void AnswerBox(Run& run, const std::string& log_shown, int answer) {
   HWND box = nullptr;
@@ -393,15 +389,13 @@ std::vector<std::string> Under(const std::string& base, const std::vector<std::s
   return full;
 }
 
-// Exactly the entries `cleared` (relative, "\" first) lost the bits `mask`, nothing else moved.
-void CheckCleared(const std::string& what, const std::wstring& tree, State before,
-                  const std::vector<std::string>& cleared, DWORD mask) {
+// `before` with the bits `mask` taken from the entries `cleared` (relative, "/" between names).
+State Cleared(State before, const std::vector<std::string>& cleared, DWORD mask = FILE_ATTRIBUTE_HIDDEN) {
   for (std::string c : cleared) {
     std::replace(c.begin(), c.end(), '/', '\\');
     before[Wide("\\" + c)] &= ~mask;
   }
-  State after = ReadState(tree);
-  Check(after == before, what, "expected " + Show(before) + "\n#   actual   " + Show(after));
+  return before;
 }
 
 // Takes the zavero.exe that process `parent` started as the run's program.
@@ -431,27 +425,21 @@ struct Case {
 
 void WholeRun(const Case& c) {
   State before = ReadState(c.tree);
-  std::wstring line;
-  for (const std::wstring& a : c.args) line += L" " + Quoted(a);
-  Run run;
-  if (c.console.empty()) {
-    run = Start(c.name, Quoted(g_bin + L"\\zavero.exe") + line);
-  } else {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    run = Start(c.name, Quoted(self) + L" --console " + c.console + L" " + Quoted(g_bin + L"\\zavero.exe") + line);
-    Adopt(run, run.process.dwProcessId);
-  }
+  Run run = StartZavero(c.name, c.args, c.console);
+  if (!c.console.empty()) Adopt(run, run.process.dwProcessId);
   Screen end;
   if (!RunToEnd(run, c.log, end)) return;
-  CheckLog(c.name + ": the log holds exactly the expected bytes", c.log, Crlf(LogLines(c.e)));
+  std::string expected = Crlf(LogLines(c.e)), log_at_end = ReadFile(c.log);
+  Check(log_at_end == expected, c.name + ": the log holds exactly the expected bytes",
+        "expected:\n" + expected + "#   actual:\n" + log_at_end);
   CheckScreen(run, end, Utf8(c.log), c.e);
-  std::string log_at_end = ReadFile(c.log);
   AnswerBox(run, Utf8(c.log), c.answer);
   if (c.after) c.after(run);
+  State want = Cleared(before, c.cleared, c.bits), after = ReadState(c.tree);
   if (!c.tree.empty())
-    CheckCleared(c.name + (c.cleared.empty() ? ": nothing on disk changed" :
-                 ": exactly the entries treated lost the bits, nothing else changed"), c.tree, before, c.cleared, c.bits);
+    Check(after == want, c.name + (c.cleared.empty() ? ": nothing on disk changed" :
+          ": exactly the entries treated lost the bits, nothing else changed"),
+          "expected " + Show(want) + "\n#   actual   " + Show(after));
   IdleThenCtrlC(run, c.log, log_at_end, end);
 }
 
@@ -780,12 +768,12 @@ void WindowedConsole() {
 
 // A clearing run ended from outside while log lines are being written: the console closed
 // twice during the walk's 200 skip lines; in the clearing phase of 4000 hidden files closed
-// at the first, Ctrl+C at the 200th and closed at the 400th and 800th. Each time the program
+// at the first and the 200th entry, Ctrl+C at the 300th, closed at the 400th and 800th. Each time the program
 // ends at once; its log is the beginning of the whole run's, cut after a whole line; exactly
 // the entries it reports treated lost the hidden bit (the one whose path line ends the log
 // may be either), the skipped ones keep both; nobody holds the log afterwards.
 void CutShort() {
-  std::wstring tree = g_work + L"\\cut", log = g_work + L"\\cut.log";
+  std::wstring tree = g_work + L"\\cut";
   std::vector<std::string> skipped, rel, lines;
   char name[32];
   for (int i = 0; i < 200; ++i) {
@@ -806,40 +794,35 @@ void CutShort() {
     return n;
   };
   const struct { const char* name; const char* line; size_t count; } moments[] = {{"close1", "\r\n skipped (", 30},
-    {"close2", "\r\n skipped (", 100}, {"close3", "...sucsess!", 1}, {"ctrl-c", "...sucsess!", 200},
-    {"close4", "...sucsess!", 400}, {"close5", "...sucsess!", 800}};
+    {"close2", "\r\n skipped (", 100}, {"close3", "...sucsess!", 1}, {"close4", "...sucsess!", 200},
+    {"ctrl-c", "...sucsess!", 300}, {"close5", "...sucsess!", 400}, {"close6", "...sucsess!", 800}};
   for (const auto& m : moments) {
     MakeTree(tree, lines);
+    State before = ReadState(tree);
+    std::wstring log = g_work + L"\\" + Wide(m.name) + L".log";
     Run run = StartZavero(m.name, {L"CLEAR", log, tree});
-    if (!Check(WaitFor(300, [&] { return cut = ReadFile(log), count(m.line) >= m.count; }),
-               run.name + ": the run gets to the moment to end it")) continue;
+    bool there = Check(WaitFor(300, [&] { return cut = ReadFile(log), count(m.line) >= m.count; }),
+                       run.name + ": the run gets to the moment to end it");
     bool close = m.name[1] == 'l';
-    close ? CloseConsole(run.zavero) : (void)CtrlC(run.zavero);
-    Ends(run, close ? "closing the console" : "Ctrl+C");
+    if (there) close ? CloseConsole(run.zavero) : (void)CtrlC(run.zavero);
+    if (!there || !Ends(run, close ? "closing the console" : "Ctrl+C")) {
+      TerminateProcess(run.process.hProcess, 1);  // it would change the bits under the next run
+      continue;
+    }
     cut = ReadFile(log);
     size_t done = count("...sucsess!");
     Check(cut.size() > 2 && cut.size() < whole.size() && !cut.compare(cut.size() - 2, 2, "\r\n") &&
           !whole.compare(0, cut.size(), cut), run.name + ": the log is the whole run's cut after a whole line (" +
           std::to_string(count("\r\n skipped (")) + " skip lines, " + std::to_string(done) + " entries treated)");
-    State state = ReadState(tree);
-    std::vector<std::string> hidden, rest(skipped), rest_after(skipped);
-    for (const auto* part : {&skipped, &rel})
-      for (const std::string& r : *part) {
-        std::string w = "\\" + r;
-        std::replace(w.begin(), w.end(), '/', '\\');
-        if (state[Wide(w)] & FILE_ATTRIBUTE_HIDDEN) hidden.push_back(r);
-      }
-    rest.insert(rest.end(), rel.begin() + std::min(done, rel.size()), rel.end());
-    rest_after.insert(rest_after.end(), rel.begin() + std::min(done + 1, rel.size()), rel.end());
+    State after = ReadState(tree);
+    std::vector<std::string> treated(rel.begin(), rel.begin() + std::min(done + 1, rel.size()));
     bool between = done < rel.size() && cut.size() > e.selected[done].size() + 5 &&
       !cut.compare(cut.size() - e.selected[done].size() - 5, std::string::npos, "   " + e.selected[done] + "\r\n");
-    Check(hidden == rest || (between && hidden == rest_after),
+    Check(after == Cleared(before, {treated.begin(), treated.begin() + done}) || (between && after == Cleared(before, treated)),
           run.name + ": exactly the entries the log reports treated lost the hidden bit");
     HANDLE held = CreateFileW(log.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     Check(held != INVALID_HANDLE_VALUE, run.name + ": nobody holds the log afterwards");
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
-    // Kept for the reader; the next run starts without a log.
-    MoveFileExW(log.c_str(), (g_work + L"\\" + Wide(m.name) + L".log").c_str(), MOVEFILE_REPLACE_EXISTING);
   }
 }
 
