@@ -1,61 +1,14 @@
 # shellcheck shell=bash
-# Helpers shared by the fault scenarios (test_faults_*.sh): a Win32 helper that holds a file
-# the way another program would, pausing the program at a known point of its walk, trees of
-# many entries made quickly, and checks of a log against the lines it should hold. Source it
-# after lib.sh and scan_checks.sh.
+# Helpers shared by the fault scenarios (test_faults_*.sh): pausing the program at a known point
+# of its walk, trees of many entries made quickly, and refusals only Linux can stage (an
+# immutable file, a read-only mount). Source it after lib.sh and scan_checks.sh.
 #
-# Pausing: where a check needs to know exactly which line the program was writing when
-# something happened to its log, the scenario freezes the program's process, makes the change,
-# reads the walk's row 3 once the console has drawn everything the program wrote, and lets it
-# go on. The program cannot tell. SIGSTOP does not stop a 32-bit Wine program on this machine
-# (the process stays running under its emulator), so the freezer of the control groups does
-# it: the program alone is moved into a group of its own, which is frozen and thawed.
-
-# fc_tool NAME: compiles tests/wine/tools/NAME.c into E2E_DIR/tools/NAME.exe (64-bit when
-# the 64-bit cross compiler is there: it runs natively under wine64, the 32-bit side of this
-# machine runs emulated) and prints its path. Ends the scenario when it cannot.
-fc_tool() {
-  local src=$E2E_LIB_DIR/tools/$1.c out=$E2E_DIR/tools/$1.exe cc
-  mkdir -p "$E2E_DIR/tools"
-  for cc in x86_64-w64-mingw32-gcc i686-w64-mingw32-gcc; do
-    command -v "$cc" >/dev/null || continue
-    "$cc" -O2 -Wall -Wextra -o "$out" "$src" >"$E2E_DIR/tools/$1.build.log" 2>&1 && break
-  done
-  [ -f "$out" ] || wl_die "cannot compile $src (see $E2E_DIR/tools/$1.build.log)"
-  printf '%s\n' "$out"
-}
-
-# ---------------------------------------------------------------- holding a file
-
-declare -A FC_HOLD_PID=()
-
-# fc_hold_start LABEL FILE: another program (holdfile.exe, see tools/holdfile.c) opens FILE
-# for reading and writing without sharing and keeps it; returns once the file is held (it
-# waits while the program being tested has the file open for a line). FC_HOLDFILE names
-# the helper (fc_tool holdfile).
-fc_hold_start() {
-  local label=$1 file=$2 base=$E2E_DIR/hold-$1
-  rm -f "$base".{go,held,out}
-  wine "$FC_HOLDFILE" "$(wl_winpath "$file")" "$(wl_winpath "$base.go")" \
-    "$(wl_winpath "$base.held")" >"$base.out" 2>&1 &
-  FC_HOLD_PID[$label]=$!
-  wl_track "$!"
-  wl_wait_until 60 test -e "$base.held"
-}
-
-# fc_hold_end LABEL: tells the holder to let go and waits until it has closed the file;
-# fails unless it held and released the file as asked.
-fc_hold_end() {
-  local label=$1 base=$E2E_DIR/hold-$1 pid=${FC_HOLD_PID[$1]}
-  : >"$base.go"
-  wait "$pid"
-  local rc=$?
-  [ "$rc" = 0 ] && grep -q released "$base.out"
-}
-
-# fc_file_free FILE: true when nobody holds FILE: an opening without sharing succeeds (and is
-# closed at once). Creates FILE when it is missing.
-fc_file_free() { wine "$FC_HOLDFILE" "$(wl_winpath "$1")" - >/dev/null 2>&1; }
+# Pausing: where a check needs to know exactly where the walk was when something changed
+# under it, the scenario freezes the program's process, makes the change, reads the walk's
+# row 3 once the console has drawn everything the program wrote, and lets it go on. The
+# program cannot tell. SIGSTOP does not stop a 32-bit Wine program on this machine (the
+# process stays running under its emulator), so the freezer of the control groups does it:
+# the program alone is moved into a group of its own, which is frozen and thawed.
 
 # ---------------------------------------------------------------- pausing the program
 
@@ -96,20 +49,6 @@ fc_row_settled() {
     a=$b
   done
   printf '%s\n' "$a"
-}
-
-# fc_freeze_between_lines PID LOG: stops the program at a moment when it does not have LOG
-# open (it opens it for each line for a few microseconds): stops it, and while the log is
-# busy lets it run a little and stops it again.
-fc_freeze_between_lines() {
-  local i
-  for i in $(seq 1 50); do
-    fc_freeze "$1"
-    fc_file_free "$2" && return 0
-    fc_thaw "$1"
-    sleep 0.05
-  done
-  return 1
 }
 
 # ---------------------------------------------------------------- the walk's progress
@@ -161,35 +100,6 @@ fc_bits_of() {
   local root=$1 rel out=''; shift
   for rel in "$@"; do out+="$(wl_attr_get "$root/$rel") "; done
   printf '%s\n' "${out% }"
-}
-
-# ---------------------------------------------------------------- logs
-
-# fc_lines FILE: the lines of FILE (CR LF ends) into the array FC_LINES, without the CR; fails
-# unless every line ends in CR LF, the last one included, and no byte stands after it.
-fc_lines() {
-  FC_LINES=()
-  [ -s "$1" ] || return 0
-  [ "$(tail -c 2 "$1" | od -An -tx1 | tr -d ' \n')" = 0d0a ] || return 1
-  # A CR anywhere else than before a LF, or a LF without its CR, is a torn line.
-  if LC_ALL=C grep -q $'\r.' "$1" || LC_ALL=C grep -qv $'\r$' "$1"; then return 1; fi
-  mapfile -t FC_LINES < <(LC_ALL=C sed 's/\r$//' "$1")
-}
-
-# fc_index_of LINE ARRAY: the first index of LINE in the named array, -1 when absent.
-fc_index_of() {
-  local -n _a=$2
-  local i
-  for i in "${!_a[@]}"; do [ "${_a[i]}" = "$1" ] && { echo "$i"; return; }; done
-  echo -1
-}
-
-# fc_slice_file FILE ARRAY FROM TO: writes the lines FROM..TO-1 of the named array to FILE as
-# the log writes them (CR LF); appends when FILE exists.
-fc_slice_file() {
-  local -n _s=$2
-  local i
-  for ((i = $3; i < $4; i++)); do printf '%s\r\n' "${_s[i]}"; done >>"$1"
 }
 
 # ---------------------------------------------------------------- staged refusals

@@ -826,6 +826,130 @@ void CutShort() {
   }
 }
 
+// Stops every thread of process `pid` where it is (`stop`), or lets them go on.
+void Freeze(DWORD pid, bool stop) {
+  THREADENTRY32 t = {};
+  t.dwSize = sizeof t;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  for (BOOL more = Thread32First(snap, &t); more; more = Thread32Next(snap, &t)) {
+    HANDLE thread = t.th32OwnerProcessID == pid ? OpenThread(THREAD_SUSPEND_RESUME, FALSE, t.th32ThreadID) : nullptr;
+    if (thread) stop ? SuspendThread(thread) : ResumeThread(thread), CloseHandle(thread);
+  }
+  CloseHandle(snap);
+}
+
+// The log held by another program, without sharing, as an editor or a backup program may
+// hold it; its bytes then. INVALID_HANDLE_VALUE while the program has it open.
+HANDLE Hold(const std::wstring& log, std::string* bytes = nullptr) {
+  HANDLE h = CreateFileW(log.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+  char chunk[65536];
+  DWORD n = 0;
+  while (bytes && h != INVALID_HANDLE_VALUE && ::ReadFile(h, chunk, sizeof chunk, &n, nullptr) && n) bytes->append(chunk, n);
+  return h;
+}
+
+// The run log in trouble, in one clearing run over 400 folders that each give one skip line
+// (so the log's lines show how far the walk had got), with the program stopped (Freeze) and
+// let go a step at a time, so that the moments are certain on any machine:
+//   1. another program holds the log from before the start: the header and every line until
+//      it lets go are lost, the earlier run's log is not emptied, the lines after it let go
+//      land behind that old content;
+//   2. another program takes the log again between two lines: exactly the lines written
+//      while it holds the log are lost;
+//   3. the log is deleted between two lines: the next line makes it anew, without header,
+//      and the run appends the rest to it;
+// and the run still ends with "finished!", clears its files and lets the log go;
+//   4. a log in a folder that does not exist: said on the "Writing to: " row.
+void LogInTrouble() {
+  std::wstring tree = g_work + L"\\trouble", logs = g_work + L"\\trouble-logs", log = logs + L"\\faults.log";
+  std::vector<std::string> skipped, lines = {"f 2 c/h1.txt", "f 2 c/h2.txt", "f 2 c/h3.txt"};
+  for (int i = 0; i < 400; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "b/%03d/s.txt", i);
+    skipped.push_back(name), lines.push_back(std::string("f 6 ") + name);
+  }
+  MakeTree(tree, lines);
+  CreateDirectoryW(logs.c_str(), nullptr);
+  State before = ReadState(tree);
+  Expected e;
+  e.folder = Utf8(tree), e.skipped = Under(e.folder, skipped), e.selected = Under(e.folder, {"c/h1.txt", "c/h2.txt", "c/h3.txt"});
+  const std::vector<std::string> expected = LogLines(e);
+  const int skip0 = 5;  // the line of b\000's skip line; b\N's is skip0 + N
+  auto from = [&](int first, int end) {
+    int size = static_cast<int>(expected.size());
+    return Crlf({expected.begin() + std::min(first, size), expected.begin() + std::min(end, size)});
+  };
+  auto line_of = [&](const std::string& text, size_t at) {  // of the line at byte `at` of `text`
+    std::string l = text.substr(at, text.find("\r\n", at) - at);
+    return static_cast<int>(std::find(expected.begin(), expected.end(), l) - expected.begin());
+  };
+  const std::string old = "a line of an earlier run\r\n";
+  HANDLE held = Hold(log);
+  DWORD n = 0;
+  Check(held != INVALID_HANDLE_VALUE && WriteFile(held, old.data(), static_cast<DWORD>(old.size()), &n, nullptr),
+        "trouble: another program holds the log, which an earlier run wrote");
+  Run run = StartZavero("trouble", {L"CLEAR", log, tree});
+  Freeze(run.zavero, true);
+  // The folder b\N row 3 shows the walk in; -1 before and after the walk.
+  auto index = [&] {
+    std::string row = Look(run.zavero).Row(3);
+    size_t at = row.rfind("\\b\\");
+    return row.rfind(" scanning folder ", 0) == 0 && at != std::string::npos ? std::atoi(row.c_str() + at + 3) : -1;
+  };
+  // Lets the program go on a step at a time until the walk is at b\`target` or beyond, and,
+  // with `between`, the log is not open (it opens it for each line).
+  auto advance = [&](int target, bool between, std::string* bytes) {
+    for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < 120000; Freeze(run.zavero, false), Sleep(5), Freeze(run.zavero, true))
+      if (index() >= target && (!between || (held = Hold(log, bytes)) != INVALID_HANDLE_VALUE)) return index();
+    return -1;
+  };
+  int p1 = advance(40, false, nullptr);
+  CloseHandle(held);
+  std::string at_hold2, at_delete;
+  int q = advance(p1 + 30, true, &at_hold2);
+  CheckEq("trouble: held, the screen shows the log path all the same", "Writing to: " + Utf8(log), Look(run.zavero).Row(1));
+  int p2 = advance(q + 30, false, nullptr);
+  CloseHandle(held);
+  int p3 = advance(p2 + 30, true, &at_delete);
+  CloseHandle(held);
+  DeleteFileW(log.c_str());
+  Freeze(run.zavero, false);
+  Print("# trouble: stopped at b\\" + std::to_string(p1) + " (end of hold 1), b\\" + std::to_string(q) + " and b\\" +
+        std::to_string(p2) + " (hold 2), b\\" + std::to_string(p3) + " (log deleted)");
+  Screen end;
+  if (!Check(p1 > 0 && q > 0 && p2 > 0 && p3 > 0, "trouble: the walk gets to each moment") || !RunToEnd(run, log, end)) return;
+  // Hold 1 ended with the program at b\p1: b\p1's skip line may have come before or after.
+  int a = line_of(at_delete, old.size()), b = line_of(at_delete, at_hold2.size());
+  Check(!at_delete.compare(0, old.size(), old) && a >= skip0 + p1 && a <= skip0 + p1 + 1,
+        "trouble 1: the earlier run's log not emptied, lost: the header and the lines up to b\\" +
+        std::to_string(p1 - 1) + ", kept: from b\\" + std::to_string(p1 + 1) + " on (first kept: line " + std::to_string(a) + ")");
+  int landed = a + static_cast<int>(std::count(at_hold2.begin(), at_hold2.end(), '\n')) - 1;
+  CheckEq("trouble 1: from there on every line landed until the second hold began", old + from(a, landed), at_hold2);
+  Check(b >= skip0 + p2 && b <= skip0 + p2 + 1 && landed < b - 20, "trouble 2: lost exactly the lines from " +
+        std::to_string(landed) + " up to b\\" + std::to_string(p2 - 1) + ", kept from b\\" + std::to_string(p2 + 1) + " on");
+  int d = b + static_cast<int>(std::count(at_delete.begin() + at_hold2.size(), at_delete.end(), '\n'));
+  CheckEq("trouble 2: from there on every line landed until the log was deleted", at_hold2 + from(b, d), at_delete);
+  Check(d > skip0 + p2 && d <= skip0 + p3 + 1, "trouble 3: the log was deleted at b\\" + std::to_string(p3) +
+        ", between two lines (next line " + std::to_string(d) + ")");
+  CheckEq("trouble 3: the next line made the log anew, without header; every later line landed, finished! last",
+          from(d, static_cast<int>(expected.size())), ReadFile(log));
+  Check(ReadState(tree) == Cleared(before, {"c/h1.txt", "c/h2.txt", "c/h3.txt"}), "trouble: the hidden files were cleared");
+  Check((held = Hold(log)) != INVALID_HANDLE_VALUE, "trouble: nobody holds the log afterwards");
+  CloseHandle(held);
+  CtrlC(run.zavero);
+  Ends(run, "Ctrl+C");
+
+  std::wstring nowhere = g_work + L"\\no\\such.log";
+  Run bad = StartZavero("no such folder", {L"LIST", nowhere, tree + L"\\c"});
+  Screen s;
+  WaitFor(60, [&] { return Shows(s = Look(bad.zavero), 0, "QOR_ZAVERO") && s.Row(s.Bottom) == "finished!"; });
+  Capture(s, bad.name);
+  CheckEq("trouble 4: a log in a folder that does not exist: said in place of the path",
+          "Writing to: no log, cannot create " + Utf8(nowhere), s.Row(1));
+  CtrlC(bad.zavero);
+  Ends(bad, "Ctrl+C");
+}
+
 // As its own helper (--console COLS ROWS FILE TEXT PROGRAM ARGS...): makes the console it was
 // started in COLS x ROWS, as a user making its window smaller would (once FILE holds TEXT, or
 // at once when FILE is "-"), runs PROGRAM in it and waits for it.
@@ -887,7 +1011,8 @@ int wmain(int argc, wchar_t** argv) {
 
   const std::pair<const char*, void (*)()> scenarios[] = {{"list", Listing}, {"clear", Clearing},
     {"names", Names}, {"long", LongPaths}, {"unreadable", Unreadable}, {"questions", Questions},
-    {"short", ShortConsoles}, {"windowed", WindowedConsole}, {"cut", CutShort}};
+    {"short", ShortConsoles}, {"windowed", WindowedConsole}, {"cut", CutShort},
+    {"trouble", LogInTrouble}};
   for (const auto& s : scenarios)
     if (only.empty() || Wide(s.first) == only) s.second();
   if (filesystem.empty())
