@@ -420,6 +420,7 @@ struct Case {
   DWORD bits = FILE_ATTRIBUTE_HIDDEN;
   int answer = IDNO;
   std::function<void(Run&)> after;
+  std::function<void(Run&, State& before)> during;  // changes made under the run
   std::wstring console;  // "COLS ROWS FILE TEXT": the console's size, once FILE holds TEXT ("-": at once)
 };
 
@@ -427,6 +428,7 @@ void WholeRun(const Case& c) {
   State before = ReadState(c.tree);
   Run run = StartZavero(c.name, c.args, c.console);
   if (!c.console.empty()) Adopt(run, run.process.dwProcessId);
+  if (c.during) c.during(run, before);
   Screen end;
   if (!RunToEnd(run, c.log, end)) return;
   std::string expected = Crlf(LogLines(c.e)), log_at_end = ReadFile(c.log);
@@ -838,6 +840,21 @@ void Freeze(DWORD pid, bool stop) {
   CloseHandle(snap);
 }
 
+// The number N of the folder FOLDER\N that row 3 shows the walk in; -1 when it shows another.
+int WalkIndex(DWORD pid, const std::string& folder) {
+  std::string row = Look(pid).Row(3);
+  size_t at = row.rfind("\\" + folder + "\\");
+  return row.rfind(" scanning folder ", 0) == 0 && at != std::string::npos ? std::atoi(row.c_str() + at + folder.size() + 2) : -1;
+}
+
+// Lets the stopped program go on a step at a time until its walk is at FOLDER\`target` or
+// beyond and `also` holds, and stops it there; the walk's N then, -1 when it never got there.
+int Advance(DWORD pid, const std::string& folder, int target, const std::function<bool()>& also = nullptr) {
+  for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < 120000; Freeze(pid, false), Sleep(5), Freeze(pid, true))
+    if (WalkIndex(pid, folder) >= target && (!also || also())) return WalkIndex(pid, folder);
+  return -1;
+}
+
 // The log held by another program, without sharing, as an editor or a backup program may
 // hold it; its bytes then. INVALID_HANDLE_VALUE while the program has it open.
 HANDLE Hold(const std::wstring& log, std::string* bytes = nullptr) {
@@ -890,27 +907,15 @@ void LogInTrouble() {
         "trouble: another program holds the log, which an earlier run wrote");
   Run run = StartZavero("trouble", {L"CLEAR", log, tree});
   Freeze(run.zavero, true);
-  // The folder b\N row 3 shows the walk in; -1 before and after the walk.
-  auto index = [&] {
-    std::string row = Look(run.zavero).Row(3);
-    size_t at = row.rfind("\\b\\");
-    return row.rfind(" scanning folder ", 0) == 0 && at != std::string::npos ? std::atoi(row.c_str() + at + 3) : -1;
-  };
-  // Lets the program go on a step at a time until the walk is at b\`target` or beyond, and,
-  // with `between`, the log is not open (it opens it for each line).
-  auto advance = [&](int target, bool between, std::string* bytes) {
-    for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < 120000; Freeze(run.zavero, false), Sleep(5), Freeze(run.zavero, true))
-      if (index() >= target && (!between || (held = Hold(log, bytes)) != INVALID_HANDLE_VALUE)) return index();
-    return -1;
-  };
-  int p1 = advance(40, false, nullptr);
+  int p1 = Advance(run.zavero, "b", 40);
   CloseHandle(held);
+  // Held and deleted when the program does not have the log open (it opens it for each line).
   std::string at_hold2, at_delete;
-  int q = advance(p1 + 30, true, &at_hold2);
+  int q = Advance(run.zavero, "b", p1 + 30, [&] { return (held = Hold(log, &at_hold2)) != INVALID_HANDLE_VALUE; });
   CheckEq("trouble: held, the screen shows the log path all the same", "Writing to: " + Utf8(log), Look(run.zavero).Row(1));
-  int p2 = advance(q + 30, false, nullptr);
+  int p2 = Advance(run.zavero, "b", q + 30);
   CloseHandle(held);
-  int p3 = advance(p2 + 30, true, &at_delete);
+  int p3 = Advance(run.zavero, "b", p2 + 30, [&] { return (held = Hold(log, &at_delete)) != INVALID_HANDLE_VALUE; });
   CloseHandle(held);
   DeleteFileW(log.c_str());
   Freeze(run.zavero, false);
@@ -948,6 +953,39 @@ void LogInTrouble() {
           "Writing to: no log, cannot create " + Utf8(nowhere), s.Row(1));
   CtrlC(bad.zavero);
   Ends(bad, "Ctrl+C");
+}
+
+// Folders that go away after the walk queued them, while the program is stopped in the midst
+// of a_pad: a_pad\080, a sibling ahead in the queue, and b_gone with its whole tree of hidden
+// entries; c_file, a folder replaced by a plain file. The walk goes on past them: nothing of
+// them in the log or on the screen, g_after and its subfolder walked and cleared.
+void GoneUnderTheWalk() {
+  Case c("gone", {L"CLEAR", g_work + L"\\gone.log", g_work + L"\\gone"}, g_work + L"\\gone.log", g_work + L"\\gone");
+  std::vector<std::string> lines = {"f 2 b_gone/h.txt", "d 2 b_gone/deep", "f 2 b_gone/deep/h.txt",
+    "f 2 c_file/h.txt", "f 2 g_after/h.txt", "f 6 g_after/s.txt", "f 2 g_after/deep/h.txt"};
+  for (int i = 1000; i < 1100; ++i) lines.push_back("d - a_pad/" + std::to_string(i).substr(1));
+  MakeTree(c.tree, lines);
+  c.cleared = {"g_after/h.txt", "g_after/deep/h.txt"};
+  c.e.folder = Utf8(c.tree), c.e.selected = Under(c.e.folder, c.cleared), c.e.skipped = Under(c.e.folder, {"g_after/s.txt"});
+  const std::string now = "now a file";
+  c.during = [&](Run& run, State& before) {
+    Freeze(run.zavero, true);
+    int at = Advance(run.zavero, "a_pad", 20);
+    Check(at >= 20 && at < 80, "gone: stopped in a_pad (at a_pad\\" + std::to_string(at) + "), before a_pad\\080");
+    State all = ReadState(c.tree);
+    for (auto e = all.rbegin(); e != all.rend(); ++e)
+      for (const wchar_t* gone : {L"\\a_pad\\080", L"\\b_gone", L"\\c_file"})
+        if (e->first.rfind(gone, 0) == 0 && (e->first.size() == wcslen(gone) || e->first[wcslen(gone)] == L'\\'))
+          (e->second & FILE_ATTRIBUTE_DIRECTORY ? RemoveDirectoryW : DeleteFileW)(Long(c.tree + e->first).c_str());
+    HANDLE f = CreateFileW((c.tree + L"\\c_file").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    DWORD n = 0;
+    Check(WriteFile(f, now.data(), static_cast<DWORD>(now.size()), &n, nullptr) && CloseHandle(f),
+          "gone: a_pad\\080 and b_gone removed, c_file made a file, while the program is stopped");
+    before = ReadState(c.tree);
+    Freeze(run.zavero, false);
+  };
+  c.after = [&](Run&) { CheckEq("gone: the file put in place of c_file is still that file", now, ReadFile(c.tree + L"\\c_file")); };
+  WholeRun(c);
 }
 
 // As its own helper (--console COLS ROWS FILE TEXT PROGRAM ARGS...): makes the console it was
@@ -1012,7 +1050,7 @@ int wmain(int argc, wchar_t** argv) {
   const std::pair<const char*, void (*)()> scenarios[] = {{"list", Listing}, {"clear", Clearing},
     {"names", Names}, {"long", LongPaths}, {"unreadable", Unreadable}, {"questions", Questions},
     {"short", ShortConsoles}, {"windowed", WindowedConsole}, {"cut", CutShort},
-    {"trouble", LogInTrouble}};
+    {"trouble", LogInTrouble}, {"gone", GoneUnderTheWalk}};
   for (const auto& s : scenarios)
     if (only.empty() || Wide(s.first) == only) s.second();
   if (filesystem.empty())
