@@ -107,7 +107,9 @@ void ReadState(const std::wstring& root, const std::wstring& rel, State& state) 
     std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
     state[rel + L"\\" + name] = found.dwFileAttributes;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ReadState(root, rel + L"\\" + name, state);
+    // A link is an entry of its own, as it is to the walk.
+    if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY)
+      ReadState(root, rel + L"\\" + name, state);
   } while (FindNextFileW(find, &found));
   FindClose(find);
 }
@@ -539,6 +541,44 @@ void Names() {
     if (std::find(lines.begin(), lines.end(), "d 2 " + h) == lines.end()) lines.push_back("f 2 " + h);
   MakeTree(c.tree, lines);
   c.e.folder = "-h", c.e.selected = Under("-h", c.cleared), c.e.skipped = {"-h\\sub\\Omega.txt"};
+  WholeRun(c);
+}
+
+// Symbolic links to folders below the start folder: a\b\loop -> .. leads back to its own
+// ancestor, c\side -> ..\a to a folder off its own path, and m0..m9 each link to all the
+// others (were links entered, every order of the ten would be walked). No link is entered:
+// each folder is walked once, by its own path, each hidden file cleared once, each link left
+// as it was. (Wine's CreateSymbolicLinkW makes nothing; there e2e_runner.sh makes them.)
+void Links() {
+  Case c("links", {L"CLEAR", g_work + L"\\links.log", g_work + L"\\links"}, g_work + L"\\links.log", g_work + L"\\links");
+  std::vector<std::string> lines = {"f 2 a/h.txt", "f 2 a/b/k.txt", "d - c"};
+  std::vector<std::pair<std::string, std::string>> links = {{"a\\b\\loop", ".."}, {"c\\side", "..\\a"}};
+  c.cleared = {"a/h.txt", "a/b/k.txt"};
+  for (char i = '0'; i <= '9'; ++i) {
+    lines.push_back(std::string("f 2 m") + i + "/h.txt"), c.cleared.push_back(std::string("m") + i + "/h.txt");
+    for (char j = '0'; j <= '9'; ++j)
+      if (i != j) links.push_back({std::string("m") + i + "\\l" + j, std::string("..\\m") + j});
+  }
+  MakeTree(c.tree, lines);
+  for (const auto& l : links) {
+    std::wstring at = c.tree + L"\\" + Wide(l.first);
+    if (GetFileAttributesW(at.c_str()) == INVALID_FILE_ATTRIBUTES)
+      CreateSymbolicLinkW(at.c_str(), Wide(l.second).c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | 2);  // unprivileged
+    if (!(GetFileAttributesW(at.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT))
+      return Skip("links below the start folder", "no symbolic links can be made here (run as administrator)");
+  }
+  c.e.folder = Utf8(c.tree), c.e.selected = Under(c.e.folder, c.cleared);
+  c.after = [&](Run&) {
+    std::string targets;
+    for (const wchar_t* link : {L"\\a\\b\\loop", L"\\c\\side"}) {
+      HANDLE h = CreateFileW((c.tree + link).c_str(), 0, 7, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      wchar_t path[1024] = {};
+      GetFinalPathNameByHandleW(h, path, 1024, 0);
+      targets += Utf8(path) + " ";
+      CloseHandle(h);
+    }
+    CheckEq("links: the links still lead to the same folders", Utf8(Long(c.tree + L"\\a")) + " " + Utf8(Long(c.tree + L"\\a")) + " ", targets);
+  };
   WholeRun(c);
 }
 
@@ -1048,7 +1088,7 @@ int wmain(int argc, wchar_t** argv) {
           "the work folder is on " + Utf8(filesystem) + " (" + Utf8(fs) + ")");
 
   const std::pair<const char*, void (*)()> scenarios[] = {{"list", Listing}, {"clear", Clearing},
-    {"names", Names}, {"long", LongPaths}, {"unreadable", Unreadable}, {"questions", Questions},
+    {"names", Names}, {"links", Links}, {"long", LongPaths}, {"unreadable", Unreadable}, {"questions", Questions},
     {"short", ShortConsoles}, {"windowed", WindowedConsole}, {"cut", CutShort},
     {"trouble", LogInTrouble}, {"gone", GoneUnderTheWalk}};
   for (const auto& s : scenarios)
