@@ -124,14 +124,19 @@ std::string Show(const State& state) {
   return text;
 }
 
-std::string ReadFile(const std::wstring& path) {
+// What is left to read from `from` (a file, a pipe).
+std::string ReadRest(HANDLE from) {
   std::string bytes;
-  HANDLE f = CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                         FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
   char chunk[65536];
   DWORD n = 0;
-  while (f != INVALID_HANDLE_VALUE && ::ReadFile(f, chunk, sizeof chunk, &n, nullptr) && n)
-    bytes.append(chunk, n);
+  while (from != INVALID_HANDLE_VALUE && ::ReadFile(from, chunk, sizeof chunk, &n, nullptr) && n) bytes.append(chunk, n);
+  return bytes;
+}
+
+std::string ReadFile(const std::wstring& path) {
+  HANDLE f = CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                         FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  std::string bytes = ReadRest(f);
   if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
   return bytes;
 }
@@ -643,10 +648,8 @@ void Questions() {
     BOOL started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
                                   g_bin.c_str(), &si, &p);
     CloseHandle(to);
-    std::string out;
-    char chunk[4096];
-    DWORD n = 0, status = 99;
-    while (started && ::ReadFile(from, chunk, sizeof chunk, &n, nullptr) && n) out.append(chunk, n);
+    std::string out = ReadRest(from);
+    DWORD status = 99;
     CloseHandle(from);
     if (started && WaitForSingleObject(p.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(p.hProcess, &status);
     std::string first = out.substr(0, out.find('\n') + 1) + "status " + std::to_string(status);
@@ -899,9 +902,7 @@ int Advance(DWORD pid, const std::string& folder, int target, const std::functio
 // hold it; its bytes then. INVALID_HANDLE_VALUE while the program has it open.
 HANDLE Hold(const std::wstring& log, std::string* bytes = nullptr) {
   HANDLE h = CreateFileW(log.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
-  char chunk[65536];
-  DWORD n = 0;
-  while (bytes && h != INVALID_HANDLE_VALUE && ::ReadFile(h, chunk, sizeof chunk, &n, nullptr) && n) bytes->append(chunk, n);
+  if (bytes) *bytes = ReadRest(h);
   return h;
 }
 
