@@ -10,5 +10,10 @@ wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/
 for v in "ScreenBufferSize $((9001 << 16 | 120))" "WindowSize $((30 << 16 | 120))" "ScreenColors 7"; do
   wine reg add 'HKCU\Console' /v "${v% *}" /t REG_DWORD /d "${v#* }" /f >/dev/null 2>&1
 done
+# Wine's CreateSymbolicLinkW makes nothing: the links of the runner's tree "links" are made here.
+links=$E2E_DIR/work/links
+mkdir -p "$links"/{a/b,c} "$links"/m{0..9}
+ln -s .. "$links/a/b/loop" && ln -s ../a "$links/c/side"
+for i in {0..9}; do for j in {0..9}; do [ "$i" = "$j" ] || ln -s "../m$j" "$links/m$i/l$j"; done; done
 wine "$runner" "$(wl_winpath "$ZAVERO_EXE")" "$(wl_winpath "$E2E_DIR/work")" "$@" | tr -d '\r'
 exit "${PIPESTATUS[0]}"

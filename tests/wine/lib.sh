@@ -102,10 +102,6 @@ e2e_require() {
 # extended REGEX; the program writes "finished!" as its last log line.
 e2e_wait_file() { wl_wait_until "$3" grep -Eq -- "$2" "$1"; }
 
-# e2e_crlf: copies standard input to output with CR LF line ends (the log's), for comparing
-# a log byte for byte with an expected text written in this script.
-e2e_crlf() { sed 's/$/\r/'; }
-
 # e2e_end: prints the scenario's count and exits: 0 only when every check passed.
 e2e_end() {
   echo "$E2E_NAME: $E2E_PASSED passed, $E2E_FAILED failed"

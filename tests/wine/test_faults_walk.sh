@@ -1,36 +1,24 @@
 #!/usr/bin/env bash
-# Folders and files that fail the walk or the clearing, in one clearing run:
-#   - two folders deleted after they were queued: a_pad\080, a sibling ahead in the queue,
-#     and b_gone with its whole tree of hidden entries (removed while the program is frozen
-#     in the middle of a_pad, so the moment is certain);
-#   - c_file, a folder replaced by a plain file after it was queued;
+# Writes that only Linux can refuse, in one clearing run:
 #   - d_imm\h1.txt, an immutable file (chattr +i): Wine refuses its attribute write with
 #     ERROR_ACCESS_DENIED, so "...not changed!", while its neighbour h2.txt is cleared;
 #   - e_ro, the root of a read-only bind mount, hidden itself and holding a hidden file:
 #     both writes refused (ERROR_ACCESS_DENIED), "...not changed!";
-# and the walk goes on past all of them: g_after and its subfolder are walked and cleared,
-# the skip line below them is logged, the log and the screen end with "finished!". Neither
-# Unix permissions (root passes them) nor dangling or looping symbolic links (Wine leaves
-# them out of every listing) make a refusal under Wine, so they are not used. One start.
+# and the walk goes on past them: g_after and its subfolder are walked and cleared, the skip
+# line below them is logged, the log and the screen end with "finished!". Neither Unix
+# permissions (root passes them) nor dangling or looping symbolic links (Wine leaves them out
+# of every listing) make a refusal under Wine, so they are not used. Folders that go away
+# under the walk are the end-to-end runner's (zavero_e2e.exe, on Windows too). One start.
 # shellcheck disable=SC2016  # the "$" in the log's texts is literal
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/scan_checks.sh"
 . "$(dirname "$0")/fault_checks.sh"
 fc_release_leftovers faults_walk
 e2e_begin faults_walk
-began=$SECONDS
 umask 022
 
 tree=$E2E_DIR/tree
-mkdir -p "$tree"
-for i in $(seq -w 0 99); do mkdir -p "$tree/a_pad/0$i"; done
 sc_tree_make "$tree" <<'TREE'
-d -     b_gone
-f 0x2   b_gone/h.txt
-d 0x2   b_gone/deep
-f 0x2   b_gone/deep/h.txt
-d -     c_file
-f 0x2   c_file/h.txt
 d -     d_imm
 f 0x2   d_imm/h1.txt
 f 0x2   d_imm/h2.txt
@@ -81,19 +69,9 @@ paths=("$(w e_ro)" "$(w d_imm/h1.txt)" "$(w d_imm/h2.txt)" "$(w e_ro/x.txt)" "$(
 
 e2e_zavero_start walk CLEAR "$(wl_winpath "$log")" "$tree_win"
 pid=$E2E_PID
-e2e_require "the program can be paused (freezer group)" fc_freezable "$pid"
-e2e_require "the walk gets into a_pad" fc_wait_index walk a_pad 20 120
-fc_freeze "$pid"
-at=$(fc_settled_index walk a_pad)
-e2e_require "frozen in a_pad (at a_pad\\$at), before a_pad\\080" test "$at" -ge 0 -a "$at" -lt 80
-rm -rf "$tree/a_pad/080" "$tree/b_gone"
-rm -rf "$tree/c_file"; echo "now a file" >"$tree/c_file"
-fc_thaw "$pid"
-
 sc_run_to_end walk "$log" 180
 sc_check_outputs walk clear "$log" "$E2E_DIR/walk.expected" "$(wl_winpath "$log")" \
-  "the log: nothing from the removed folders, \"not changed!\" for the refused writes, everything after them treated" \
-  "${paths[@]}"
+  "the log: \"not changed!\" for the refused writes, everything after them treated" "${paths[@]}"
 
 # On disk.
 e2e_check_eq "the entries that could be treated were cleared" "0x0 0x0 0x0" \
@@ -105,8 +83,6 @@ fi
 if [ "$ro" = refused ]; then
   e2e_check_eq "the read-only mount and its file keep their hidden bits" "0x2 0x2" "$(fc_bits_of "$tree" e_ro e_ro/x.txt)"
 fi
-e2e_check "the replaced folder is still the file put there" grep -qx 'now a file' "$tree/c_file"
 
 sc_stop walk "$pid"
-echo "# faults_walk took $((SECONDS - began)) s"
 e2e_end

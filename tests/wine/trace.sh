@@ -41,9 +41,6 @@ e2e_zavero_start_traced() {
 # e2e_trace_count TRACE FUNC: how many calls of FUNC (any DLL) the trace holds.
 e2e_trace_count() { grep -cE ":Call [A-Za-z0-9_]+\.$2\(" "$1" 2>/dev/null; }
 
-# e2e_trace_called TRACE FUNC: true once the trace holds a call of FUNC.
-e2e_trace_called() { [ "$(e2e_trace_count "$1" "$2")" -gt 0 ]; }
-
 # e2e_trace_returned TRACE FUNC: true once a call of FUNC has returned.
 e2e_trace_returned() { grep -qE ":Ret  [A-Za-z0-9_]+\.$2\(\) retval=" "$1" 2>/dev/null; }
 

@@ -1,5 +1,5 @@
 // What another process's console shows, read as the user sees it: its window, buffer size,
-// cursor, colours and modes, and the text of its rows.
+// cursor, colours, modes and title, and the text of its rows.
 #pragma once
 
 #include <windows.h>
@@ -26,6 +26,7 @@ struct Screen {
   bool Read = false;
   int Width = 0, Height = 0, Top = 0, Bottom = 0, CursorX = 0, CursorY = 0, First = 0;
   WORD Attribute = 0;
+  std::string Title;
   DWORD OutputMode = 0, InputMode = 0;
   std::vector<std::string> Rows;  // from row First on, without trailing blanks
   std::vector<WORD> Colours;      // of each row's first non-blank cell
@@ -67,6 +68,9 @@ inline Screen LookHere(int first = -1, int last = -1) {
       s.CursorX = info.dwCursorPosition.X, s.CursorY = info.dwCursorPosition.Y;
       s.Attribute = info.wAttributes;
       s.First = first < 0 ? s.Top : first;
+      wchar_t title[256] = {};
+      GetConsoleTitleW(title, 256);
+      s.Title = Utf8(title);
       std::vector<wchar_t> row(s.Width);
       std::vector<WORD> colours(s.Width);
       for (int y = s.First; y <= (last < 0 ? s.Bottom : last) && y < s.Height; ++y) {
