@@ -1,5 +1,6 @@
 #include "run/complete_run.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "console/log_viewer.h"
@@ -163,8 +164,20 @@ void CompleteRun(RunContext& run) {
   if (!DrawFinished(run)) DrawFinished(run);
   ConsoleSettleCursor(run.Console);
   if (!run.Options.LogPath.empty()) run.LogHandle = run.Log.AppendLogLine("finished!");
-  if (run.Log.Replaced() && !run.Host.Conventions.UnixRun)
-    ConsoleWrite(run.Console, ("  (" + LogReplaced(run) + ")").c_str());
+  if (run.Log.Replaced() && !run.Host.Conventions.UnixRun) {
+    // It follows "finished!" on that row: cut to the room left there, as a
+    // row is cut at the buffer's width, or its end would run over the row.
+    std::string note = "  (" + LogReplaced(run) + ")";
+    const std::size_t finished = 9;
+    if (run.Console.Width > 0) {
+      const std::size_t room = run.Console.Width > static_cast<std::int32_t>(finished)
+                                   ? static_cast<std::size_t>(run.Console.Width) - finished
+                                   : 0;
+      note.resize(run.Console.Utf8Text ? Utf8BytesForColumns(note.c_str(), note.size(), room)
+                                       : std::min(note.size(), room));
+    }
+    ConsoleWrite(run.Console, note.c_str());
+  }
   // Nothing is drawn any more: the console's colours and modes are the
   // user's again, for the shell the program was started from.
   ConsoleGiveBack(run.Console);

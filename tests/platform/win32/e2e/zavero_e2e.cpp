@@ -917,7 +917,9 @@ HANDLE Hold(const std::wstring& log, std::string* bytes = nullptr) {
 //   3. the log is deleted between two lines: the next line makes it anew, without header,
 //      and the run appends the rest to it;
 // and the run still ends with "finished!", clears its files and lets the log go;
-//   4. a log in a folder that does not exist: said on the "Writing to: " row.
+//   4. a log in a folder that does not exist: said on the "Writing to: " row;
+//   5. the log replaced between two lines by another program's file: not one more line lands
+//      in that file, and the end says why the log stops short.
 void LogInTrouble() {
   std::wstring tree = g_work + L"\\trouble", logs = g_work + L"\\trouble-logs", log = logs + L"\\faults.log";
   std::vector<std::string> skipped, lines = {"f 2 c/h1.txt", "f 2 c/h2.txt", "f 2 c/h3.txt"};
@@ -994,6 +996,24 @@ void LogInTrouble() {
           "Writing to: no log, cannot create " + Utf8(nowhere), s.Row(1));
   CtrlC(bad.zavero);
   Ends(bad, "Ctrl+C");
+
+  const std::string theirs = "another program's file\r\n";
+  const std::wstring other = logs + L"\\other.txt";
+  Run swap = StartZavero("log replaced", {L"LIST", log, tree});
+  Freeze(swap.zavero, true);
+  const int r = Advance(swap.zavero, "b", 100);
+  HANDLE h = CreateFileW(other.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  WriteFile(h, theirs.data(), static_cast<DWORD>(theirs.size()), &n, nullptr);
+  CloseHandle(h);
+  Check(r > 0 && MoveFileExW(other.c_str(), log.c_str(), MOVEFILE_REPLACE_EXISTING), "trouble 5: the log replaced at b\\" + std::to_string(r));
+  Freeze(swap.zavero, false);
+  WaitFor(120, [&] { return Shows(s = Look(swap.zavero), s.Bottom, "finished!"); });
+  Capture(s, swap.name);
+  const std::string said = "finished!  (the log " + Utf8(log) + " was replaced during the run; later lines are not in it)";
+  CheckEq("trouble 5: the end says the log was replaced", said.substr(0, s.Width), s.Row(s.Bottom));
+  CheckEq("trouble 5: the other program's file took not one line", theirs, ReadFile(log));
+  CtrlC(swap.zavero);
+  Ends(swap, "Ctrl+C");
 }
 
 // Folders that go away after the walk queued them, while the program is stopped in the midst
