@@ -43,15 +43,17 @@ class AttributeStore {
 // The xattr calls take paths only. The kernel's own link to a descriptor
 // reaches exactly the entry the descriptor names: the calls that follow links
 // follow it to that entry and stop there, even when the entry is itself a
-// symbolic link. Through a folder's link, a name is the entry of exactly that
-// folder, which the l-calls (AtName) do not follow.
+// symbolic link. An entry may also be named by a held folder and its name
+// there (AtName), never followed: through the folder's link, or where the
+// kernel has the xattr calls that take a folder, with those.
 struct EntryPath {
   explicit EntryPath(int entry) { std::snprintf(Text, sizeof Text, "/proc/self/fd/%d", entry); }
-  EntryPath(int dir, const char* name) : AtName(true) {
-    std::snprintf(Text, sizeof Text, "/proc/self/fd/%d/%s", dir, name);
-  }
+  // Spelt through the folder's link only where that path is taken.
+  EntryPath(int dir, const char* name) : AtName(true), Dir(dir), Name(name) {}
   bool AtName = false;
-  char Text[32 + NAME_MAX];
+  int Dir = -1;
+  const char* Name = nullptr;
+  char Text[32 + NAME_MAX] = {};
 };
 
 // read-only, hidden, system, archive, normal, temporary, offline, not indexed

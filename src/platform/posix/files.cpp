@@ -459,11 +459,12 @@ class PosixFiles final : public FileSystem, public FileIo {
   }
 
   // a and b compared byte by byte with ASCII letters folded to lower case.
+  static int FoldAscii(int c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
   static int CompareFolded(const std::string& a, const std::string& b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-      const int x = std::tolower(static_cast<unsigned char>(a[i]));
-      const int y = std::tolower(static_cast<unsigned char>(b[i]));
+      const int x = FoldAscii(static_cast<unsigned char>(a[i]));
+      const int y = FoldAscii(static_cast<unsigned char>(b[i]));
       if (x != y) return x < y ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
