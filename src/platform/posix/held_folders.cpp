@@ -64,16 +64,14 @@ int OpenChecked(int dir, const std::string& name, const Identity& want, int flag
   }
 }
 
-}  // namespace
-
-namespace {
-
 constexpr unsigned kIdentityFields = STATX_TYPE | STATX_INO | STATX_CTIME | STATX_BTIME;
 
 std::uint64_t DeviceOf(const struct statx& sx) {
   return makedev(sx.stx_dev_major, sx.stx_dev_minor);
 }
 
+// The identity in what statx told; device and type alone where the file
+// system numbers entries anew.
 void FromStatx(const struct statx& sx, bool numbers_stable, Identity* id) {
   id->Device = DeviceOf(sx);
   id->Type = sx.stx_mode & S_IFMT;
