@@ -207,8 +207,8 @@ class PosixFiles final : public FileSystem, public FileIo {
   std::uint32_t ReadAttributes(const char* path) override {
     const Reached* entry = Reach(path);
     std::uint32_t word = 0;
-    const WordState state =
-        entry == nullptr ? WordState::Failed : StoreOf(entry->Device, entry->Fd).Read(entry->Fd, &word);
+    WordState state = WordState::Failed;
+    if (entry != nullptr) state = StoreOf(entry->Device, entry->Fd).Read(entry->Fd, &word);
     if (state != WordState::Present && state != WordState::Absent) return kInvalidAttributes;
     return WordOfType(word, TypeBits(entry->Type));
   }
@@ -217,7 +217,8 @@ class PosixFiles final : public FileSystem, public FileIo {
     last_.reset();  // a kept reading may now be out of date
     errno = 0;
     const Reached* entry = Reach(path);
-    const bool ok = entry != nullptr && StoreOf(entry->Device, entry->Fd).Write(entry->Fd, attributes);
+    const bool ok =
+        entry != nullptr && StoreOf(entry->Device, entry->Fd).Write(entry->Fd, attributes);
     if (!ok) write_error_ = WriteError(errno);
     // The check after the write reads through the same descriptor while it
     // still reads the entry; else it reaches the entry anew.
