@@ -3,6 +3,7 @@
 // xattr), all behind one interface, chosen once per device (volumes.h).
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 
@@ -29,6 +30,10 @@ class AttributeStore {
   // The word kept for the entry, without the bits its type gives (folder,
   // link); 0 unless Present.
   virtual WordState Read(int entry, std::uint32_t* word) = 0;
+  // The same for the entry `name` of the folder `dir` (a descriptor of a
+  // folder the walk holds), never followed if it is a link: by its name
+  // where the store reads by path, else opened for Read.
+  virtual WordState ReadAt(int dir, const char* name, std::uint32_t* word);
   // Makes the entry carry the bits of `word` that SetFileAttributes may set
   // (kSettableBits); every other bit stays as the file system has it. False
   // when the file system refuses.
@@ -38,10 +43,17 @@ class AttributeStore {
 // The xattr calls take paths only. The kernel's own link to a descriptor
 // reaches exactly the entry the descriptor names: the calls that follow links
 // follow it to that entry and stop there, even when the entry is itself a
-// symbolic link.
+// symbolic link. An entry may also be named by a held folder and its name
+// there (AtName), never followed: through the folder's link, or where the
+// kernel has the xattr calls that take a folder, with those.
 struct EntryPath {
   explicit EntryPath(int entry) { std::snprintf(Text, sizeof Text, "/proc/self/fd/%d", entry); }
-  char Text[32];
+  // Spelt through the folder's link only where that path is taken.
+  EntryPath(int dir, const char* name) : AtName(true), Dir(dir), Name(name) {}
+  bool AtName = false;
+  int Dir = -1;
+  const char* Name = nullptr;
+  char Text[32 + NAME_MAX] = {};
 };
 
 // read-only, hidden, system, archive, normal, temporary, offline, not indexed

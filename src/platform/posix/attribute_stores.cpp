@@ -5,6 +5,7 @@
 #include <linux/msdos_fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -34,11 +35,56 @@ bool MeansAbsent(int error) {
   return error == ENODATA || error == ENOTSUP || error == EOPNOTSUPP || error == EPERM;
 }
 
+// getxattrat (Linux 6.13), which this system's headers predate; its number
+// is the one of the kernel's table shared by the architectures.
+#ifndef SYS_getxattrat
+#define SYS_getxattrat 464
+#endif
+struct XattrArgs {
+  std::uint64_t Value;
+  std::uint32_t Size, Flags;
+};
+
+// getxattr of the entry `entry` names, never following a name's link. An
+// entry named in its folder is read with getxattrat, which spares the walk
+// through /proc; where the kernel lacks it (ENOSYS), or a system-call filter
+// refuses it (EPERM where the path through /proc reads), that path for good.
+ssize_t GetValue(const EntryPath& entry, const char* name, void* value, std::size_t size) {
+  static bool at_calls = true;
+  if (!entry.AtName) return getxattr(entry.Text, name, value, size);
+  int refused = 0;
+  if (at_calls) {
+    XattrArgs args{reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0};
+    const long n = syscall(SYS_getxattrat, entry.Dir, entry.Name, AT_SYMLINK_NOFOLLOW, name, &args,
+                           sizeof args);
+    if (n >= 0 || (errno != ENOSYS && errno != EPERM)) return n;
+    refused = errno;
+  }
+  char path[sizeof entry.Text];
+  std::snprintf(path, sizeof path, "/proc/self/fd/%d/%s", entry.Dir, entry.Name);
+  const ssize_t n = lgetxattr(path, name, value, size);
+  if (refused == ENOSYS || (refused == EPERM && (n >= 0 || errno != EPERM))) at_calls = false;
+  return n;
+}
+
+// A store in an xattr: its value is read by path, so an entry of a held
+// folder is read by its name there, without opening it.
+class XattrStore : public AttributeStore {
+ public:
+  WordState Read(int entry, std::uint32_t* word) final { return ReadValue(EntryPath(entry), word); }
+  WordState ReadAt(int dir, const char* name, std::uint32_t* word) final {
+    return ReadValue(EntryPath(dir, name), word);
+  }
+
+ protected:
+  virtual WordState ReadValue(const EntryPath& entry, std::uint32_t* word) = 0;
+};
+
 // ntfs-3g and ntfs3: the whole word, big-endian. ntfs3 marks folders with
 // 0x10000000 (the flag of the folder's name index) rather than 0x10.
-class NtfsStore final : public AttributeStore {
+class NtfsStore final : public XattrStore {
  public:
-  WordState Read(int entry, std::uint32_t* word) override {
+  WordState ReadValue(const EntryPath& entry, std::uint32_t* word) override {
     std::uint32_t raw = 0;
     if (!ReadRaw(entry, &raw)) return WordState::Failed;
     *word = (raw & ~kNtfsFolder) | ((raw & kNtfsFolder) ? kAttrDirectory : 0);
@@ -52,7 +98,7 @@ class NtfsStore final : public AttributeStore {
   // on folders by itself.
   bool Write(int entry, std::uint32_t word) override {
     std::uint32_t raw = 0;
-    if (!ReadRaw(entry, &raw)) return false;
+    if (!ReadRaw(EntryPath(entry), &raw)) return false;
     const std::uint32_t kept = raw & ~(kNtfsFolder | kAttrDirectory);
     const std::uint32_t wanted = Merge(kept, word);
     if (wanted == kept) return true;
@@ -66,9 +112,9 @@ class NtfsStore final : public AttributeStore {
   static constexpr const char* kName = "system.ntfs_attrib_be";
   static constexpr std::uint32_t kNtfsFolder = 0x10000000;
 
-  static bool ReadRaw(int entry, std::uint32_t* raw) {
+  static bool ReadRaw(const EntryPath& entry, std::uint32_t* raw) {
     unsigned char bytes[4];
-    if (getxattr(EntryPath(entry).Text, kName, bytes, sizeof bytes) != 4) return false;
+    if (GetValue(entry, kName, bytes, sizeof bytes) != 4) return false;
     *raw = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
            (std::uint32_t{bytes[2]} << 8) | bytes[3];
     return true;
@@ -77,9 +123,9 @@ class NtfsStore final : public AttributeStore {
 
 // Samba's own store on the server's disk. Entries without it (or with a
 // value this program cannot read) carry no bits.
-class SambaStore final : public AttributeStore {
+class SambaStore final : public XattrStore {
  public:
-  WordState Read(int entry, std::uint32_t* word) override {
+  WordState ReadValue(const EntryPath& entry, std::uint32_t* word) override {
     std::string value;
     const int state = Load(entry, &value);
     if (state < 0) return WordState::Failed;
@@ -90,7 +136,7 @@ class SambaStore final : public AttributeStore {
   }
   bool Write(int entry, std::uint32_t word) override {
     std::string value;
-    const int state = Load(entry, &value);
+    const int state = Load(EntryPath(entry), &value);
     if (state < 0) return false;
     std::uint32_t current = 0;
     const bool understood = state > 0 && ReadDosAttrib(value, &current);
@@ -109,18 +155,17 @@ class SambaStore final : public AttributeStore {
   static constexpr const char* kName = "user.DOSATTRIB";
 
   // 1 with the value, 0 when the entry has none, -1 on failure.
-  static int Load(int entry, std::string* value) {
-    const EntryPath path(entry);
+  static int Load(const EntryPath& entry, std::string* value) {
     value->resize(256);
     for (;;) {
-      const ssize_t n = getxattr(path.Text, kName, &(*value)[0], value->size());
+      const ssize_t n = GetValue(entry, kName, &(*value)[0], value->size());
       if (n >= 0) {
         value->resize(static_cast<std::size_t>(n));
         return 1;
       }
       if (MeansAbsent(errno)) return 0;
       if (errno != ERANGE) return -1;
-      const ssize_t needed = getxattr(path.Text, kName, nullptr, 0);
+      const ssize_t needed = GetValue(entry, kName, nullptr, 0);
       if (needed < 0) return MeansAbsent(errno) ? 0 : -1;
       value->resize(static_cast<std::size_t>(needed) + 1);
     }
@@ -130,11 +175,11 @@ class SambaStore final : public AttributeStore {
 // The SMB client: the server's word, 4 bytes in the CPU's order. The client
 // sends it as FILE_BASIC_INFO.Attributes, where 0 means "leave unchanged":
 // an entry without bits is sent as FILE_ATTRIBUTE_NORMAL, as Windows does.
-class CifsStore final : public AttributeStore {
+class CifsStore final : public XattrStore {
  public:
-  WordState Read(int entry, std::uint32_t* word) override {
+  WordState ReadValue(const EntryPath& entry, std::uint32_t* word) override {
     std::uint32_t value = 0;
-    if (getxattr(EntryPath(entry).Text, kName, &value, sizeof value) != sizeof value)
+    if (GetValue(entry, kName, &value, sizeof value) != sizeof value)
       return WordState::Failed;
     *word = value;
     return WordState::Present;
@@ -202,10 +247,21 @@ class NoStore final : public AttributeStore {
     *word = 0;
     return WordState::Absent;
   }
+  WordState ReadAt(int, const char*, std::uint32_t* word) override { return Read(-1, word); }
   bool Write(int, std::uint32_t) override { return false; }
 };
 
 }  // namespace
+
+WordState AttributeStore::ReadAt(int dir, const char* name, std::uint32_t* word) {
+  const int entry = openat(dir, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  if (entry < 0) return WordState::Failed;
+  const WordState state = Read(entry, word);
+  const int error = errno;
+  close(entry);
+  errno = error;
+  return state;
+}
 
 AttributeStore& StoreOfKind(StoreKind kind) {
   static NtfsStore ntfs;

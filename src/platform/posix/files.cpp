@@ -66,10 +66,10 @@ struct FolderContents {
     std::uint32_t Word = 0;
   };
   ~FolderContents() {
-    if (Dir != nullptr) closedir(Dir);
+    if (Fd >= 0) close(Fd);
   }
   std::string Folder;
-  DIR* Dir = nullptr;  // the folder, open for the looks at its entries
+  int Fd = -1;  // the folder, open for the looks at its entries
   std::vector<Entry> Entries;
   int ReadError = 0;   // why the reading stopped early, 0 when it reached the end
   bool SawWord = false;
@@ -95,16 +95,15 @@ std::uint32_t WordOfType(std::uint32_t word, std::uint32_t type_bits) {
 }
 
 // An entry by its path, not followed if it is a link (an O_PATH descriptor
-// that a look at its type has found good), opened a second time when FUSE
-// says EIO. ntfs-3g shows an empty file with the system bit as a FIFO
+// that a look at its type has found good, *st), opened a second time when
+// FUSE says EIO. ntfs-3g shows an empty file with the system bit as a FIFO
 // (Interix's convention), so a write of that bit changes the entry's type;
 // the kernel's FUSE then fails every look at the old inode with EIO, and a
 // new opening finds the entry as it now is.
-int OpenUnlisted(const char* path) {
+int OpenUnlisted(const char* path, struct stat* st) {
   for (int attempt = 0;; ++attempt) {
     const int fd = open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    struct stat st;
-    if (fd >= 0 && fstat(fd, &st) == 0) return fd;
+    if (fd >= 0 && fstat(fd, st) == 0) return fd;
     const int error = errno;
     if (fd >= 0) close(fd);
     if (error != EIO || attempt > 0) return -1;
@@ -170,6 +169,7 @@ class PosixFiles final : public FileSystem, public FileIo {
         slash == nullptr ? "."
                          : FolderKey(std::string(search, slash == search ? 1 : slash - search));
     const char* pattern = slash == nullptr ? search : slash + 1;
+    LetGoOfEntry();
 
     // The walk lists each folder twice in a row (its subfolders, then the
     // user's pattern): the second listing takes the first one's reading and
@@ -205,25 +205,24 @@ class PosixFiles final : public FileSystem, public FileIo {
   void EndFind(Handle find) override { delete reinterpret_cast<Find*>(find); }
 
   std::uint32_t ReadAttributes(const char* path) override {
-    const int fd = OpenEntry(path);
-    struct stat st {};
+    const Reached* entry = Reach(path);
     std::uint32_t word = 0;
     WordState state = WordState::Failed;
-    if (fd >= 0 && fstat(fd, &st) == 0) state = StoreOf(st.st_dev, fd).Read(fd, &word);
-    if (fd >= 0) close(fd);
+    if (entry != nullptr) state = StoreOf(entry->Device, entry->Fd).Read(entry->Fd, &word);
     if (state != WordState::Present && state != WordState::Absent) return kInvalidAttributes;
-    return WordOfType(word, TypeBits(st.st_mode));
+    return WordOfType(word, TypeBits(entry->Type));
   }
 
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
     last_.reset();  // a kept reading may now be out of date
     errno = 0;
-    const int fd = OpenEntry(path);
-    struct stat st;
-    const bool ok = fd >= 0 && fstat(fd, &st) == 0 && StoreOf(st.st_dev, fd).Write(fd, attributes);
+    const Reached* entry = Reach(path);
+    const bool ok =
+        entry != nullptr && StoreOf(entry->Device, entry->Fd).Write(entry->Fd, attributes);
     if (!ok) write_error_ = WriteError(errno);
-    if (ok) held_.Renew(FolderKey(path), fd);
-    if (fd >= 0) close(fd);
+    // The check after the write reads through the same descriptor while it
+    // still reads the entry; else it reaches the entry anew.
+    if (!ok || !held_.Renew(FolderKey(path), entry->Fd)) LetGoOfEntry();
     return ok;
   }
 
@@ -267,6 +266,7 @@ class PosixFiles final : public FileSystem, public FileIo {
 
   void LetGoOfFolders() override {
     last_.reset();
+    LetGoOfEntry();
     held_.LetGo();
   }
 
@@ -375,13 +375,40 @@ class PosixFiles final : public FileSystem, public FileIo {
   void CloseFile(Handle file) override { close(ToFd(file)); }
 
  private:
-  // The entry at `path` as an O_PATH descriptor (the caller closes it): an
-  // entry a listing saw is reached through the folders the walk held and
-  // only if it is still that entry; a path no listing saw, as it is spelled.
-  int OpenEntry(const char* path) {
+  // An entry the attribute calls reached, as an O_PATH descriptor checked to
+  // be it, with what the check found.
+  struct Reached {
+    std::string Key;
+    int Fd = -1;
+    std::uint64_t Device = 0;
+    mode_t Type = 0;
+  };
+
+  // The entry at `path`, or null (errno set): an entry a listing saw is
+  // reached through the folders the walk held and only if it is still that
+  // entry; a path no listing saw, as it is spelled. It stays open for the
+  // next attribute call on the same path, so that a clearing reads, writes
+  // and checks the one entry it checked; any other call lets go of it.
+  const Reached* Reach(const char* path) {
+    std::string key = FolderKey(path);
+    if (reached_.Fd >= 0 && reached_.Key == key) return &reached_;
+    LetGoOfEntry();
     bool listed = false;
-    const int fd = held_.Entry(FolderKey(path), &listed);
-    return listed ? fd : OpenUnlisted(path);
+    Identity id;
+    int fd = held_.Entry(key, &listed, &id);
+    struct stat st;
+    if (!listed && (fd = OpenUnlisted(path, &st)) >= 0) {
+      id.Device = static_cast<std::uint64_t>(st.st_dev);
+      id.Type = st.st_mode & S_IFMT;
+    }
+    if (fd < 0) return nullptr;
+    reached_ = {std::move(key), fd, id.Device, static_cast<mode_t>(id.Type)};
+    return &reached_;
+  }
+
+  void LetGoOfEntry() {
+    if (reached_.Fd >= 0) close(reached_.Fd);
+    reached_.Fd = -1;
   }
 
   // Every entry of the folder but "." and "..", in the file system's order.
@@ -391,29 +418,35 @@ class PosixFiles final : public FileSystem, public FileIo {
   std::shared_ptr<FolderContents> ReadFolder(const std::string& folder, std::uint32_t* error) {
     const int held = held_.Folder(folder);
     const int fd = held < 0 ? -1 : openat(held, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = fd < 0 ? nullptr : fdopendir(fd);
-    if (dir == nullptr) {
+    if (fd < 0) {
       *error = FindError(errno);
-      if (fd >= 0) close(fd);
       return nullptr;
     }
     auto contents = std::make_shared<FolderContents>();
     contents->Folder = folder;
-    contents->Dir = dir;
+    contents->Fd = fd;
+    // The kernel's listing as readdir takes it, without the calls with which
+    // fdopendir looks the descriptor over: ENOENT (a folder removed while
+    // open) is its end, and an entry numbered 0 is none.
+    alignas(dirent64) char buffer[32768];
     for (;;) {
-      errno = 0;
-      const dirent* e = readdir(dir);
-      if (e == nullptr) {
-        contents->ReadError = errno;
+      const ssize_t size = getdents64(fd, buffer, sizeof buffer);
+      if (size <= 0) {
+        if (size < 0 && errno != ENOENT) contents->ReadError = errno;
         break;
       }
-      if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-      FolderContents::Entry entry;
-      entry.Name = e->d_name;
-      // The type until the look at the entry tells it for sure.
-      if (e->d_type == DT_DIR) entry.TypeBits = kAttrDirectory;
-      if (e->d_type == DT_LNK) entry.TypeBits = kAttrReparsePoint;
-      contents->Entries.push_back(std::move(entry));
+      for (ssize_t at = 0; at < size;) {
+        const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
+        at += e->d_reclen;
+        if (e->d_ino == 0 || std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+          continue;
+        FolderContents::Entry entry;
+        entry.Name = e->d_name;
+        // The type until the look at the entry tells it for sure.
+        if (e->d_type == DT_DIR) entry.TypeBits = kAttrDirectory;
+        if (e->d_type == DT_LNK) entry.TypeBits = kAttrReparsePoint;
+        contents->Entries.push_back(std::move(entry));
+      }
     }
     // In name order, letter case aside, as NTFS and Windows list a folder:
     // ext4 and others give a hash order, and a walk and its log should come
@@ -427,11 +460,12 @@ class PosixFiles final : public FileSystem, public FileIo {
   }
 
   // a and b compared byte by byte with ASCII letters folded to lower case.
+  static int FoldAscii(int c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
   static int CompareFolded(const std::string& a, const std::string& b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-      const int x = std::tolower(static_cast<unsigned char>(a[i]));
-      const int y = std::tolower(static_cast<unsigned char>(b[i]));
+      const int x = FoldAscii(static_cast<unsigned char>(a[i]));
+      const int y = FoldAscii(static_cast<unsigned char>(b[i]));
       if (x != y) return x < y ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
@@ -459,21 +493,38 @@ class PosixFiles final : public FileSystem, public FileIo {
   }
 
   // The entry's identity (recorded, so every later call on it can check it
-  // is still the entry listed here), its type and its word.
+  // is still the entry listed here), its type and its word: by its name in
+  // the folder, nothing opened, once the run knows the entry's file system.
+  // The word read so may be that of an entry put in its place since the
+  // look; no call acts on what it says without the check of the identity.
+  // An entry gone by then was gone before the look.
   void Look(FolderContents& c, FolderContents::Entry& e) {
     e.Looked = true;
-    const int fd = openat(dirfd(c.Dir), e.Name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     Identity id;
+    StoreKind kind = StoreKind::None;
+    if (ReadIdentityAt(c.Fd, e.Name.c_str(), &id) && KnownDevice(id.Device, &kind, nullptr)) {
+      const WordState state = StoreOfKind(kind).ReadAt(c.Fd, e.Name.c_str(), &e.Word);
+      e.Gone = state == WordState::Failed && errno == ENOENT;
+      e.WordUnreadable = e.Gone;
+      if (!e.Gone) Note(c, e, id, state);
+      return;
+    }
+    const int fd = errno != 0 ? -1 : openat(c.Fd, e.Name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0 || !ReadIdentity(fd, &id)) {
       e.Gone = errno == ENOENT;
       e.WordUnreadable = true;
       if (fd >= 0) close(fd);
       return;
     }
-    e.TypeBits = TypeBits(id.Type);
-    held_.Record(c.Folder, e.Name, id, S_ISDIR(id.Type));
     const WordState state = StoreOf(id.Device, fd).Read(fd, &e.Word);
     close(fd);
+    Note(c, e, id, state);
+  }
+
+  // What a look found of the entry: its identity, its type and its word.
+  void Note(FolderContents& c, FolderContents::Entry& e, const Identity& id, WordState state) {
+    e.TypeBits = TypeBits(id.Type);
+    held_.Record(c.Folder, e.Name, id, S_ISDIR(id.Type));
     e.WordUnreadable = state == WordState::Failed;
     if (state == WordState::Present && !c.SawWord) {
       c.SawWord = true;
@@ -482,6 +533,7 @@ class PosixFiles final : public FileSystem, public FileIo {
   }
 
   HeldFolders held_;
+  Reached reached_;
   std::shared_ptr<FolderContents> last_;  // the last reading, for the listing right after it
   std::vector<DriveMount> drives_;
   std::uint32_t write_error_ = 0;  // of the last refused attribute write

@@ -64,21 +64,48 @@ int OpenChecked(int dir, const std::string& name, const Identity& want, int flag
   }
 }
 
+constexpr unsigned kIdentityFields = STATX_TYPE | STATX_INO | STATX_CTIME | STATX_BTIME;
+
+std::uint64_t DeviceOf(const struct statx& sx) {
+  return makedev(sx.stx_dev_major, sx.stx_dev_minor);
+}
+
+// The identity in what statx told; device and type alone where the file
+// system numbers entries anew.
+void FromStatx(const struct statx& sx, bool numbers_stable, Identity* id) {
+  id->Device = DeviceOf(sx);
+  id->Type = sx.stx_mode & S_IFMT;
+  id->Inode = 0;
+  id->Stamp = 0;
+  if (!numbers_stable) return;
+  id->Inode = sx.stx_ino;
+  const statx_timestamp& t = (sx.stx_mask & STATX_BTIME) != 0 ? sx.stx_btime : sx.stx_ctime;
+  id->Stamp = t.tv_sec * 1000000000 + t.tv_nsec;
+}
+
 }  // namespace
 
 bool ReadIdentity(int fd, Identity* id) {
   struct statx sx;
-  if (statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT,
-            STATX_TYPE | STATX_INO | STATX_CTIME | STATX_BTIME, &sx) != 0)
+  if (statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, kIdentityFields, &sx) != 0)
     return false;
-  id->Device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
-  id->Type = sx.stx_mode & S_IFMT;
-  id->Inode = 0;
-  id->Stamp = 0;
-  if (!InodeNumbersStable(id->Device, fd)) return true;
-  id->Inode = sx.stx_ino;
-  const statx_timestamp& t = (sx.stx_mask & STATX_BTIME) != 0 ? sx.stx_btime : sx.stx_ctime;
-  id->Stamp = t.tv_sec * 1000000000 + t.tv_nsec;
+  FromStatx(sx, InodeNumbersStable(DeviceOf(sx), fd), id);
+  return true;
+}
+
+bool ReadIdentityAt(int dir, const char* name, Identity* id) {
+  // Like the O_PATH opening it stands for, it mounts nothing at an
+  // automount point.
+  struct statx sx;
+  if (statx(dir, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_SYNC_AS_STAT,
+            kIdentityFields, &sx) != 0)
+    return false;
+  bool numbers_stable = false;
+  if (!KnownDevice(DeviceOf(sx), nullptr, &numbers_stable)) {
+    errno = 0;
+    return false;
+  }
+  FromStatx(sx, numbers_stable, id);
   return true;
 }
 
@@ -143,8 +170,8 @@ int HeldFolders::Folder(const std::string& key) {
   return Descriptor(chain_.size() - 1);
 }
 
-int HeldFolders::Entry(const std::string& key, bool* listed) {
-  Identity want;
+int HeldFolders::Entry(const std::string& key, bool* listed, Identity* id) {
+  Identity& want = *id;
   const Seen seen = Lookup(key, &want);
   *listed = seen != Seen::Never;
   if (seen != Seen::Once) {
@@ -164,15 +191,16 @@ void HeldFolders::Record(const std::string& folder, const std::string& name, con
   if (is_folder && !chain_.empty() && path_ == folder) chain_.back().Folders[name] = id;
 }
 
-void HeldFolders::Renew(const std::string& key, int fd) {
+bool HeldFolders::Renew(const std::string& key, int fd) {
   Identity was, now;
-  if (Lookup(key, &was) != Seen::Once || !ReadIdentity(fd, &now) || now == was) return;
+  if (!ReadIdentity(fd, &now)) return false;
+  if (Lookup(key, &was) != Seen::Once || now == was) return true;
   const auto range = Records(key);
   for (auto it = range.first; it != range.second; ++it) it->Id = now;
   // The way down: the entry itself, opened again from above when its
   // descriptor was closed, and what its folder's listing saw of it.
   const std::size_t slash = key.rfind('/');
-  if (slash == std::string::npos) return;
+  if (slash == std::string::npos) return true;
   const std::size_t parent_end = slash == 0 ? 1 : slash;
   const std::string name = key.substr(slash + 1);
   for (std::size_t i = 0; i < chain_.size(); ++i) {
@@ -182,6 +210,7 @@ void HeldFolders::Renew(const std::string& key, int fd) {
     const auto listed = chain_[i].Folders.find(name);
     if (end == parent_end && listed != chain_[i].Folders.end()) listed->second = now;
   }
+  return true;
 }
 
 void HeldFolders::NoteWord(const std::string& key) {

@@ -35,6 +35,12 @@ struct Identity {
 // The identity of the entry that the O_PATH descriptor `fd` names; false
 // (errno set) when it cannot be read.
 bool ReadIdentity(int fd, Identity* id);
+// The identity of the entry `name` of the folder `dir`, never followed if it
+// is a link, with one look and nothing opened. False with errno set when it
+// cannot be read; false with errno 0 when the run does not know the entry's
+// file system yet (the first entry on each): ReadIdentity, on the entry
+// opened, learns it.
+bool ReadIdentityAt(int dir, const char* name, Identity* id);
 
 // One spelling per folder: "a//b/" and "a/b" are one folder, "/" stays "/",
 // "" is ".". Every key below is in this form.
@@ -60,17 +66,19 @@ class HeldFolders {
   // an entry is no longer the one listed, ELOOP or ENOTDIR for a link.
   int Folder(const std::string& key);
   // An O_PATH descriptor of the entry `key` (the caller closes it), reached
-  // as Folder reaches folders and checked the same way. *listed is false, and
-  // nothing opened, when no listing saw the entry.
-  int Entry(const std::string& key, bool* listed);
+  // as Folder reaches folders and checked the same way: *id is what it was
+  // checked against. *listed is false, and nothing opened, when no listing
+  // saw the entry.
+  int Entry(const std::string& key, bool* listed, Identity* id);
   // Notes what a listing of `folder` saw of its entry `name`.
   void Record(const std::string& folder, const std::string& name, const Identity& id,
               bool is_folder);
   // Notes that an entry below `key` keeps an attribute word.
   void NoteWord(const std::string& key);
   // The entry `key`, open as `fd`, was changed by this run (its change time
-  // moved): later checks expect it as it is now.
-  void Renew(const std::string& key, int fd);
+  // moved): later checks expect it as it is now. False (errno set) when `fd`
+  // no longer reads the entry (ntfs-3g changed its type).
+  bool Renew(const std::string& key, int fd);
   // Closes every descriptor held; what the listings saw stays, and a later
   // call opens the folders again.
   void LetGo();

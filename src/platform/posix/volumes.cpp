@@ -64,14 +64,16 @@ DiskKind DiskOfMount(const MountEntry& mount) {
   return DiskOfBlockDevice(major(st.st_rdev), minor(st.st_rdev));
 }
 
+// What was chosen for each device, once: the walk asks for every entry, and a
+// FUSE probe costs a round trip to the file system's process.
+std::map<std::uint64_t, StoreKind> g_stores;
+std::map<std::uint64_t, bool> g_numbers_stable;
+
 }  // namespace
 
 StoreKind StoreKindOfDevice(std::uint64_t device, const char* path) {
-  // Chosen once per device: the walk asks for every entry, and a FUSE probe
-  // costs a round trip to the file system's process.
-  static std::map<std::uint64_t, StoreKind> chosen;
-  const auto known = chosen.find(device);
-  if (known != chosen.end()) return known->second;
+  const auto known = g_stores.find(device);
+  if (known != g_stores.end()) return known->second;
 
   std::string type, mount_point;
   for (const MountEntry& m : CurrentMounts()) {
@@ -88,14 +90,13 @@ StoreKind StoreKindOfDevice(std::uint64_t device, const char* path) {
   const StoreKind kind = ChooseStore(type, [&] {
     return AnswersNtfs(path) || (!mount_point.empty() && AnswersNtfs(mount_point.c_str()));
   });
-  chosen[device] = kind;
+  g_stores[device] = kind;
   return kind;
 }
 
 bool InodeNumbersStable(std::uint64_t device, int fd) {
-  static std::map<std::uint64_t, bool> known;
-  const auto found = known.find(device);
-  if (found != known.end()) return found->second;
+  const auto found = g_numbers_stable.find(device);
+  if (found != g_numbers_stable.end()) return found->second;
   struct statfs fs;
   bool stable = true;
   if (fstatfs(fd, &fs) == 0) {
@@ -103,8 +104,17 @@ bool InodeNumbersStable(std::uint64_t device, int fd) {
     if (type == "vfat" || type == "exfat") stable = false;
     if (type == "fuse") stable = StoreKindOfDevice(device, EntryPath(fd).Text) == StoreKind::Ntfs;
   }
-  known[device] = stable;
+  g_numbers_stable[device] = stable;
   return stable;
+}
+
+bool KnownDevice(std::uint64_t device, StoreKind* kind, bool* numbers_stable) {
+  const auto store = g_stores.find(device);
+  const auto stable = g_numbers_stable.find(device);
+  if (store == g_stores.end() || stable == g_numbers_stable.end()) return false;
+  if (kind != nullptr) *kind = store->second;
+  if (numbers_stable != nullptr) *numbers_stable = stable->second;
+  return true;
 }
 
 bool DosStoreMountedBelow(const char* folder) {

@@ -19,6 +19,9 @@ StoreKind StoreKindOfDevice(std::uint64_t device, const char* path);
 // and so does a FUSE file system's library unless the file system hands out
 // numbers of its own, as ntfs-3g does.
 bool InodeNumbersStable(std::uint64_t device, int fd);
+// What the two calls above have learnt of the file system on `device`: false
+// until both were asked about it. Either out pointer may be null.
+bool KnownDevice(std::uint64_t device, StoreKind* kind, bool* numbers_stable);
 // Whether a file system with DOS attributes of its own is mounted below
 // `folder` now.
 bool DosStoreMountedBelow(const char* folder);
