@@ -306,12 +306,15 @@ def write(results):
           "more than the paced clearing floor.")
     w("")
     if counted:
-        w("System calls per run, counted with `strace -c -f` in one extra run of each (times under "
-          "strace are not comparable; the counts are). Per selected entry a clearing zavero reads "
-          "the attribute three times (the value to change, the store's own read before its "
-          "write, the check afterwards) and looks at the entry with `lstat` before each; it "
-          "writes each log line with its own open, size, seek, write and close, as the log's "
-          "design asks, and one line of standard output per selected entry.")
+        w("System calls per run, counted from a whole `strace -f` trace of one extra run of each "
+          "(times under strace are not comparable; the counts are; `getxattrat`, which strace "
+          "6.1 knows only by number, is counted by name). The walk looks at each entry by its "
+          "name in the folder it holds (one `statx`) and reads its attribute value from there "
+          "(`getxattrat` where the kernel has it, else through the folder's /proc link); a "
+          "clearing zavero opens each selected entry once, checked, and reads, writes and checks "
+          "its value through that descriptor; it writes each log line with its own open, size, "
+          "seek, write and close, as the log's design asks, and one line of standard output per "
+          "selected entry.")
         w("")
         for size, store in counted:
             table = syscall_counts(results, store, size)
