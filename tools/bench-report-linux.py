@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Writes the Linux part of docs/benchmarks.md from the results folder of tools/bench-linux.py.
 
-  bench-report-linux.py RESULTS OUTPUT
+  bench-report-linux.py RESULTS OUTPUT [BEFORE]
 
 The Linux part is everything from the line "## On Linux" on; whatever stands before it in
 OUTPUT (the Windows part, written by bench-report.py) is kept as it is.
 
 RESULTS holds runs.jsonl, tree-STORE-SIZE.json, commands.json, machine.txt, the load-*
-snapshots and, where strace ran, syscalls-STORE-SIZE-PROGRAM.txt.
+snapshots and, where strace ran, syscalls-STORE-SIZE-PROGRAM.txt. BEFORE is the same folder
+of an earlier run (say of the commit before a change): its times go beside this run's.
 """
 import glob
 import json
@@ -20,6 +21,7 @@ PAUSE_PER_FOLDER_MS = 5
 PACING_PAUSE_MS = 1
 PACING_EVERY = 251
 GOAL = 1.5
+PACED_GOAL = 1.3
 MARK = "## On Linux"
 
 STORES = {
@@ -132,7 +134,31 @@ class Figures:
         return a / p if p and a is not None and p > 0 else None
 
 
-def write(results):
+def before_and_after(w, before, fig):
+    """Time above the pauses against the paced floor, in an earlier run (BEFORE) and in this one."""
+    info = machine_info(before)
+    old = Figures(*load(before))
+    w("### Before and after")
+    w("")
+    w(f"The same measurement of commit {info.get('commit', '?')} ({info.get('started', '?')} to "
+      f"{info.get('finished', '?')}, load average {read_load(before, 'start')} at its start), run "
+      "on this machine just before this page's. Seconds above the pauses, median of the rounds, "
+      "and the ratio to the paced floor of the same run (goal: at most "
+      f"{PACED_GOAL}x).")
+    w("")
+    w("| tree | run | before: above pauses s | ratio | after: above pauses s | ratio |")
+    w("|---|---|---:|---:|---:|---:|")
+    for size, store in fig.keys:
+        for program in ("zavero LIST", "zavero CLEAR"):
+            if (size, store) not in old.trees:
+                continue
+            w(f"| {size:,} folders, {SHORT[store]} | {program.split()[1]} | "
+              f"{fmt(old.above(size, store, program), 3)} | {fmt(old.ratio_to_paced(size, store, program), 2)}x | "
+              f"{fmt(fig.above(size, store, program), 3)} | {fmt(fig.ratio_to_paced(size, store, program), 2)}x |")
+    w("")
+
+
+def write(results, before=None):
     info = machine_info(results)
     runs, trees = load(results)
     fig = Figures(runs, trees)
@@ -214,11 +240,14 @@ def write(results):
                        "start again on an idle CPU), once per folder. ")
         if to_paced:
             text += (f"Beside the paced floor, which pays that too, zavero's time above the pauses is "
-                     f"{span(to_paced, 2)}.")
+                     f"{span(to_paced, 2)} (the goal there, at most {PACED_GOAL}x: "
+                     f"**{'met' if max(to_paced) <= PACED_GOAL else 'missed'}**).")
         w(text)
         w("")
         md.extend(lines)
         w("")
+        if before is not None:
+            before_and_after(w, before, fig)
 
     # ---------------------------------------------------------------- table
     w("### zavero beside the system-call floor and find")
@@ -336,10 +365,10 @@ def write(results):
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) not in (3, 4):
         sys.exit(__doc__)
     results, output = sys.argv[1], sys.argv[2]
-    linux = write(results)
+    linux = write(results, sys.argv[3] if len(sys.argv) == 4 else None)
     before = "# Benchmarks\n\n"
     if os.path.exists(output):
         text = open(output).read()
