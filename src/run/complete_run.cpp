@@ -16,6 +16,8 @@ using namespace console;
 
 namespace {
 
+constexpr char kFinished[] = "finished!";
+
 // Why the log stops short: another file took its name during the run.
 std::string LogReplaced(const RunContext& run) {
   return "the log " + Shown(run, run.Options.LogPath) +
@@ -142,7 +144,7 @@ bool DrawFinished(RunContext& run) {
     if (layout.FinishedRow != run.ScreenRow) return false;
   }
   ConsoleMoveCursor(run.Console, 0, run.ScreenRow);
-  ConsoleWrite(run.Console, "finished!");
+  ConsoleWrite(run.Console, kFinished);
   return layout.FinishedRow == run.ScreenRow;
 }
 
@@ -163,12 +165,12 @@ void CompleteRun(RunContext& run) {
                                RefusalReason(refused.first));
   if (!DrawFinished(run)) DrawFinished(run);
   ConsoleSettleCursor(run.Console);
-  if (!run.Options.LogPath.empty()) run.LogHandle = run.Log.AppendLogLine("finished!");
+  if (!run.Options.LogPath.empty()) run.LogHandle = run.Log.AppendLogLine(kFinished);
   if (run.Log.Replaced() && !run.Host.Conventions.UnixRun) {
     // It follows "finished!" on that row: cut to the room left there, as a
     // row is cut at the buffer's width, or its end would run over the row.
     std::string note = "  (" + LogReplaced(run) + ")";
-    const std::size_t finished = 9;
+    const std::size_t finished = std::strlen(kFinished);
     if (run.Console.Width > 0) {
       const std::size_t room = run.Console.Width > static_cast<std::int32_t>(finished)
                                    ? static_cast<std::size_t>(run.Console.Width) - finished

@@ -302,12 +302,11 @@ class Win32Files final : public FileSystem, public FileIo {
   };
 
   // The file index (FileInternalInformation) of an open file.
-  static bool ReadFileIndex(HANDLE h, LONGLONG* index) {
-    using QueryFn = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
-    static const QueryFn query = SystemFunction<QueryFn>("ntdll.dll", "NtQueryInformationFile");
+  bool ReadFileIndex(HANDLE h, LONGLONG* index) {
     constexpr int kFileInternalInformation = 6;
     IoStatus status = {};
-    return query != nullptr && query(h, &status, index, sizeof *index, kFileInternalInformation) >= 0;
+    return query_file_ != nullptr &&
+           query_file_(h, &status, index, sizeof *index, kFileInternalInformation) >= 0;
   }
 
   // The next entry of the folder listed through listed_through_, as
@@ -596,6 +595,8 @@ class Win32Files final : public FileSystem, public FileIo {
   WideText wide_;
   WideText extended_;
   std::vector<wchar_t> final_ = std::vector<wchar_t>(MAX_PATH);  // see ReadFinalPath
+  using QueryFileFn = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
+  const QueryFileFn query_file_ = SystemFunction<QueryFileFn>("ntdll.dll", "NtQueryInformationFile");
   // The listing through a held folder's handle (NextThroughHeld): its find
   // handle, the folder's handle while it lasts, and the records last read.
   static constexpr Handle kListingThroughHeld = 1;  // no system handle is odd

@@ -124,13 +124,13 @@ class Win32Process final : public Process {
     }
   }
 
-  // Time since `start` in 100 ns units.
-  static LONGLONG TicksSince(const LARGE_INTEGER& start) {
-    LARGE_INTEGER now, frequency;
-    if (!QueryPerformanceCounter(&now) || !QueryPerformanceFrequency(&frequency) ||
-        frequency.QuadPart <= 0)
-      return LLONG_MAX;
-    return (now.QuadPart - start.QuadPart) * 10000000 / frequency.QuadPart;
+  // Time since `start` in 100 ns units. The counter's frequency is fixed at
+  // boot, so it is read once.
+  LONGLONG TicksSince(const LARGE_INTEGER& start) {
+    if (frequency_.QuadPart == 0 && !QueryPerformanceFrequency(&frequency_)) frequency_.QuadPart = -1;
+    LARGE_INTEGER now;
+    if (frequency_.QuadPart <= 0 || !QueryPerformanceCounter(&now)) return LLONG_MAX;
+    return (now.QuadPart - start.QuadPart) * 10000000 / frequency_.QuadPart;
   }
 
   // How late the first wait of a pause ended. The lead is the least overrun
@@ -175,6 +175,7 @@ class Win32Process final : public Process {
   LONGLONG overruns_[kOverruns] = {};  // of the last first waits, in 100 ns units
   unsigned next_overrun_ = 0;
   LONGLONG lead_ = 0;  // what the first wait of a pause is asked for less
+  LARGE_INTEGER frequency_ = {};  // of the performance counter; -1 when unknown
   UINT(WINAPI* end_period_)(UINT) = nullptr;  // timeEndPeriod while the tick is raised
 };
 
