@@ -267,8 +267,10 @@ class Console {
   virtual void SettleCursor(Handle out) { (void)out; }
   // The next row written by a SetCursor and WriteChars pair may wait for the
   // row right below it, so that both (and a few more asked the same way) go
-  // out in one call; whatever other call comes next lets them out first. A
-  // side that shows every write at once needs nothing here.
+  // out in one call; whatever other console call comes next lets them out
+  // first. Windows also lets them out while the program pauses
+  // (Process::Pause), and after a few hundredths of a second at most. A side
+  // that shows every write at once needs nothing here.
   virtual void JoinNextRow(Handle out) { (void)out; }
   // GetConsoleMode of the input or output handle: false where the handle is
   // no console, and on a side that keeps no console modes (a terminal).

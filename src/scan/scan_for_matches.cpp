@@ -225,6 +225,9 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
     }
     if (row3) {
       ConsoleMoveCursor(run.Console, 0, 3);
+      // It may wait, on the console that can, for the pause before the next
+      // folder, which then shows it while the program sleeps.
+      ConsoleJoinNextRow(run.Console);
       ConsoleWrite(run.Console, (" scanning folder " + Shown(run, folder) + spaces).c_str());
     }
 

@@ -163,8 +163,74 @@ class Win32Console final : public Console {
     join_next_ = true;
   }
 
+  // The rows held so far go out while the program pauses, on the console's
+  // own thread: under Wine one console call is a round trip to the console's
+  // host and the terminal that costs more than a folder's own file calls,
+  // and the processor idles while the program sleeps.
+  void LetOutAside() {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      if (held_rows_ == 0 || writer_ == nullptr) return;
+      aside_ = true;
+      idle_ = false;
+    }
+    SetEvent(wake_);
+  }
+
  private:
   static BOOL WINAPI ControlTrampoline(DWORD event);
+
+  // Held rows wait for the next pause, for the row below them or for any
+  // other call, but never longer than this: a folder slow to list still
+  // shows its row while it is listed.
+  static constexpr DWORD kHeldAtMostMs = 30;
+
+  static DWORD WINAPI WriterMain(void* self) {
+    static_cast<Win32Console*>(self)->Writer();
+    return 0;
+  }
+
+  // The console's own thread: lets out held rows when a pause asks for it
+  // or when they have waited too long. It sleeps for good once nothing was
+  // held twice in a row, until a row is held again.
+  void Writer() {
+    DWORD wait = kHeldAtMostMs;
+    bool quiet = false;
+    for (;;) {
+      WaitForSingleObject(wake_, wait);
+      std::lock_guard<std::mutex> hold(lock_);
+      wait = kHeldAtMostMs;
+      if (held_rows_ > 0) {
+        const DWORD held_for = GetTickCount() - held_since_;
+        if (aside_ || held_for >= kHeldAtMostMs)
+          LetOutHeld();
+        else
+          wait = kHeldAtMostMs - held_for;
+        quiet = false;
+      } else if (quiet) {
+        idle_ = true;
+        wait = INFINITE;
+      } else {
+        quiet = true;
+      }
+      aside_ = false;
+    }
+  }
+
+  // A row is held from now: the console's thread keeps watch on it.
+  void WatchHeld() {
+    held_since_ = GetTickCount();
+    if (writer_ == nullptr && !writer_failed_) {
+      wake_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+      writer_ = wake_ ? CreateThread(nullptr, 64 * 1024, &WriterMain, this,
+                                     STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr)
+                      : nullptr;
+      writer_failed_ = writer_ == nullptr;
+    } else if (writer_ != nullptr && idle_) {
+      idle_ = false;
+      SetEvent(wake_);
+    }
+  }
 
   // The pending row at at_, written with the colour in force. False, with
   // nothing shown differently from a write at the cursor, when the buffer
@@ -197,6 +263,7 @@ class Win32Console final : public Console {
       held_at_ = at_;
       held_width_ = static_cast<SHORT>(wide_.size());
       held_rows_ = 1;
+      WatchHeld();
       held_cells_.clear();
       Append(held_cells_, wide_, attribute_);
     }
@@ -309,6 +376,13 @@ class Win32Console final : public Console {
   std::vector<WideText> held_texts_;  // each held row's text, for the fallback
   std::vector<CHAR_INFO> shadow_;  // a held short row's whole width, as on the screen
   SHORT shadow_row_ = -1;          // the row shadow_ shows; -1 when none
+  // The console's own thread (Writer), started with the first held row.
+  HANDLE writer_ = nullptr;
+  bool writer_failed_ = false;
+  HANDLE wake_ = nullptr;  // wakes it: a pause began, or a row is held while it sleeps
+  bool aside_ = false;     // a pause asks for the held rows
+  bool idle_ = false;      // it sleeps until woken
+  DWORD held_since_ = 0;   // GetTickCount when the held rows began
 };
 
 // Ctrl+C and Ctrl+Break end the program: its cursor goes where the rows
@@ -321,9 +395,13 @@ BOOL WINAPI Win32Console::ControlTrampoline(DWORD event) {
 
 }  // namespace
 
+// Never destroyed: the console's own thread may still look at it while the
+// process ends.
 Console& RealConsole() {
-  static Win32Console console;
+  static Win32Console& console = *new Win32Console;
   return console;
 }
+
+void LetOutHeldRowsAside() { static_cast<Win32Console&>(RealConsole()).LetOutAside(); }
 
 }  // namespace zavero::platform

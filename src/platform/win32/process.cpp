@@ -38,6 +38,7 @@ class Win32Process final : public Process {
   // last waits overran, and taken again for the rest when it ends early. A
   // pause never ends before its time, and ends about on it.
   void Pause(std::uint32_t ms) override {
+    LetOutHeldRowsAside();
     LARGE_INTEGER start;
     if (!working_ || !QueryPerformanceCounter(&start)) {
       Wait(ms * kTicksPerMs);

@@ -40,4 +40,8 @@ Fn KernelFunction(const char* name) {
 // the current folder (libraries.cpp). nullptr when that fails.
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
+// Rows the console holds (Console::JoinNextRow) go out on the console's own
+// thread while the caller pauses (console.cpp).
+void LetOutHeldRowsAside();
+
 }  // namespace zavero::platform

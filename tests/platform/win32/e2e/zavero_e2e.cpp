@@ -871,13 +871,15 @@ void CutShort() {
   }
 }
 
-// Stops every thread of process `pid` where it is (`stop`), or lets them go on.
-void Freeze(DWORD pid, bool stop) {
+// Stops every thread of process `pid` where it is (`stop`), or lets them go on; the thread
+// `but` is left as it is.
+void Freeze(DWORD pid, bool stop, DWORD but = 0) {
   THREADENTRY32 t = {};
   t.dwSize = sizeof t;
   HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   for (BOOL more = Thread32First(snap, &t); more; more = Thread32Next(snap, &t)) {
-    HANDLE thread = t.th32OwnerProcessID == pid ? OpenThread(THREAD_SUSPEND_RESUME, FALSE, t.th32ThreadID) : nullptr;
+    HANDLE thread = t.th32OwnerProcessID == pid && t.th32ThreadID != but
+                        ? OpenThread(THREAD_SUSPEND_RESUME, FALSE, t.th32ThreadID) : nullptr;
     if (thread) stop ? SuspendThread(thread) : ResumeThread(thread), CloseHandle(thread);
   }
   CloseHandle(snap);
@@ -919,7 +921,9 @@ HANDLE Hold(const std::wstring& log, std::string* bytes = nullptr) {
 // and the run still ends with "finished!", clears its files and lets the log go;
 //   4. a log in a folder that does not exist: said on the "Writing to: " row;
 //   5. the log replaced between two lines by another program's file: not one more line lands
-//      in that file, and the end says why the log stops short.
+//      in that file, and the end says why the log stops short;
+//   6. the walk stopped in a folder after its first line, as a folder slow to list stops it:
+//      the row shows that folder all the same (a row may wait for the next pause, not longer).
 void LogInTrouble() {
   std::wstring tree = g_work + L"\\trouble", logs = g_work + L"\\trouble-logs", log = logs + L"\\faults.log";
   std::vector<std::string> skipped, lines = {"f 2 c/h1.txt", "f 2 c/h2.txt", "f 2 c/h3.txt"};
@@ -1014,6 +1018,27 @@ void LogInTrouble() {
   CheckEq("trouble 5: the other program's file took not one line", theirs, ReadFile(log));
   CtrlC(swap.zavero);
   Ends(swap, "Ctrl+C");
+
+  // A folder of 1,000 skip lines keeps the walk in it for a while.
+  const std::wstring slow_tree = g_work + L"\\slow", slow_log = logs + L"\\slow.log";
+  std::vector<std::string> many = {"f 2 a/h.txt"};
+  for (int i = 0; i < 1000; ++i) many.push_back("f 6 big/s" + std::to_string(i) + ".txt");
+  MakeTree(slow_tree, many);
+  Run slow = StartZavero("slow folder", {L"LIST", slow_log, slow_tree});
+  Freeze(slow.zavero, true);
+  for (DWORD t0 = GetTickCount(); !LogHas(slow_log, "\\big\\") && GetTickCount() - t0 < 60000;)
+    Freeze(slow.zavero, false), Sleep(5), Freeze(slow.zavero, true);
+  Freeze(slow.zavero, false, slow.process.dwThreadId);
+  Sleep(300);
+  const std::string row = Look(slow.zavero).Row(3);
+  Freeze(slow.zavero, false);
+  const std::string slow_lines = ReadFile(slow_log);
+  size_t in_big = 0;
+  for (size_t at = 0; (at = slow_lines.find("\\big\\", at)) != std::string::npos; ++at) ++in_big;
+  Check(in_big > 0 && in_big < 1000, "trouble 6: the walk stopped after " + std::to_string(in_big) + " of big's 1000 lines");
+  CheckEq("trouble 6: the row shows big all the same", " scanning folder " + Utf8(slow_tree) + "\\big", row);
+  CtrlC(slow.zavero);
+  Ends(slow, "Ctrl+C");
 }
 
 // Folders that go away after the walk queued them, while the program is stopped in the midst
