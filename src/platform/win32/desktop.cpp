@@ -22,44 +22,64 @@ BOOL CALLBACK EnumTrampoline(HWND window, LPARAM param) {
   return ctx->Visit(FromHandle(window), ctx->Context) ? TRUE : FALSE;
 }
 
+template <typename Fn>
+Fn User(const char* name) {
+  return LateFunction<Fn>(L"user32.dll", name);
+}
+
 class Win32Desktop final : public Desktop {
  public:
   void EnumTopLevelWindows(WindowVisitor visit, void* context) override {
     EnumContext ctx{visit, context};
-    EnumWindows(&EnumTrampoline, reinterpret_cast<LPARAM>(&ctx));
+    if (auto enumerate = User<decltype(&EnumWindows)>("EnumWindows"))
+      enumerate(&EnumTrampoline, reinterpret_cast<LPARAM>(&ctx));
   }
 
   std::uint32_t WindowThreadProcess(Handle window, std::uint32_t* process) override {
     DWORD process_id = 0;
+    const auto query = User<decltype(&GetWindowThreadProcessId)>("GetWindowThreadProcessId");
     const DWORD thread_id =
-        GetWindowThreadProcessId(ToWindow(window), process != nullptr ? &process_id : nullptr);
+        query ? query(ToWindow(window), process != nullptr ? &process_id : nullptr) : 0;
     if (process != nullptr) *process = process_id;
     return thread_id;
   }
 
-  bool WindowVisible(Handle window) override { return IsWindowVisible(ToWindow(window)) != FALSE; }
+  bool WindowVisible(Handle window) override {
+    const auto visible = User<decltype(&IsWindowVisible)>("IsWindowVisible");
+    return visible && visible(ToWindow(window)) != FALSE;
+  }
 
-  bool WindowEnabled(Handle window) override { return IsWindowEnabled(ToWindow(window)) != FALSE; }
+  bool WindowEnabled(Handle window) override {
+    const auto enabled = User<decltype(&IsWindowEnabled)>("IsWindowEnabled");
+    return enabled && enabled(ToWindow(window)) != FALSE;
+  }
 
-  Handle ForegroundWindow() override { return FromHandle(GetForegroundWindow()); }
+  Handle ForegroundWindow() override {
+    const auto foreground = User<decltype(&GetForegroundWindow)>("GetForegroundWindow");
+    return foreground ? FromHandle(foreground()) : kNoHandle;
+  }
 
   std::uint32_t WindowExStyle(Handle window) override {
-    return static_cast<std::uint32_t>(GetWindowLongA(ToWindow(window), GWL_EXSTYLE));
+    const auto read = User<decltype(&GetWindowLongA)>("GetWindowLongA");
+    return read ? static_cast<std::uint32_t>(read(ToWindow(window), GWL_EXSTYLE)) : 0;
   }
 
   void SetWindowTopmost(Handle window, bool topmost) override {
-    SetWindowPos(ToWindow(window), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOSIZE | SWP_NOMOVE);
+    if (auto place = User<decltype(&SetWindowPos)>("SetWindowPos"))
+      place(ToWindow(window), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+            SWP_NOSIZE | SWP_NOMOVE);
   }
 
   void EnableWindowInput(Handle window, bool enable) override {
-    EnableWindow(ToWindow(window), enable ? TRUE : FALSE);
+    if (auto set = User<decltype(&EnableWindow)>("EnableWindow"))
+      set(ToWindow(window), enable ? TRUE : FALSE);
   }
 
   int AskQuestion(Handle owner, const char* text, const char* title,
                   std::uint32_t style) override {
     ControlsReady();
-    return MessageBoxA(ToWindow(owner), text, title, style);
+    const auto ask = User<decltype(&MessageBoxA)>("MessageBoxA");
+    return ask ? ask(ToWindow(owner), text, title, style) : 0;
   }
 
   std::uint32_t CurrentThreadId() override { return GetCurrentThreadId(); }
@@ -96,7 +116,8 @@ class Win32Desktop final : public Desktop {
     info.lpParameters = start.Parameters;
     info.lpDirectory = start.Directory;
     info.nShow = start.Show;
-    if (!ShellExecuteExA(&info)) return false;
+    const auto execute = LateFunction<decltype(&ShellExecuteExA)>(L"shell32.dll", "ShellExecuteExA");
+    if (!execute || !execute(&info)) return false;
     *process = FromHandle(info.hProcess);
     return true;
   }
@@ -140,7 +161,8 @@ class Win32Desktop final : public Desktop {
     }
     if (com_pending_) {
       com_pending_ = false;
-      CoInitialize(nullptr);
+      if (auto initialize = LateFunction<decltype(&CoInitialize)>(L"ole32.dll", "CoInitialize"))
+        initialize(nullptr);
     }
   }
 
