@@ -121,6 +121,17 @@ int main(int argc, char** argv) {
     console.SetCursor(out, 0, 9);
     console.WriteChars(out, row, 200);
   });
+  // The same two rows as the walk now leaves them, both waiting, and the
+  // pause before the next folder, during which they go out.
+  report.Time("Pause(5) with a folder's rows waiting", 100, [&](int) {
+    console.SetCursor(out, 0, 8);
+    console.JoinNextRow(out);
+    console.WriteChars(out, row, 20);
+    console.SetCursor(out, 0, 9);
+    console.JoinNextRow(out);
+    console.WriteChars(out, row, 200);
+    process.Pause(5);
+  });
   // Entry rows running down the band, each asked to wait for the next: they
   // go out eight at a time. Per row.
   report.Time("console: entry row, eight in one call", 400, [&](int i) {
