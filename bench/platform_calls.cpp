@@ -104,7 +104,8 @@ int main(int argc, char** argv) {
   console.SetOutputMode(out, 0);
   char row[260];
   std::memset(row, ' ', sizeof row);
-  std::memcpy(row, "  Z:\\a\\row\\as\\long\\as\\a\\path", 29);
+  const char kRowText[] = "  Z:\\a\\row\\as\\long\\as\\a\\path";
+  std::memcpy(row, kRowText, sizeof kRowText - 1);  // no terminator inside the row
   platform::ScreenBufferInfo info;
   console.ReadScreenBufferInfo(out, &info);
   // A row as the run draws it: the cursor to its start, then its text.
