@@ -29,7 +29,9 @@
 // console's close event (Console::AddControlRoutine's routine) runs on a
 // thread the system starts for it; that routine only closes files
 // (FileIo::CloseFile) and may write to the console, so no method may keep
-// state that a CloseFile racing with it could break.
+// state that a CloseFile racing with it could break. Inside the Windows
+// console side, rows that wait (Console::JoinNextRow) may also go out from a
+// thread of its own, under the same lock as every other console call.
 //
 // Names avoid the Win32 A/W macros (CreateFile, MessageBox, GetFileAttributes
 // ...), which would otherwise rename them in src/platform/win32; constants are
