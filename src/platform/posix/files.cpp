@@ -60,6 +60,7 @@ struct FolderContents {
   struct Entry {
     std::string Name;
     std::uint32_t TypeBits = 0;  // kAttrDirectory for folders, kAttrReparsePoint for links
+    bool Typed = false;           // the reading told a type, and not a folder's
     bool Looked = false;
     bool Gone = false;            // removed since the folder was read
     bool WordUnreadable = false;
@@ -70,6 +71,8 @@ struct FolderContents {
   }
   std::string Folder;
   int Fd = -1;  // the folder, open for the looks at its entries
+  std::uint64_t Device = 0;  // the folder's, where the walk knows it
+  bool DeviceKnown = false;
   std::vector<Entry> Entries;
   int ReadError = 0;   // why the reading stopped early, 0 when it reached the end
   bool SawWord = false;
@@ -227,6 +230,11 @@ class PosixFiles final : public FileSystem, public FileIo {
   }
 
   std::uint32_t LastWriteError() override { return write_error_; }
+
+  void SelectsBy(std::uint32_t include) override {
+    selects_ = include;
+    selecting_ = true;
+  }
 
   std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) override {
     drives_ = MountedDrives();
@@ -425,6 +433,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     auto contents = std::make_shared<FolderContents>();
     contents->Folder = folder;
     contents->Fd = fd;
+    contents->DeviceKnown = held_.DeviceInHand(&contents->Device);
     // The kernel's listing as readdir takes it, without the calls with which
     // fdopendir looks the descriptor over: ENOENT (a folder removed while
     // open) is its end, and an entry numbered 0 is none.
@@ -445,6 +454,7 @@ class PosixFiles final : public FileSystem, public FileIo {
         // The type until the look at the entry tells it for sure.
         if (e->d_type == DT_DIR) entry.TypeBits = kAttrDirectory;
         if (e->d_type == DT_LNK) entry.TypeBits = kAttrReparsePoint;
+        entry.Typed = e->d_type != DT_DIR && e->d_type != DT_UNKNOWN;
         contents->Entries.push_back(std::move(entry));
       }
     }
@@ -495,15 +505,35 @@ class PosixFiles final : public FileSystem, public FileIo {
   // The entry's identity (recorded, so every later call on it can check it
   // is still the entry listed here), its type and its word: by its name in
   // the folder, nothing opened, once the run knows the entry's file system.
-  // The word read so may be that of an entry put in its place since the
-  // look; no call acts on what it says without the check of the identity.
-  // An entry gone by then was gone before the look.
+  // A file in a folder below the start gives its word first: where the word
+  // lacks a bit the walk selects by, the run never acts on the file, and its
+  // identity is not needed. The word read so may be that of an entry put in
+  // its place since the look or before it; no call acts on what it says
+  // without the check of the identity. An entry gone by then was gone
+  // before the look.
   void Look(FolderContents& c, FolderContents::Entry& e) {
     e.Looked = true;
-    Identity id;
     StoreKind kind = StoreKind::None;
+    WordState state = WordState::Failed;
+    bool word_read = false;
+    if (e.Typed && selecting_ && c.DeviceKnown && KnownDevice(c.Device, &kind, nullptr)) {
+      state = StoreOfKind(kind).ReadAt(c.Fd, e.Name.c_str(), &e.Word);
+      if (state == WordState::Failed && errno == ENOENT) {
+        e.Gone = e.WordUnreadable = true;
+        return;
+      }
+      word_read = state == WordState::Present || state == WordState::Absent;
+      if (word_read && (WordOfType(e.Word, e.TypeBits) & selects_) != selects_) {
+        NoteWord(c, state);
+        return;
+      }
+    }
+    Identity id;
     if (ReadIdentityAt(c.Fd, e.Name.c_str(), &id) && KnownDevice(id.Device, &kind, nullptr)) {
-      const WordState state = StoreOfKind(kind).ReadAt(c.Fd, e.Name.c_str(), &e.Word);
+      // An entry on a file system of its own (a file mounted there) is read
+      // from that one's store.
+      if (!word_read || id.Device != c.Device)
+        state = StoreOfKind(kind).ReadAt(c.Fd, e.Name.c_str(), &e.Word);
       e.Gone = state == WordState::Failed && errno == ENOENT;
       e.WordUnreadable = e.Gone;
       if (!e.Gone) Note(c, e, id, state);
@@ -516,7 +546,7 @@ class PosixFiles final : public FileSystem, public FileIo {
       if (fd >= 0) close(fd);
       return;
     }
-    const WordState state = StoreOf(id.Device, fd).Read(fd, &e.Word);
+    state = StoreOf(id.Device, fd).Read(fd, &e.Word);
     close(fd);
     Note(c, e, id, state);
   }
@@ -526,6 +556,11 @@ class PosixFiles final : public FileSystem, public FileIo {
     e.TypeBits = TypeBits(id.Type);
     held_.Record(c.Folder, e.Name, id, S_ISDIR(id.Type));
     e.WordUnreadable = state == WordState::Failed;
+    NoteWord(c, state);
+  }
+
+  // Whether a word was found below the folder the run started from.
+  void NoteWord(FolderContents& c, WordState state) {
     if (state == WordState::Present && !c.SawWord) {
       c.SawWord = true;
       held_.NoteWord(c.Folder);
@@ -537,6 +572,9 @@ class PosixFiles final : public FileSystem, public FileIo {
   std::shared_ptr<FolderContents> last_;  // the last reading, for the listing right after it
   std::vector<DriveMount> drives_;
   std::uint32_t write_error_ = 0;  // of the last refused attribute write
+  // The bits every entry the walk selects carries, once the run has said.
+  std::uint32_t selects_ = 0;
+  bool selecting_ = false;
 };
 
 PosixFiles g_files;

@@ -185,6 +185,12 @@ int HeldFolders::Entry(const std::string& key, bool* listed, Identity* id) {
   return OpenChecked(dir, key.substr(slash == std::string::npos ? 0 : slash + 1), want, 0);
 }
 
+bool HeldFolders::DeviceInHand(std::uint64_t* device) const {
+  if (chain_.size() < 2) return false;
+  *device = chain_.back().Id.Device;
+  return true;
+}
+
 void HeldFolders::Record(const std::string& folder, const std::string& name, const Identity& id,
                          bool is_folder) {
   records_.push_back({PathHash(JoinName(folder, name)), id});
