@@ -313,6 +313,7 @@ class PosixFiles final : public FileSystem, public FileIo {
                   std::uint32_t disposition, std::uint32_t flags) override {
     (void)share;  // POSIX opens share everything
     (void)flags;
+    g_sized.Fd = -1;  // the number may come back for this opening
     int mode = O_RDONLY;
     if ((access & kGenericWrite) != 0)
       mode = (access & kGenericRead) != 0 ? O_RDWR : O_WRONLY;
@@ -337,8 +338,15 @@ class PosixFiles final : public FileSystem, public FileIo {
   std::uint32_t OpenError() override { return FindError(errno); }
 
   bool ReadFileId(Handle file, FileId* id) override {
+    // The look that FileSize took of the same descriptor, just before,
+    // tells the file as well as a new one: a descriptor names one file for
+    // as long as it is open.
     struct stat st;
-    if (fstat(ToFd(file), &st) != 0) return false;
+    if (g_sized.Fd == ToFd(file)) {
+      st = g_sized.Stat;
+    } else if (fstat(ToFd(file), &st) != 0) {
+      return false;
+    }
     id->Volume = static_cast<std::uint64_t>(st.st_dev);
     id->Index = static_cast<std::uint64_t>(st.st_ino);
     id->PlainFile = S_ISREG(st.st_mode);
@@ -363,11 +371,13 @@ class PosixFiles final : public FileSystem, public FileIo {
   }
 
   std::uint32_t FileSize(Handle file, std::uint32_t* high) override {
-    struct stat st;
+    struct stat& st = g_sized.Stat;
+    g_sized.Fd = -1;
     if (fstat(ToFd(file), &st) != 0) {
       if (high) *high = 0;
       return 0xFFFFFFFFu;
     }
+    g_sized.Fd = ToFd(file);
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (high) *high = static_cast<std::uint32_t>(size >> 32);
     return static_cast<std::uint32_t>(size);
@@ -380,9 +390,20 @@ class PosixFiles final : public FileSystem, public FileIo {
     if (high && at >= 0) *high = static_cast<std::int32_t>(static_cast<std::uint64_t>(at) >> 32);
   }
 
-  void CloseFile(Handle file) override { close(ToFd(file)); }
+  void CloseFile(Handle file) override {
+    if (g_sized.Fd == ToFd(file)) g_sized.Fd = -1;
+    close(ToFd(file));
+  }
 
  private:
+  // The last look FileSize took, on this thread: the close event's thread
+  // closes files too, and a descriptor it closed may be given out again.
+  struct Sized {
+    int Fd = -1;
+    struct stat Stat;
+  };
+  static thread_local Sized g_sized;
+
   // An entry the attribute calls reached, as an O_PATH descriptor checked to
   // be it, with what the check found.
   struct Reached {
@@ -577,6 +598,7 @@ class PosixFiles final : public FileSystem, public FileIo {
   bool selecting_ = false;
 };
 
+thread_local PosixFiles::Sized PosixFiles::g_sized;
 PosixFiles g_files;
 
 }  // namespace
