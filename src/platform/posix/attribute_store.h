@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "platform/posix/mount_table.h"
 
@@ -38,6 +39,24 @@ class AttributeStore {
   // (kSettableBits); every other bit stays as the file system has it. False
   // when the file system refuses.
   virtual bool Write(int entry, std::uint32_t word) = 0;
+
+  // What a Read found as the store keeps it, for a Write of the same entry
+  // right after it: that Write keeps the other bits as they were read then,
+  // instead of asking the file system for them again. A store that keeps
+  // nothing here reads them again.
+  struct Found {
+    bool Kept = false;
+    WordState State = WordState::Failed;
+    std::string Value;
+  };
+  virtual WordState ReadKeeping(int entry, std::uint32_t* word, Found* found) {
+    found->Kept = false;
+    return Read(entry, word);
+  }
+  virtual bool WriteAfter(int entry, std::uint32_t word, const Found& found) {
+    (void)found;
+    return Write(entry, word);
+  }
 };
 
 // The xattr calls take paths only. The kernel's own link to a descriptor

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/posix/dos_attrib_blob.h"
@@ -87,18 +88,31 @@ class NtfsStore final : public XattrStore {
   WordState ReadValue(const EntryPath& entry, std::uint32_t* word) override {
     std::uint32_t raw = 0;
     if (!ReadRaw(entry, &raw)) return WordState::Failed;
-    *word = (raw & ~kNtfsFolder) | ((raw & kNtfsFolder) ? kAttrDirectory : 0);
+    *word = WordOf(raw);
     return WordState::Present;
   }
+  WordState ReadKeeping(int entry, std::uint32_t* word, Found* found) override {
+    std::uint32_t raw = 0;
+    found->Kept = ReadRaw(EntryPath(entry), &raw);
+    if (!found->Kept) return WordState::Failed;
+    found->State = WordState::Present;
+    found->Value.assign(reinterpret_cast<const char*>(&raw), sizeof raw);
+    *word = WordOf(raw);
+    return WordState::Present;
+  }
+  bool Write(int entry, std::uint32_t word) override { return WriteAfter(entry, word, Found{}); }
   // A write replaces the whole word, so the bits this program does not
   // change (compression, sparse, reparse) are read first and sent back as
   // they were: ntfs3 would otherwise act on them. Neither folder flag is
   // sent: they describe the entry, not its attributes. ntfs-3g drops 0x10,
   // ntfs3 stores 0x10 as given (even on a file) and puts its own flag back
   // on folders by itself.
-  bool Write(int entry, std::uint32_t word) override {
+  bool WriteAfter(int entry, std::uint32_t word, const Found& found) override {
     std::uint32_t raw = 0;
-    if (!ReadRaw(EntryPath(entry), &raw)) return false;
+    if (found.Kept && found.Value.size() == sizeof raw)
+      std::memcpy(&raw, found.Value.data(), sizeof raw);
+    else if (!ReadRaw(EntryPath(entry), &raw))
+      return false;
     const std::uint32_t kept = raw & ~(kNtfsFolder | kAttrDirectory);
     const std::uint32_t wanted = Merge(kept, word);
     if (wanted == kept) return true;
@@ -111,6 +125,10 @@ class NtfsStore final : public XattrStore {
  private:
   static constexpr const char* kName = "system.ntfs_attrib_be";
   static constexpr std::uint32_t kNtfsFolder = 0x10000000;
+
+  static std::uint32_t WordOf(std::uint32_t raw) {
+    return (raw & ~kNtfsFolder) | ((raw & kNtfsFolder) ? kAttrDirectory : 0);
+  }
 
   static bool ReadRaw(const EntryPath& entry, std::uint32_t* raw) {
     unsigned char bytes[4];
@@ -127,16 +145,24 @@ class SambaStore final : public XattrStore {
  public:
   WordState ReadValue(const EntryPath& entry, std::uint32_t* word) override {
     std::string value;
-    const int state = Load(entry, &value);
-    if (state < 0) return WordState::Failed;
-    *word = 0;
-    if (state == 0) return WordState::Absent;
-    ReadDosAttrib(value, word);
-    return WordState::Present;
+    return WordFrom(Load(entry, &value), value, word);
   }
-  bool Write(int entry, std::uint32_t word) override {
+  WordState ReadKeeping(int entry, std::uint32_t* word, Found* found) override {
+    const WordState state = WordFrom(Load(EntryPath(entry), &found->Value), found->Value, word);
+    found->Kept = state != WordState::Failed;
+    found->State = state;
+    return state;
+  }
+  bool Write(int entry, std::uint32_t word) override { return WriteAfter(entry, word, Found{}); }
+  bool WriteAfter(int entry, std::uint32_t word, const Found& found) override {
     std::string value;
-    const int state = Load(EntryPath(entry), &value);
+    int state = 0;
+    if (found.Kept) {
+      value = found.Value;
+      state = found.State == WordState::Present ? 1 : 0;
+    } else {
+      state = Load(EntryPath(entry), &value);
+    }
     if (state < 0) return false;
     std::uint32_t current = 0;
     const bool understood = state > 0 && ReadDosAttrib(value, &current);
@@ -153,6 +179,15 @@ class SambaStore final : public XattrStore {
 
  private:
   static constexpr const char* kName = "user.DOSATTRIB";
+
+  // The word in what Load found.
+  static WordState WordFrom(int state, const std::string& value, std::uint32_t* word) {
+    if (state < 0) return WordState::Failed;
+    *word = 0;
+    if (state == 0) return WordState::Absent;
+    ReadDosAttrib(value, word);
+    return WordState::Present;
+  }
 
   // 1 with the value, 0 when the entry has none, -1 on failure.
   static int Load(const EntryPath& entry, std::string* value) {

@@ -208,10 +208,11 @@ class PosixFiles final : public FileSystem, public FileIo {
   void EndFind(Handle find) override { delete reinterpret_cast<Find*>(find); }
 
   std::uint32_t ReadAttributes(const char* path) override {
-    const Reached* entry = Reach(path);
+    Reached* entry = Reach(path);
     std::uint32_t word = 0;
     WordState state = WordState::Failed;
-    if (entry != nullptr) state = StoreOf(entry->Device, entry->Fd).Read(entry->Fd, &word);
+    if (entry != nullptr)
+      state = StoreOf(entry->Device, entry->Fd).ReadKeeping(entry->Fd, &word, &entry->Found);
     if (state != WordState::Present && state != WordState::Absent) return kInvalidAttributes;
     return WordOfType(word, TypeBits(entry->Type));
   }
@@ -219,10 +220,11 @@ class PosixFiles final : public FileSystem, public FileIo {
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
     last_.reset();  // a kept reading may now be out of date
     errno = 0;
-    const Reached* entry = Reach(path);
-    const bool ok =
-        entry != nullptr && StoreOf(entry->Device, entry->Fd).Write(entry->Fd, attributes);
+    Reached* entry = Reach(path);
+    const bool ok = entry != nullptr &&
+                    StoreOf(entry->Device, entry->Fd).WriteAfter(entry->Fd, attributes, entry->Found);
     if (!ok) write_error_ = WriteError(errno);
+    if (entry != nullptr) entry->Found.Kept = false;
     // The check after the write reads through the same descriptor while it
     // still reads the entry; else it reaches the entry anew.
     if (!ok || !held_.Renew(FolderKey(path), entry->Fd)) LetGoOfEntry();
@@ -411,6 +413,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     int Fd = -1;
     std::uint64_t Device = 0;
     mode_t Type = 0;
+    AttributeStore::Found Found;  // what the last read of it found
   };
 
   // The entry at `path`, or null (errno set): an entry a listing saw is
@@ -418,7 +421,7 @@ class PosixFiles final : public FileSystem, public FileIo {
   // entry; a path no listing saw, as it is spelled. It stays open for the
   // next attribute call on the same path, so that a clearing reads, writes
   // and checks the one entry it checked; any other call lets go of it.
-  const Reached* Reach(const char* path) {
+  Reached* Reach(const char* path) {
     std::string key = FolderKey(path);
     if (reached_.Fd >= 0 && reached_.Key == key) return &reached_;
     LetGoOfEntry();
@@ -431,7 +434,7 @@ class PosixFiles final : public FileSystem, public FileIo {
       id.Type = st.st_mode & S_IFMT;
     }
     if (fd < 0) return nullptr;
-    reached_ = {std::move(key), fd, id.Device, static_cast<mode_t>(id.Type)};
+    reached_ = {std::move(key), fd, id.Device, static_cast<mode_t>(id.Type), {}};
     return &reached_;
   }
 
