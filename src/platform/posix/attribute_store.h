@@ -62,11 +62,14 @@ class AttributeStore {
 // The xattr calls take paths only. The kernel's own link to a descriptor
 // reaches exactly the entry the descriptor names: the calls that follow links
 // follow it to that entry and stop there, even when the entry is itself a
-// symbolic link. An entry may also be named by a held folder and its name
+// symbolic link (where the kernel has the xattr calls that take a folder,
+// the link is named in /proc/self/fd, held open). An entry may also be named by a held folder and its name
 // there (AtName), never followed: through the folder's link, or where the
 // kernel has the xattr calls that take a folder, with those.
 struct EntryPath {
   explicit EntryPath(int entry) { std::snprintf(Text, sizeof Text, "/proc/self/fd/%d", entry); }
+  // The name of the descriptor's link in /proc/self/fd.
+  const char* LinkName() const { return Text + sizeof "/proc/self/fd/" - 1; }
   // Spelt through the folder's link only where that path is taken.
   EntryPath(int dir, const char* name) : AtName(true), Dir(dir), Name(name) {}
   bool AtName = false;

@@ -36,36 +36,69 @@ bool MeansAbsent(int error) {
   return error == ENODATA || error == ENOTSUP || error == EOPNOTSUPP || error == EPERM;
 }
 
-// getxattrat (Linux 6.13), which this system's headers predate; its number
-// is the one of the kernel's table shared by the architectures.
+// getxattrat and setxattrat (Linux 6.13), which this system's headers
+// predate; their numbers are those of the kernel's table shared by the
+// architectures.
 #ifndef SYS_getxattrat
 #define SYS_getxattrat 464
+#endif
+#ifndef SYS_setxattrat
+#define SYS_setxattrat 463
 #endif
 struct XattrArgs {
   std::uint64_t Value;
   std::uint32_t Size, Flags;
 };
 
-// getxattr of the entry `entry` names, never following a name's link. An
-// entry named in its folder is read with getxattrat, which spares the walk
-// through /proc; where the kernel lacks it (ENOSYS), or a system-call filter
-// refuses it (EPERM where the path through /proc reads), that path for good.
-ssize_t GetValue(const EntryPath& entry, const char* name, void* value, std::size_t size) {
-  static bool at_calls = true;
-  if (!entry.AtName) return getxattr(entry.Text, name, value, size);
+// The kernel's folder of this process's descriptors, held for the run: an
+// at-call reaches an entry's own link there by its number alone, without
+// walking "/proc/self/fd" each time. -1 where /proc cannot be opened.
+int DescriptorFolder() {
+  static const int folder = open("/proc/self/fd", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  return folder;
+}
+
+// An at-call (getxattrat or setxattrat, by `number`) on the entry `entry`
+// names: by its name in its folder, never following a link there, or by
+// its link in DescriptorFolder, which the call follows to the entry and no
+// further. Where the kernel lacks the call (ENOSYS), or a system-call filter
+// refuses it (EPERM where the path through /proc does not), `by_path` for
+// good: the same call by the path through /proc.
+template <class ByPath>
+long AtCall(bool* at_calls, long number, const EntryPath& entry, const char* name,
+            XattrArgs args, ByPath by_path) {
+  const int folder = entry.AtName ? entry.Dir : DescriptorFolder();
   int refused = 0;
-  if (at_calls) {
-    XattrArgs args{reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0};
-    const long n = syscall(SYS_getxattrat, entry.Dir, entry.Name, AT_SYMLINK_NOFOLLOW, name, &args,
-                           sizeof args);
+  if (*at_calls && folder >= 0) {
+    const long n = syscall(number, folder, entry.AtName ? entry.Name : entry.LinkName(),
+                           entry.AtName ? AT_SYMLINK_NOFOLLOW : 0, name, &args, sizeof args);
     if (n >= 0 || (errno != ENOSYS && errno != EPERM)) return n;
     refused = errno;
   }
   char path[sizeof entry.Text];
-  std::snprintf(path, sizeof path, "/proc/self/fd/%d/%s", entry.Dir, entry.Name);
-  const ssize_t n = lgetxattr(path, name, value, size);
-  if (refused == ENOSYS || (refused == EPERM && (n >= 0 || errno != EPERM))) at_calls = false;
+  if (entry.AtName) std::snprintf(path, sizeof path, "/proc/self/fd/%d/%s", entry.Dir, entry.Name);
+  const long n = by_path(entry.AtName ? path : entry.Text);
+  if (refused == ENOSYS || (refused == EPERM && (n >= 0 || errno != EPERM))) *at_calls = false;
   return n;
+}
+
+// getxattr of the entry `entry` names.
+ssize_t GetValue(const EntryPath& entry, const char* name, void* value, std::size_t size) {
+  static bool at_calls = true;
+  return AtCall(&at_calls, SYS_getxattrat, entry, name,
+                {reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0},
+                [&](const char* path) {
+                  return entry.AtName ? lgetxattr(path, name, value, size)
+                                      : getxattr(path, name, value, size);
+                });
+}
+
+// setxattr of the entry `entry` names (a descriptor's): true when it took.
+bool SetValue(int entry, const char* name, const void* value, std::size_t size) {
+  static bool at_calls = true;
+  return AtCall(&at_calls, SYS_setxattrat, EntryPath(entry), name,
+                {reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0},
+                [&](const char* path) { return setxattr(path, name, value, size, 0); }) == 0;
 }
 
 // A store in an xattr: its value is read by path, so an entry of a held
@@ -119,7 +152,7 @@ class NtfsStore final : public XattrStore {
     const unsigned char bytes[4] = {
         static_cast<unsigned char>(wanted >> 24), static_cast<unsigned char>(wanted >> 16),
         static_cast<unsigned char>(wanted >> 8), static_cast<unsigned char>(wanted)};
-    return setxattr(EntryPath(entry).Text, kName, bytes, sizeof bytes, 0) == 0;
+    return SetValue(entry, kName, bytes, sizeof bytes);
   }
 
  private:
@@ -174,7 +207,7 @@ class SambaStore final : public XattrStore {
     } else if (!understood || !EditDosAttrib(value, wanted)) {
       return false;  // never replace a record this program cannot read
     }
-    return setxattr(EntryPath(entry).Text, kName, value.data(), value.size(), 0) == 0;
+    return SetValue(entry, kName, value.data(), value.size());
   }
 
  private:
@@ -222,7 +255,7 @@ class CifsStore final : public XattrStore {
   bool Write(int entry, std::uint32_t word) override {
     std::uint32_t value = word & (kSettableBits | kAttrDirectory);
     if (value == 0) value = kAttrNormal;
-    return setxattr(EntryPath(entry).Text, kName, &value, sizeof value, 0) == 0;
+    return SetValue(entry, kName, &value, sizeof value);
   }
 
  private:
