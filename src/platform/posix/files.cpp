@@ -315,7 +315,7 @@ class PosixFiles final : public FileSystem, public FileIo {
                   std::uint32_t disposition, std::uint32_t flags) override {
     (void)share;  // POSIX opens share everything
     (void)flags;
-    g_sized.Fd = -1;  // the number may come back for this opening
+    sized_.Fd = -1;  // the number may come back for this opening
     int mode = O_RDONLY;
     if ((access & kGenericWrite) != 0)
       mode = (access & kGenericRead) != 0 ? O_RDWR : O_WRONLY;
@@ -344,8 +344,8 @@ class PosixFiles final : public FileSystem, public FileIo {
     // tells the file as well as a new one: a descriptor names one file for
     // as long as it is open.
     struct stat st;
-    if (g_sized.Fd == ToFd(file)) {
-      st = g_sized.Stat;
+    if (sized_.Fd == ToFd(file)) {
+      st = sized_.Stat;
     } else if (fstat(ToFd(file), &st) != 0) {
       return false;
     }
@@ -373,13 +373,13 @@ class PosixFiles final : public FileSystem, public FileIo {
   }
 
   std::uint32_t FileSize(Handle file, std::uint32_t* high) override {
-    struct stat& st = g_sized.Stat;
-    g_sized.Fd = -1;
+    struct stat& st = sized_.Stat;
+    sized_.Fd = -1;
     if (fstat(ToFd(file), &st) != 0) {
       if (high) *high = 0;
       return 0xFFFFFFFFu;
     }
-    g_sized.Fd = ToFd(file);
+    sized_.Fd = ToFd(file);
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (high) *high = static_cast<std::uint32_t>(size >> 32);
     return static_cast<std::uint32_t>(size);
@@ -393,7 +393,7 @@ class PosixFiles final : public FileSystem, public FileIo {
   }
 
   void CloseFile(Handle file) override {
-    if (g_sized.Fd == ToFd(file)) g_sized.Fd = -1;
+    if (sized_.Fd == ToFd(file)) sized_.Fd = -1;
     close(ToFd(file));
   }
 
@@ -404,7 +404,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     int Fd = -1;
     struct stat Stat;
   };
-  static thread_local Sized g_sized;
+  static thread_local Sized sized_;
 
   // An entry the attribute calls reached, as an O_PATH descriptor checked to
   // be it, with what the check found.
@@ -601,7 +601,7 @@ class PosixFiles final : public FileSystem, public FileIo {
   bool selecting_ = false;
 };
 
-thread_local PosixFiles::Sized PosixFiles::g_sized;
+thread_local PosixFiles::Sized PosixFiles::sized_;
 PosixFiles g_files;
 
 }  // namespace
