@@ -227,7 +227,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     if (entry != nullptr) entry->Found.Kept = false;
     // The check after the write reads through the same descriptor while it
     // still reads the entry; else it reaches the entry anew.
-    if (!ok || !held_.Renew(FolderKey(path), entry->Fd)) LetGoOfEntry();
+    if (!ok || !held_.Renew(entry->Key, entry->Fd)) LetGoOfEntry();
     return ok;
   }
 

@@ -110,6 +110,8 @@ bool ReadIdentityAt(int dir, const char* name, Identity* id) {
 }
 
 std::string FolderKey(const std::string& path) {
+  // Most paths are in that form already.
+  if (path.size() > 1 && path.back() != '/' && path.find("//") == std::string::npos) return path;
   std::string key;
   for (char c : path)
     if (c != '/' || key.empty() || key.back() != '/') key += c;
