@@ -16,8 +16,8 @@
 // (tests/fake) exercises them.
 //
 // Methods with a body are the Linux side's extensions; Windows keeps the
-// default, which is what Windows does: KeepsAttributes (true), RunAndWait
-// (-1: not started), ArgumentVector (null: split the command line),
+// default, which is what Windows does: KeepsAttributes (true), SelectsBy
+// (nothing), RunAndWait (-1: not started), ArgumentVector (null: split the command line),
 // ReportProblem (nothing), Environment (null). TextCodePage also has a
 // default (0: one byte, one cell) for a machine that cannot tell; both real
 // sides answer it. The other way round, MountsVolume, ReadMode, SetInputMode
@@ -145,6 +145,12 @@ class FileSystem {
   // the folder nor an entry directly in it does. A file system with DOS
   // attributes mounted anywhere below counts.
   virtual bool KeepsAttributes(const char* folder) { (void)folder; return true; }
+  // The walk that follows selects only entries that carry every bit of
+  // `include`; the run acts on no other entry but the folders it walks. A
+  // side that must look at an entry once more, as it lists it, to act on it
+  // safely later may spare that look for a file whose word lacks a bit.
+  // Windows looks at nothing more than the listing.
+  virtual void SelectsBy(std::uint32_t include) { (void)include; }
   // The run is done with the folders it walked: lets go of what the calls
   // above held open to reach them, so that they can be renamed, removed or
   // unmounted while the program waits for its end. Nothing on Windows' own

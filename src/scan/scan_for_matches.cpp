@@ -190,6 +190,7 @@ void ScanForMatches(RunContext& run, const ScanArguments& args) {
   FolderListing listing(run.Host.Files, separator);
   std::string path;
   run.FolderQueue.Clear();
+  run.Host.Files.SelectsBy(static_cast<std::uint32_t>(args.IncludeMask));
 
   if (args.StartFolder.empty()) {
     QueueDriveRoots(run);

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "platform/posix/mount_table.h"
 
@@ -38,16 +39,37 @@ class AttributeStore {
   // (kSettableBits); every other bit stays as the file system has it. False
   // when the file system refuses.
   virtual bool Write(int entry, std::uint32_t word) = 0;
+
+  // What a Read found as the store keeps it, for a Write of the same entry
+  // right after it: that Write keeps the other bits as they were read then,
+  // instead of asking the file system for them again. A store that keeps
+  // nothing here reads them again.
+  struct Found {
+    bool Kept = false;
+    WordState State = WordState::Failed;
+    std::string Value;
+  };
+  virtual WordState ReadKeeping(int entry, std::uint32_t* word, Found* found) {
+    found->Kept = false;
+    return Read(entry, word);
+  }
+  virtual bool WriteAfter(int entry, std::uint32_t word, const Found& found) {
+    (void)found;
+    return Write(entry, word);
+  }
 };
 
 // The xattr calls take paths only. The kernel's own link to a descriptor
 // reaches exactly the entry the descriptor names: the calls that follow links
 // follow it to that entry and stop there, even when the entry is itself a
-// symbolic link. An entry may also be named by a held folder and its name
+// symbolic link (where the kernel has the xattr calls that take a folder,
+// the link is named in /proc/self/fd, held open). An entry may also be named by a held folder and its name
 // there (AtName), never followed: through the folder's link, or where the
 // kernel has the xattr calls that take a folder, with those.
 struct EntryPath {
   explicit EntryPath(int entry) { std::snprintf(Text, sizeof Text, "/proc/self/fd/%d", entry); }
+  // The name of the descriptor's link in /proc/self/fd.
+  const char* LinkName() const { return Text + sizeof "/proc/self/fd/" - 1; }
   // Spelt through the folder's link only where that path is taken.
   EntryPath(int dir, const char* name) : AtName(true), Dir(dir), Name(name) {}
   bool AtName = false;

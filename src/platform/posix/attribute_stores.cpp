@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/posix/dos_attrib_blob.h"
@@ -35,36 +36,69 @@ bool MeansAbsent(int error) {
   return error == ENODATA || error == ENOTSUP || error == EOPNOTSUPP || error == EPERM;
 }
 
-// getxattrat (Linux 6.13), which this system's headers predate; its number
-// is the one of the kernel's table shared by the architectures.
+// getxattrat and setxattrat (Linux 6.13), which this system's headers
+// predate; their numbers are those of the kernel's table shared by the
+// architectures.
 #ifndef SYS_getxattrat
 #define SYS_getxattrat 464
+#endif
+#ifndef SYS_setxattrat
+#define SYS_setxattrat 463
 #endif
 struct XattrArgs {
   std::uint64_t Value;
   std::uint32_t Size, Flags;
 };
 
-// getxattr of the entry `entry` names, never following a name's link. An
-// entry named in its folder is read with getxattrat, which spares the walk
-// through /proc; where the kernel lacks it (ENOSYS), or a system-call filter
-// refuses it (EPERM where the path through /proc reads), that path for good.
-ssize_t GetValue(const EntryPath& entry, const char* name, void* value, std::size_t size) {
-  static bool at_calls = true;
-  if (!entry.AtName) return getxattr(entry.Text, name, value, size);
+// The kernel's folder of this process's descriptors, held for the run: an
+// at-call reaches an entry's own link there by its number alone, without
+// walking "/proc/self/fd" each time. -1 where /proc cannot be opened.
+int DescriptorFolder() {
+  static const int folder = open("/proc/self/fd", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  return folder;
+}
+
+// An at-call (getxattrat or setxattrat, by `number`) on the entry `entry`
+// names: by its name in its folder, never following a link there, or by
+// its link in DescriptorFolder, which the call follows to the entry and no
+// further. Where the kernel lacks the call (ENOSYS), or a system-call filter
+// refuses it (EPERM where the path through /proc does not), `by_path` for
+// good: the same call by the path through /proc.
+template <class ByPath>
+long AtCall(bool* at_calls, long number, const EntryPath& entry, const char* name,
+            XattrArgs args, ByPath by_path) {
+  const int folder = entry.AtName ? entry.Dir : DescriptorFolder();
   int refused = 0;
-  if (at_calls) {
-    XattrArgs args{reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0};
-    const long n = syscall(SYS_getxattrat, entry.Dir, entry.Name, AT_SYMLINK_NOFOLLOW, name, &args,
-                           sizeof args);
+  if (*at_calls && folder >= 0) {
+    const long n = syscall(number, folder, entry.AtName ? entry.Name : entry.LinkName(),
+                           entry.AtName ? AT_SYMLINK_NOFOLLOW : 0, name, &args, sizeof args);
     if (n >= 0 || (errno != ENOSYS && errno != EPERM)) return n;
     refused = errno;
   }
   char path[sizeof entry.Text];
-  std::snprintf(path, sizeof path, "/proc/self/fd/%d/%s", entry.Dir, entry.Name);
-  const ssize_t n = lgetxattr(path, name, value, size);
-  if (refused == ENOSYS || (refused == EPERM && (n >= 0 || errno != EPERM))) at_calls = false;
+  if (entry.AtName) std::snprintf(path, sizeof path, "/proc/self/fd/%d/%s", entry.Dir, entry.Name);
+  const long n = by_path(entry.AtName ? path : entry.Text);
+  if (refused == ENOSYS || (refused == EPERM && (n >= 0 || errno != EPERM))) *at_calls = false;
   return n;
+}
+
+// getxattr of the entry `entry` names.
+ssize_t GetValue(const EntryPath& entry, const char* name, void* value, std::size_t size) {
+  static bool at_calls = true;
+  return AtCall(&at_calls, SYS_getxattrat, entry, name,
+                {reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0},
+                [&](const char* path) {
+                  return entry.AtName ? lgetxattr(path, name, value, size)
+                                      : getxattr(path, name, value, size);
+                });
+}
+
+// setxattr of the entry `entry` names (a descriptor's): true when it took.
+bool SetValue(int entry, const char* name, const void* value, std::size_t size) {
+  static bool at_calls = true;
+  return AtCall(&at_calls, SYS_setxattrat, EntryPath(entry), name,
+                {reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0},
+                [&](const char* path) { return setxattr(path, name, value, size, 0); }) == 0;
 }
 
 // A store in an xattr: its value is read by path, so an entry of a held
@@ -87,30 +121,47 @@ class NtfsStore final : public XattrStore {
   WordState ReadValue(const EntryPath& entry, std::uint32_t* word) override {
     std::uint32_t raw = 0;
     if (!ReadRaw(entry, &raw)) return WordState::Failed;
-    *word = (raw & ~kNtfsFolder) | ((raw & kNtfsFolder) ? kAttrDirectory : 0);
+    *word = WordOf(raw);
     return WordState::Present;
   }
+  WordState ReadKeeping(int entry, std::uint32_t* word, Found* found) override {
+    std::uint32_t raw = 0;
+    found->Kept = ReadRaw(EntryPath(entry), &raw);
+    if (!found->Kept) return WordState::Failed;
+    found->State = WordState::Present;
+    found->Value.assign(reinterpret_cast<const char*>(&raw), sizeof raw);
+    *word = WordOf(raw);
+    return WordState::Present;
+  }
+  bool Write(int entry, std::uint32_t word) override { return WriteAfter(entry, word, Found{}); }
   // A write replaces the whole word, so the bits this program does not
   // change (compression, sparse, reparse) are read first and sent back as
   // they were: ntfs3 would otherwise act on them. Neither folder flag is
   // sent: they describe the entry, not its attributes. ntfs-3g drops 0x10,
   // ntfs3 stores 0x10 as given (even on a file) and puts its own flag back
   // on folders by itself.
-  bool Write(int entry, std::uint32_t word) override {
+  bool WriteAfter(int entry, std::uint32_t word, const Found& found) override {
     std::uint32_t raw = 0;
-    if (!ReadRaw(EntryPath(entry), &raw)) return false;
+    if (found.Kept && found.Value.size() == sizeof raw)
+      std::memcpy(&raw, found.Value.data(), sizeof raw);
+    else if (!ReadRaw(EntryPath(entry), &raw))
+      return false;
     const std::uint32_t kept = raw & ~(kNtfsFolder | kAttrDirectory);
     const std::uint32_t wanted = Merge(kept, word);
     if (wanted == kept) return true;
     const unsigned char bytes[4] = {
         static_cast<unsigned char>(wanted >> 24), static_cast<unsigned char>(wanted >> 16),
         static_cast<unsigned char>(wanted >> 8), static_cast<unsigned char>(wanted)};
-    return setxattr(EntryPath(entry).Text, kName, bytes, sizeof bytes, 0) == 0;
+    return SetValue(entry, kName, bytes, sizeof bytes);
   }
 
  private:
   static constexpr const char* kName = "system.ntfs_attrib_be";
   static constexpr std::uint32_t kNtfsFolder = 0x10000000;
+
+  static std::uint32_t WordOf(std::uint32_t raw) {
+    return (raw & ~kNtfsFolder) | ((raw & kNtfsFolder) ? kAttrDirectory : 0);
+  }
 
   static bool ReadRaw(const EntryPath& entry, std::uint32_t* raw) {
     unsigned char bytes[4];
@@ -127,16 +178,24 @@ class SambaStore final : public XattrStore {
  public:
   WordState ReadValue(const EntryPath& entry, std::uint32_t* word) override {
     std::string value;
-    const int state = Load(entry, &value);
-    if (state < 0) return WordState::Failed;
-    *word = 0;
-    if (state == 0) return WordState::Absent;
-    ReadDosAttrib(value, word);
-    return WordState::Present;
+    return WordFrom(Load(entry, &value), value, word);
   }
-  bool Write(int entry, std::uint32_t word) override {
+  WordState ReadKeeping(int entry, std::uint32_t* word, Found* found) override {
+    const WordState state = WordFrom(Load(EntryPath(entry), &found->Value), found->Value, word);
+    found->Kept = state != WordState::Failed;
+    found->State = state;
+    return state;
+  }
+  bool Write(int entry, std::uint32_t word) override { return WriteAfter(entry, word, Found{}); }
+  bool WriteAfter(int entry, std::uint32_t word, const Found& found) override {
     std::string value;
-    const int state = Load(EntryPath(entry), &value);
+    int state = 0;
+    if (found.Kept) {
+      value = found.Value;
+      state = found.State == WordState::Present ? 1 : 0;
+    } else {
+      state = Load(EntryPath(entry), &value);
+    }
     if (state < 0) return false;
     std::uint32_t current = 0;
     const bool understood = state > 0 && ReadDosAttrib(value, &current);
@@ -148,11 +207,20 @@ class SambaStore final : public XattrStore {
     } else if (!understood || !EditDosAttrib(value, wanted)) {
       return false;  // never replace a record this program cannot read
     }
-    return setxattr(EntryPath(entry).Text, kName, value.data(), value.size(), 0) == 0;
+    return SetValue(entry, kName, value.data(), value.size());
   }
 
  private:
   static constexpr const char* kName = "user.DOSATTRIB";
+
+  // The word in what Load found.
+  static WordState WordFrom(int state, const std::string& value, std::uint32_t* word) {
+    if (state < 0) return WordState::Failed;
+    *word = 0;
+    if (state == 0) return WordState::Absent;
+    ReadDosAttrib(value, word);
+    return WordState::Present;
+  }
 
   // 1 with the value, 0 when the entry has none, -1 on failure.
   static int Load(const EntryPath& entry, std::string* value) {
@@ -187,7 +255,7 @@ class CifsStore final : public XattrStore {
   bool Write(int entry, std::uint32_t word) override {
     std::uint32_t value = word & (kSettableBits | kAttrDirectory);
     if (value == 0) value = kAttrNormal;
-    return setxattr(EntryPath(entry).Text, kName, &value, sizeof value, 0) == 0;
+    return SetValue(entry, kName, &value, sizeof value);
   }
 
  private:

@@ -60,6 +60,7 @@ struct FolderContents {
   struct Entry {
     std::string Name;
     std::uint32_t TypeBits = 0;  // kAttrDirectory for folders, kAttrReparsePoint for links
+    bool Typed = false;           // the reading told a type, and not a folder's
     bool Looked = false;
     bool Gone = false;            // removed since the folder was read
     bool WordUnreadable = false;
@@ -70,6 +71,8 @@ struct FolderContents {
   }
   std::string Folder;
   int Fd = -1;  // the folder, open for the looks at its entries
+  std::uint64_t Device = 0;  // the folder's, where the walk knows it
+  bool DeviceKnown = false;
   std::vector<Entry> Entries;
   int ReadError = 0;   // why the reading stopped early, 0 when it reached the end
   bool SawWord = false;
@@ -205,10 +208,11 @@ class PosixFiles final : public FileSystem, public FileIo {
   void EndFind(Handle find) override { delete reinterpret_cast<Find*>(find); }
 
   std::uint32_t ReadAttributes(const char* path) override {
-    const Reached* entry = Reach(path);
+    Reached* entry = Reach(path);
     std::uint32_t word = 0;
     WordState state = WordState::Failed;
-    if (entry != nullptr) state = StoreOf(entry->Device, entry->Fd).Read(entry->Fd, &word);
+    if (entry != nullptr)
+      state = StoreOf(entry->Device, entry->Fd).ReadKeeping(entry->Fd, &word, &entry->Found);
     if (state != WordState::Present && state != WordState::Absent) return kInvalidAttributes;
     return WordOfType(word, TypeBits(entry->Type));
   }
@@ -216,17 +220,23 @@ class PosixFiles final : public FileSystem, public FileIo {
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
     last_.reset();  // a kept reading may now be out of date
     errno = 0;
-    const Reached* entry = Reach(path);
-    const bool ok =
-        entry != nullptr && StoreOf(entry->Device, entry->Fd).Write(entry->Fd, attributes);
+    Reached* entry = Reach(path);
+    const bool ok = entry != nullptr &&
+                    StoreOf(entry->Device, entry->Fd).WriteAfter(entry->Fd, attributes, entry->Found);
     if (!ok) write_error_ = WriteError(errno);
+    if (entry != nullptr) entry->Found.Kept = false;
     // The check after the write reads through the same descriptor while it
     // still reads the entry; else it reaches the entry anew.
-    if (!ok || !held_.Renew(FolderKey(path), entry->Fd)) LetGoOfEntry();
+    if (!ok || !held_.Renew(entry->Key, entry->Fd)) LetGoOfEntry();
     return ok;
   }
 
   std::uint32_t LastWriteError() override { return write_error_; }
+
+  void SelectsBy(std::uint32_t include) override {
+    selects_ = include;
+    selecting_ = true;
+  }
 
   std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) override {
     drives_ = MountedDrives();
@@ -305,6 +315,7 @@ class PosixFiles final : public FileSystem, public FileIo {
                   std::uint32_t disposition, std::uint32_t flags) override {
     (void)share;  // POSIX opens share everything
     (void)flags;
+    sized_.Fd = -1;  // the number may come back for this opening
     int mode = O_RDONLY;
     if ((access & kGenericWrite) != 0)
       mode = (access & kGenericRead) != 0 ? O_RDWR : O_WRONLY;
@@ -329,8 +340,15 @@ class PosixFiles final : public FileSystem, public FileIo {
   std::uint32_t OpenError() override { return FindError(errno); }
 
   bool ReadFileId(Handle file, FileId* id) override {
+    // The look that FileSize took of the same descriptor, just before,
+    // tells the file as well as a new one: a descriptor names one file for
+    // as long as it is open.
     struct stat st;
-    if (fstat(ToFd(file), &st) != 0) return false;
+    if (sized_.Fd == ToFd(file)) {
+      st = sized_.Stat;
+    } else if (fstat(ToFd(file), &st) != 0) {
+      return false;
+    }
     id->Volume = static_cast<std::uint64_t>(st.st_dev);
     id->Index = static_cast<std::uint64_t>(st.st_ino);
     id->PlainFile = S_ISREG(st.st_mode);
@@ -355,11 +373,13 @@ class PosixFiles final : public FileSystem, public FileIo {
   }
 
   std::uint32_t FileSize(Handle file, std::uint32_t* high) override {
-    struct stat st;
+    struct stat& st = sized_.Stat;
+    sized_.Fd = -1;
     if (fstat(ToFd(file), &st) != 0) {
       if (high) *high = 0;
       return 0xFFFFFFFFu;
     }
+    sized_.Fd = ToFd(file);
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (high) *high = static_cast<std::uint32_t>(size >> 32);
     return static_cast<std::uint32_t>(size);
@@ -372,9 +392,20 @@ class PosixFiles final : public FileSystem, public FileIo {
     if (high && at >= 0) *high = static_cast<std::int32_t>(static_cast<std::uint64_t>(at) >> 32);
   }
 
-  void CloseFile(Handle file) override { close(ToFd(file)); }
+  void CloseFile(Handle file) override {
+    if (sized_.Fd == ToFd(file)) sized_.Fd = -1;
+    close(ToFd(file));
+  }
 
  private:
+  // The last look FileSize took, on this thread: the close event's thread
+  // closes files too, and a descriptor it closed may be given out again.
+  struct Sized {
+    int Fd = -1;
+    struct stat Stat;
+  };
+  static thread_local Sized sized_;
+
   // An entry the attribute calls reached, as an O_PATH descriptor checked to
   // be it, with what the check found.
   struct Reached {
@@ -382,6 +413,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     int Fd = -1;
     std::uint64_t Device = 0;
     mode_t Type = 0;
+    AttributeStore::Found Found;  // what the last read of it found
   };
 
   // The entry at `path`, or null (errno set): an entry a listing saw is
@@ -389,7 +421,7 @@ class PosixFiles final : public FileSystem, public FileIo {
   // entry; a path no listing saw, as it is spelled. It stays open for the
   // next attribute call on the same path, so that a clearing reads, writes
   // and checks the one entry it checked; any other call lets go of it.
-  const Reached* Reach(const char* path) {
+  Reached* Reach(const char* path) {
     std::string key = FolderKey(path);
     if (reached_.Fd >= 0 && reached_.Key == key) return &reached_;
     LetGoOfEntry();
@@ -402,7 +434,7 @@ class PosixFiles final : public FileSystem, public FileIo {
       id.Type = st.st_mode & S_IFMT;
     }
     if (fd < 0) return nullptr;
-    reached_ = {std::move(key), fd, id.Device, static_cast<mode_t>(id.Type)};
+    reached_ = {std::move(key), fd, id.Device, static_cast<mode_t>(id.Type), {}};
     return &reached_;
   }
 
@@ -425,6 +457,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     auto contents = std::make_shared<FolderContents>();
     contents->Folder = folder;
     contents->Fd = fd;
+    contents->DeviceKnown = held_.DeviceInHand(&contents->Device);
     // The kernel's listing as readdir takes it, without the calls with which
     // fdopendir looks the descriptor over: ENOENT (a folder removed while
     // open) is its end, and an entry numbered 0 is none.
@@ -445,6 +478,7 @@ class PosixFiles final : public FileSystem, public FileIo {
         // The type until the look at the entry tells it for sure.
         if (e->d_type == DT_DIR) entry.TypeBits = kAttrDirectory;
         if (e->d_type == DT_LNK) entry.TypeBits = kAttrReparsePoint;
+        entry.Typed = e->d_type != DT_DIR && e->d_type != DT_UNKNOWN;
         contents->Entries.push_back(std::move(entry));
       }
     }
@@ -495,15 +529,35 @@ class PosixFiles final : public FileSystem, public FileIo {
   // The entry's identity (recorded, so every later call on it can check it
   // is still the entry listed here), its type and its word: by its name in
   // the folder, nothing opened, once the run knows the entry's file system.
-  // The word read so may be that of an entry put in its place since the
-  // look; no call acts on what it says without the check of the identity.
-  // An entry gone by then was gone before the look.
+  // A file in a folder below the start gives its word first: where the word
+  // lacks a bit the walk selects by, the run never acts on the file, and its
+  // identity is not needed. The word read so may be that of an entry put in
+  // its place since the look or before it; no call acts on what it says
+  // without the check of the identity. An entry gone by then was gone
+  // before the look.
   void Look(FolderContents& c, FolderContents::Entry& e) {
     e.Looked = true;
-    Identity id;
     StoreKind kind = StoreKind::None;
+    WordState state = WordState::Failed;
+    bool word_read = false;
+    if (e.Typed && selecting_ && c.DeviceKnown && KnownDevice(c.Device, &kind, nullptr)) {
+      state = StoreOfKind(kind).ReadAt(c.Fd, e.Name.c_str(), &e.Word);
+      if (state == WordState::Failed && errno == ENOENT) {
+        e.Gone = e.WordUnreadable = true;
+        return;
+      }
+      word_read = state == WordState::Present || state == WordState::Absent;
+      if (word_read && (WordOfType(e.Word, e.TypeBits) & selects_) != selects_) {
+        NoteWord(c, state);
+        return;
+      }
+    }
+    Identity id;
     if (ReadIdentityAt(c.Fd, e.Name.c_str(), &id) && KnownDevice(id.Device, &kind, nullptr)) {
-      const WordState state = StoreOfKind(kind).ReadAt(c.Fd, e.Name.c_str(), &e.Word);
+      // An entry on a file system of its own (a file mounted there) is read
+      // from that one's store.
+      if (!word_read || id.Device != c.Device)
+        state = StoreOfKind(kind).ReadAt(c.Fd, e.Name.c_str(), &e.Word);
       e.Gone = state == WordState::Failed && errno == ENOENT;
       e.WordUnreadable = e.Gone;
       if (!e.Gone) Note(c, e, id, state);
@@ -516,7 +570,7 @@ class PosixFiles final : public FileSystem, public FileIo {
       if (fd >= 0) close(fd);
       return;
     }
-    const WordState state = StoreOf(id.Device, fd).Read(fd, &e.Word);
+    state = StoreOf(id.Device, fd).Read(fd, &e.Word);
     close(fd);
     Note(c, e, id, state);
   }
@@ -526,6 +580,11 @@ class PosixFiles final : public FileSystem, public FileIo {
     e.TypeBits = TypeBits(id.Type);
     held_.Record(c.Folder, e.Name, id, S_ISDIR(id.Type));
     e.WordUnreadable = state == WordState::Failed;
+    NoteWord(c, state);
+  }
+
+  // Whether a word was found below the folder the run started from.
+  void NoteWord(FolderContents& c, WordState state) {
     if (state == WordState::Present && !c.SawWord) {
       c.SawWord = true;
       held_.NoteWord(c.Folder);
@@ -537,8 +596,12 @@ class PosixFiles final : public FileSystem, public FileIo {
   std::shared_ptr<FolderContents> last_;  // the last reading, for the listing right after it
   std::vector<DriveMount> drives_;
   std::uint32_t write_error_ = 0;  // of the last refused attribute write
+  // The bits every entry the walk selects carries, once the run has said.
+  std::uint32_t selects_ = 0;
+  bool selecting_ = false;
 };
 
+thread_local PosixFiles::Sized PosixFiles::sized_;
 PosixFiles g_files;
 
 }  // namespace

@@ -110,6 +110,8 @@ bool ReadIdentityAt(int dir, const char* name, Identity* id) {
 }
 
 std::string FolderKey(const std::string& path) {
+  // Most paths are in that form already.
+  if (path.size() > 1 && path.back() != '/' && path.find("//") == std::string::npos) return path;
   std::string key;
   for (char c : path)
     if (c != '/' || key.empty() || key.back() != '/') key += c;
@@ -183,6 +185,12 @@ int HeldFolders::Entry(const std::string& key, bool* listed, Identity* id) {
   const int dir = Folder(folder);
   if (dir < 0) return -1;
   return OpenChecked(dir, key.substr(slash == std::string::npos ? 0 : slash + 1), want, 0);
+}
+
+bool HeldFolders::DeviceInHand(std::uint64_t* device) const {
+  if (chain_.size() < 2) return false;
+  *device = chain_.back().Id.Device;
+  return true;
 }
 
 void HeldFolders::Record(const std::string& folder, const std::string& name, const Identity& id,

@@ -70,6 +70,9 @@ class HeldFolders {
   // checked against. *listed is false, and nothing opened, when no listing
   // saw the entry.
   int Entry(const std::string& key, bool* listed, Identity* id);
+  // The device of the folder that the last Folder call reached, as the
+  // listing of its parent saw it; false for a folder the run started from.
+  bool DeviceInHand(std::uint64_t* device) const;
   // Notes what a listing of `folder` saw of its entry `name`.
   void Record(const std::string& folder, const std::string& name, const Identity& id,
               bool is_folder);
