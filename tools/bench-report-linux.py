@@ -115,21 +115,17 @@ class Figures:
     def s(self, size, store, program):
         return summary(self.runs.get((size, store, program), []))
 
-    def above(self, size, store, program):
+    def above(self, size, store, program, fastest=False):
+        """Time above the pauses: of the median round, or of the fastest (a floor's slow round
+        never flatters a ratio)."""
         s = self.s(size, store, program)
         if not s:
             return None
-        return s["wall"] - (pauses_seconds(self.trees[(size, store)]) if program in PAUSED else 0)
-
-    def fastest_above(self, size, store, program):
-        """The fastest round's time above the pauses: a floor's slow round never flatters a ratio."""
-        s = self.s(size, store, program)
-        if not s:
-            return None
-        return min(s["walls"]) - (pauses_seconds(self.trees[(size, store)]) if program in PAUSED else 0)
+        wall = min(s["walls"]) if fastest else s["wall"]
+        return wall - (pauses_seconds(self.trees[(size, store)]) if program in PAUSED else 0)
 
     def ratio_to_floor(self, size, store, program):
-        floor = self.fastest_above(size, store, FLOOR_OF.get(program, ""))
+        floor = self.above(size, store, FLOOR_OF.get(program, ""), fastest=True)
         above = self.above(size, store, program)
         return above / floor if floor and above is not None and floor > 0 else None
 
@@ -137,7 +133,7 @@ class Figures:
         paced = PACED_OF.get(program)
         if not paced:
             return None
-        p, a = self.fastest_above(size, store, paced), self.above(size, store, program)
+        p, a = self.above(size, store, paced, fastest=True), self.above(size, store, program)
         return a / p if p and a is not None and p > 0 else None
 
 
@@ -205,7 +201,6 @@ def write(results, before=None):
         tree = trees[(size, store)]
         parts = []
         for program in ("zavero LIST", "zavero CLEAR"):
-            floor = fig.s(size, store, FLOOR_OF[program])
             ratio, paced = fig.ratio_to_floor(size, store, program), fig.ratio_to_paced(size, store, program)
             if ratio is None:
                 continue
@@ -214,9 +209,9 @@ def write(results, before=None):
                 to_paced.append(paced)
             parts.append(f"{program.split()[1]} {fmt(fig.above(size, store, program), 2)} s above its "
                          f"{fmt(pauses_seconds(tree), 2)} s of pauses: {fmt(ratio, 1)}x the floor "
-                         f"({fmt(fig.fastest_above(size, store, FLOOR_OF[program]), 2)} s at its fastest), "
+                         f"({fmt(fig.above(size, store, FLOOR_OF[program], fastest=True), 2)} s at its fastest), "
                          f"{fmt(paced, 2)}x the paced floor ("
-                         f"{fmt(fig.fastest_above(size, store, PACED_OF[program]), 2)} s above the pauses)")
+                         f"{fmt(fig.above(size, store, PACED_OF[program], fastest=True), 2)} s above the pauses)")
         sentence = "; ".join(parts) + "."
         by_hand = fig.s(size, store, "find + getfattr/setfattr")
         clear = fig.s(size, store, "zavero CLEAR")
@@ -358,7 +353,7 @@ def write(results, before=None):
             table = syscall_counts(results, store, size)
             programs = [p for p in ("zavero LIST", "zavero CLEAR", "floor read", "floor clear") if p in table]
             names = sorted({n for p in programs for n in table[p]},
-                           key=lambda n: -max(table[p].get(n, 0) for p in programs))
+                           key=lambda n: (-max(table[p].get(n, 0) for p in programs), n))
             least = max(trees[(size, store)]["matches"] // 2, 1)
             names = [n for n in names if max(table[p].get(n, 0) for p in programs) >= least]
             w(f"{size:,} folders, {STORES[store]} ({trees[(size, store)]['entries']:,} entries, "

@@ -63,9 +63,10 @@ class AttributeStore {
 // reaches exactly the entry the descriptor names: the calls that follow links
 // follow it to that entry and stop there, even when the entry is itself a
 // symbolic link (where the kernel has the xattr calls that take a folder,
-// the link is named in /proc/self/fd, held open). An entry may also be named by a held folder and its name
-// there (AtName), never followed: through the folder's link, or where the
-// kernel has the xattr calls that take a folder, with those.
+// the link is named in /proc/self/fd, held open). An entry may also be
+// named by a held folder and its name there (AtName), never followed:
+// through the folder's link, or where the kernel has the xattr calls that
+// take a folder, with those.
 struct EntryPath {
   explicit EntryPath(int entry) { std::snprintf(Text, sizeof Text, "/proc/self/fd/%d", entry); }
   // The name of the descriptor's link in /proc/self/fd.

@@ -235,7 +235,6 @@ class PosixFiles final : public FileSystem, public FileIo {
 
   void SelectsBy(std::uint32_t include) override {
     selects_ = include;
-    selecting_ = true;
   }
 
   std::uint32_t LogicalDriveStrings(std::uint32_t size, char* buffer) override {
@@ -540,7 +539,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     StoreKind kind = StoreKind::None;
     WordState state = WordState::Failed;
     bool word_read = false;
-    if (e.Typed && selecting_ && c.DeviceKnown && KnownDevice(c.Device, &kind, nullptr)) {
+    if (e.Typed && selects_ != 0 && c.DeviceKnown && KnownDevice(c.Device, &kind, nullptr)) {
       state = StoreOfKind(kind).ReadAt(c.Fd, e.Name.c_str(), &e.Word);
       if (state == WordState::Failed && errno == ENOENT) {
         e.Gone = e.WordUnreadable = true;
@@ -596,9 +595,9 @@ class PosixFiles final : public FileSystem, public FileIo {
   std::shared_ptr<FolderContents> last_;  // the last reading, for the listing right after it
   std::vector<DriveMount> drives_;
   std::uint32_t write_error_ = 0;  // of the last refused attribute write
-  // The bits every entry the walk selects carries, once the run has said.
+  // The bits every entry the walk selects carries, once the run has said
+  // (0: not said, or every entry).
   std::uint32_t selects_ = 0;
-  bool selecting_ = false;
 };
 
 thread_local PosixFiles::Sized PosixFiles::sized_;
