@@ -213,6 +213,13 @@ class PosixFiles final : public FileSystem, public FileIo {
     WordState state = WordState::Failed;
     if (entry != nullptr)
       state = StoreOf(entry->Device, entry->Fd).ReadKeeping(entry->Fd, &word, &entry->Found);
+    if (entry != nullptr && state == WordState::Failed && !entry->Renewed) {
+      // The write may have made it another entry (ntfs-3g's type change):
+      // the look the write left out, then the read once more.
+      entry = RenewWritten(path);
+      if (entry != nullptr)
+        state = StoreOf(entry->Device, entry->Fd).ReadKeeping(entry->Fd, &word, &entry->Found);
+    }
     if (state != WordState::Present && state != WordState::Absent) return kInvalidAttributes;
     return WordOfType(word, TypeBits(entry->Type));
   }
@@ -220,14 +227,22 @@ class PosixFiles final : public FileSystem, public FileIo {
   bool WriteAttributes(const char* path, std::uint32_t attributes) override {
     last_.reset();  // a kept reading may now be out of date
     errno = 0;
-    Reached* entry = Reach(path);
+    Reached* entry = RenewWritten(path);
     const bool ok = entry != nullptr &&
                     StoreOf(entry->Device, entry->Fd).WriteAfter(entry->Fd, attributes, entry->Found);
     if (!ok) write_error_ = WriteError(errno);
     if (entry != nullptr) entry->Found.Kept = false;
     // The check after the write reads through the same descriptor while it
-    // still reads the entry; else it reaches the entry anew.
-    if (!ok || !held_.Renew(entry->Key, entry->Fd)) LetGoOfEntry();
+    // still reads the entry; else it reaches the entry anew. Only a folder is
+    // reached again later (the entries below it are reached through it), so
+    // only a folder's new identity is read now; another entry's, only when
+    // the check finds its descriptor no longer reads it.
+    if (!ok)
+      LetGoOfEntry();
+    else if (!S_ISDIR(entry->Type))
+      entry->Renewed = false;
+    else if (!held_.Renew(entry->Key, entry->Fd))
+      LetGoOfEntry();
     return ok;
   }
 
@@ -413,6 +428,7 @@ class PosixFiles final : public FileSystem, public FileIo {
     std::uint64_t Device = 0;
     mode_t Type = 0;
     AttributeStore::Found Found;  // what the last read of it found
+    bool Renewed = true;  // false: written, and its identity not read since
   };
 
   // The entry at `path`, or null (errno set): an entry a listing saw is
@@ -435,6 +451,17 @@ class PosixFiles final : public FileSystem, public FileIo {
     if (fd < 0) return nullptr;
     reached_ = {std::move(key), fd, id.Device, static_cast<mode_t>(id.Type), {}};
     return &reached_;
+  }
+
+  // Reach, after the look at an entry written before that its write left
+  // out: another write, or a check that failed, finds it as it now is.
+  Reached* RenewWritten(const char* path) {
+    Reached* entry = Reach(path);
+    if (entry == nullptr || entry->Renewed) return entry;
+    entry->Renewed = true;
+    if (held_.Renew(entry->Key, entry->Fd)) return entry;
+    LetGoOfEntry();
+    return Reach(path);
   }
 
   void LetGoOfEntry() {
