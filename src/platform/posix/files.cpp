@@ -233,13 +233,14 @@ class PosixFiles final : public FileSystem, public FileIo {
     if (!ok) write_error_ = WriteError(errno);
     if (entry != nullptr) entry->Found.Kept = false;
     // The check after the write reads through the same descriptor while it
-    // still reads the entry; else it reaches the entry anew. Only a folder is
-    // reached again later (the entries below it are reached through it), so
-    // only a folder's new identity is read now; another entry's, only when
-    // the check finds its descriptor no longer reads it.
+    // still reads the entry; else it reaches the entry anew. Only a folder
+    // is reached again later (the entries below it are reached through it),
+    // or an entry in a drive mounted inside another (each walk lists it), so
+    // only their new identity is read now; another entry's, only when the
+    // check finds its descriptor no longer reads it.
     if (!ok)
       LetGoOfEntry();
-    else if (!S_ISDIR(entry->Type))
+    else if (!S_ISDIR(entry->Type) && !held_.InSeveralRoots(entry->Key))
       entry->Renewed = false;
     else if (!held_.Renew(entry->Key, entry->Fd))
       LetGoOfEntry();

@@ -138,6 +138,11 @@ void HeldFolders::DeclareRoot(const std::string& key) {
     declared_.push_back(key);
 }
 
+bool HeldFolders::InSeveralRoots(const std::string& key) const {
+  return std::count_if(declared_.begin(), declared_.end(),
+                       [&](const std::string& root) { return IsWithin(root, key); }) > 1;
+}
+
 int HeldFolders::Folder(const std::string& key) {
   // A declared root is reached by its path, never from another root's tree.
   const bool declared = std::find(declared_.begin(), declared_.end(), key) != declared_.end();

@@ -58,6 +58,9 @@ class HeldFolders {
   // Makes `key` a folder the run starts from, reached by its path when asked
   // for (the mount points of a run without a start folder).
   void DeclareRoot(const std::string& key);
+  // Whether `key` lies in more than one of those (a drive mounted inside
+  // another, whose entries the walk of either lists).
+  bool InSeveralRoots(const std::string& key) const;
   // An O_PATH descriptor of the folder `key`, valid until the next call here.
   // A folder inside one the run started from is reached from there, each
   // name checked against what a listing saw of it; any other folder becomes
