@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 namespace zavero::platform {
-namespace {
 
-// An entry of a drive mounted inside another is listed by the walks of both,
-// so a write to it must leave its new identity behind for the second.
+// The walks of a drive and of one mounted inside it both list the inner one's entries.
 TEST(HeldFolders, TellsEntriesOfADriveMountedInsideAnother) {
   HeldFolders held;
   for (const char* drive : {"/media/a", "/media/a/usb", "/media/b"}) held.DeclareRoot(drive);
@@ -15,5 +13,4 @@ TEST(HeldFolders, TellsEntriesOfADriveMountedInsideAnother) {
   EXPECT_FALSE(held.InSeveralRoots("/media/b/x.txt"));
 }
 
-}  // namespace
 }  // namespace zavero::platform
