@@ -72,11 +72,11 @@ struct EntryPath {
   // The name of the descriptor's link in /proc/self/fd.
   const char* LinkName() const { return Text + sizeof "/proc/self/fd/" - 1; }
   // Spelt through the folder's link only where that path is taken.
-  EntryPath(int dir, const char* name) : AtName(true), Dir(dir), Name(name) {}
+  EntryPath(int dir, const char* name) : AtName(true), Dir(dir), Name(name) { Text[0] = 0; }
   bool AtName = false;
   int Dir = -1;
   const char* Name = nullptr;
-  char Text[32 + NAME_MAX] = {};
+  char Text[32 + NAME_MAX];  // the descriptor's link; empty for a name
 };
 
 // read-only, hidden, system, archive, normal, temporary, offline, not indexed

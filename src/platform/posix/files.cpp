@@ -74,6 +74,7 @@ struct FolderContents {
   std::uint64_t Device = 0;  // the folder's, where the walk knows it
   bool DeviceKnown = false;
   std::vector<Entry> Entries;
+  std::vector<std::uint32_t> Order;  // Entries' positions in name order
   int ReadError = 0;   // why the reading stopped early, 0 when it reached the end
   bool SawWord = false;
 };
@@ -495,6 +496,10 @@ class PosixFiles final : public FileSystem, public FileIo {
         if (size < 0 && errno != ENOENT) contents->ReadError = errno;
         break;
       }
+      // Room for every record (24 bytes at least), grown as a vector grows.
+      auto& entries = contents->Entries;
+      const std::size_t room = entries.size() + static_cast<std::size_t>(size) / 24;
+      if (room > entries.capacity()) entries.reserve(std::max(room, 2 * entries.capacity()));
       for (ssize_t at = 0; at < size;) {
         const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
         at += e->d_reclen;
@@ -511,11 +516,15 @@ class PosixFiles final : public FileSystem, public FileIo {
     }
     // In name order, letter case aside, as NTFS and Windows list a folder:
     // ext4 and others give a hash order, and a walk and its log should come
-    // out the same on every file system and in every run.
-    std::sort(contents->Entries.begin(), contents->Entries.end(),
-              [](const FolderContents::Entry& a, const FolderContents::Entry& b) {
-                const int folded = CompareFolded(a.Name, b.Name);
-                return folded != 0 ? folded < 0 : a.Name < b.Name;
+    // out the same on every file system and in every run. The positions are
+    // sorted, which moves no entry.
+    const auto& entries = contents->Entries;
+    contents->Order.resize(entries.size());
+    for (std::uint32_t i = 0; i < entries.size(); ++i) contents->Order[i] = i;
+    std::sort(contents->Order.begin(), contents->Order.end(),
+              [&entries](std::uint32_t a, std::uint32_t b) {
+                const int folded = CompareFolded(entries[a].Name, entries[b].Name);
+                return folded != 0 ? folded < 0 : entries[a].Name < entries[b].Name;
               });
     return contents;
   }
@@ -525,6 +534,7 @@ class PosixFiles final : public FileSystem, public FileIo {
   static int CompareFolded(const std::string& a, const std::string& b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
+      if (a[i] == b[i]) continue;  // the same byte folds the same
       const int x = FoldAscii(static_cast<unsigned char>(a[i]));
       const int y = FoldAscii(static_cast<unsigned char>(b[i]));
       if (x != y) return x < y ? -1 : 1;
@@ -535,8 +545,8 @@ class PosixFiles final : public FileSystem, public FileIo {
   // The next entry that matches the find's pattern, with its word.
   bool HandOut(Find& find, FindEntry* out) {
     FolderContents& c = *find.Contents;
-    while (find.Next < c.Entries.size()) {
-      FolderContents::Entry& e = c.Entries[find.Next++];
+    while (find.Next < c.Order.size()) {
+      FolderContents::Entry& e = c.Entries[c.Order[find.Next++]];
       if (!MatchesNamePattern(find.Pattern.c_str(), e.Name.c_str())) continue;
       if (!e.Looked) Look(c, e);
       // An entry removed since the reading is passed over as if it had never

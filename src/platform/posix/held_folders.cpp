@@ -20,10 +20,18 @@ namespace {
 constexpr std::size_t kOpenFolders = 32;
 
 // FNV-1a: a record holds 8 bytes for the path instead of the path.
-std::uint64_t PathHash(const std::string& key) {
-  std::uint64_t hash = 0xcbf29ce484222325ull;
-  for (unsigned char c : key) hash = (hash ^ c) * 0x100000001b3ull;
+constexpr std::uint64_t kHashStart = 0xcbf29ce484222325ull;
+std::uint64_t HashOn(std::uint64_t hash, const std::string& text) {
+  for (unsigned char c : text) hash = (hash ^ c) * 0x100000001b3ull;
   return hash;
+}
+std::uint64_t PathHash(const std::string& key) { return HashOn(kHashStart, key); }
+
+// PathHash(JoinName(folder, name)), without the joined path.
+std::uint64_t PathHash(const std::string& folder, const std::string& name) {
+  std::uint64_t hash = HashOn(kHashStart, folder);
+  if (folder != "/") hash = (hash ^ static_cast<unsigned char>('/')) * 0x100000001b3ull;
+  return HashOn(hash, name);
 }
 
 // Whether `key` is `folder` or lies below it.
@@ -200,7 +208,7 @@ bool HeldFolders::DeviceInHand(std::uint64_t* device) const {
 
 void HeldFolders::Record(const std::string& folder, const std::string& name, const Identity& id,
                          bool is_folder) {
-  records_.push_back({PathHash(JoinName(folder, name)), id});
+  records_.push_back({PathHash(folder, name), id});
   if (is_folder && !chain_.empty() && path_ == folder) chain_.back().Folders[name] = id;
 }
 

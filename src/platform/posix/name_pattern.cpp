@@ -18,8 +18,9 @@ const char* NextCharacter(const char* p) {
 }  // namespace
 
 bool MatchesNamePattern(const char* pattern, const char* name) {
-  // "*.*" is the old spelling of "every name"; Windows never asks for a dot.
-  if (std::strcmp(pattern, "*.*") == 0) return true;
+  // "*" takes every name, and so does its old spelling "*.*": Windows never
+  // asks for a dot.
+  if (std::strcmp(pattern, "*.*") == 0 || std::strcmp(pattern, "*") == 0) return true;
   const char* p = pattern;
   const char* n = name;
   // The classic single-backtrack match: on a mismatch, let the last "*" take

@@ -1,6 +1,8 @@
 #include "platform/posix/held_folders.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace zavero::platform {
 
@@ -11,6 +13,20 @@ TEST(HeldFolders, TellsEntriesOfADriveMountedInsideAnother) {
   EXPECT_TRUE(held.InSeveralRoots("/media/a/usb/x.txt"));
   EXPECT_FALSE(held.InSeveralRoots("/media/a/usb2/x.txt"));
   EXPECT_FALSE(held.InSeveralRoots("/media/b/x.txt"));
+}
+
+// A listing of "/" records its entries under paths with no second slash.
+TEST(HeldFolders, FindsAnEntryTheRootsListingRecorded) {
+  HeldFolders held;
+  const int fd = open("/tmp", O_PATH | O_CLOEXEC);
+  Identity id;
+  ASSERT_TRUE(fd >= 0 && ReadIdentity(fd, &id));
+  close(fd);
+  held.Record("/", "tmp", id, true);
+  bool listed = false;
+  const int found = held.Entry("/tmp", &listed, &id);
+  EXPECT_TRUE(listed && found >= 0);
+  if (found >= 0) close(found);
 }
 
 }  // namespace zavero::platform
