@@ -15,18 +15,15 @@ TEST(HeldFolders, TellsEntriesOfADriveMountedInsideAnother) {
   EXPECT_FALSE(held.InSeveralRoots("/media/b/x.txt"));
 }
 
-// A listing of "/" records its entries under paths with no second slash.
 TEST(HeldFolders, FindsAnEntryTheRootsListingRecorded) {
   HeldFolders held;
-  const int fd = open("/tmp", O_PATH | O_CLOEXEC);
   Identity id;
-  ASSERT_TRUE(fd >= 0 && ReadIdentity(fd, &id));
-  close(fd);
+  const int fd = open("/tmp", O_PATH | O_CLOEXEC);
+  ASSERT_TRUE(ReadIdentity(fd, &id) && close(fd) == 0);
   held.Record("/", "tmp", id, true);
   bool listed = false;
   const int found = held.Entry("/tmp", &listed, &id);
-  EXPECT_TRUE(listed && found >= 0);
-  if (found >= 0) close(found);
+  EXPECT_TRUE(listed && found >= 0 && close(found) == 0);
 }
 
 }  // namespace zavero::platform
