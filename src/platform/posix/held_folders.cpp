@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 
 #include "platform/posix/volumes.h"
 
@@ -21,7 +22,7 @@ constexpr std::size_t kOpenFolders = 32;
 
 // FNV-1a: a record holds 8 bytes for the path instead of the path.
 constexpr std::uint64_t kHashStart = 0xcbf29ce484222325ull;
-std::uint64_t HashOn(std::uint64_t hash, const std::string& text) {
+std::uint64_t HashOn(std::uint64_t hash, std::string_view text) {
   for (unsigned char c : text) hash = (hash ^ c) * 0x100000001b3ull;
   return hash;
 }
@@ -30,7 +31,7 @@ std::uint64_t PathHash(const std::string& key) { return HashOn(kHashStart, key);
 // PathHash(JoinName(folder, name)), without the joined path.
 std::uint64_t PathHash(const std::string& folder, const std::string& name) {
   std::uint64_t hash = HashOn(kHashStart, folder);
-  if (folder != "/") hash = (hash ^ static_cast<unsigned char>('/')) * 0x100000001b3ull;
+  if (folder != "/") hash = HashOn(hash, "/");
   return HashOn(hash, name);
 }
 
